@@ -1,0 +1,7 @@
+#include "Commands.h"
+
+namespace gm::ctl {
+
+void addReplayCommand(CLI::App&, int&) {}
+
+}  // namespace gm::ctl
