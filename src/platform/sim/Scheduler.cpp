@@ -1,0 +1,49 @@
+#include "platform/sim/Scheduler.h"
+
+#include <algorithm>
+
+namespace gm::platform::sim {
+
+Scheduler::TaskId Scheduler::schedule(double due, std::function<void()> task) {
+    if (!(due >= now_)) due = now_;  // also catches NaN
+    TaskId id = next_++;
+    heap_.push_back({due, id, std::move(task)});
+    std::push_heap(heap_.begin(), heap_.end(), later);
+    return id;
+}
+
+void Scheduler::cancel(TaskId id) {
+    for (const auto& t : heap_)
+        if (t.id == id) {
+            cancelled_.insert(id);
+            return;
+        }
+}
+
+void Scheduler::dropCancelledTop() {
+    while (!heap_.empty() && cancelled_.count(heap_.front().id)) {
+        cancelled_.erase(heap_.front().id);
+        std::pop_heap(heap_.begin(), heap_.end(), later);
+        heap_.pop_back();
+    }
+}
+
+double Scheduler::nextDueTime() {
+    dropCancelledTop();
+    return heap_.empty() ? -1.0 : heap_.front().due;
+}
+
+void Scheduler::runUntil(double until) {
+    for (;;) {
+        dropCancelledTop();
+        if (heap_.empty() || heap_.front().due > until) break;
+        std::pop_heap(heap_.begin(), heap_.end(), later);
+        Task task = std::move(heap_.back());
+        heap_.pop_back();
+        now_ = task.due;
+        task.run();
+    }
+    if (until > now_) now_ = until;
+}
+
+}  // namespace gm::platform::sim
