@@ -1,0 +1,101 @@
+// The animation as the applications see it: what the engine posts, frame by frame.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "ReplayHarness.h"
+
+namespace gm::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Each;
+using ::testing::ElementsAreArray;
+
+std::string lone(double step, double duration, bool easing) {
+    return settingsDocument([&](settings::GlidemarkSettings& s) {
+        s.scrollAdvanced.step = step;
+        s.scrollAdvanced.duration = duration;
+        s.scrollAdvanced.accelerationDelta = 0;
+        s.scrollBase.animationEasing = easing;
+    });
+}
+
+TEST(Animation, LoneTickFollowsTheEasedCurveFrameByFrame) {
+    auto r = replayTrace({kScreen60, tick(0, +1)}, lone(60, 200, true));
+    EXPECT_THAT(r.posted(), ElementsAre(2, 5, 8, 9, 9, 7, 6, 4, 4, 2, 2));
+    // The twelfth frame finishes the fiber and posts nothing: a lone tick travels 58 of its 60 points.
+    EXPECT_EQ(r.kinds().front(), "drop");
+    EXPECT_EQ(r.ofKind("post").back()["t"].get<double>(), 11.0 / 60);
+    for (const auto& post : r.ofKind("post")) {
+        EXPECT_EQ(post["fields"]["88"], 1.0) << "posted events are continuous";
+        EXPECT_EQ(post["fields"]["93"], 0.0);
+        EXPECT_EQ(post["fields"]["11"], 1) << "line delta is the incoming event's";
+    }
+}
+
+TEST(Animation, LoneTickWithoutEasingMovesEvenly) {
+    auto r = replayTrace({kScreen60, tick(0, +1)}, lone(60, 200, false));
+    EXPECT_THAT(r.posted(), ElementsAreArray(std::vector<double>(11, 5.0)));
+}
+
+TEST(Animation, ZeroDurationPostsNothing) {
+    auto r = replayTrace({kScreen60, tick(0, +1), tick(1, +1)}, lone(60, 0, true));
+    EXPECT_TRUE(r.ofKind("post").empty());
+    EXPECT_EQ(r.ofKind("drop").size(), 2u);
+}
+
+TEST(Animation, OutputCarriesExactlyTheReportedFields) {
+    auto r = replayTrace({kScreen60, tick(0, +1)}, lone(60, 200, true));
+    ASSERT_GE(r.raw.size(), 2u);
+    const auto line = nlohmann::ordered_json::parse(r.raw[1]);  // the first post, keys in printed order
+    std::vector<std::string> top;
+    for (const auto& [k, v] : line.items()) top.push_back(k);
+    EXPECT_THAT(top, ElementsAre("t", "kind", "fields"));
+    const auto& fields = line["fields"];
+    std::vector<std::string> keys;
+    for (const auto& [k, v] : fields.items()) keys.push_back(k);
+    EXPECT_THAT(keys, ElementsAre("11", "12", "88", "93", "94", "96", "97", "99", "100", "123"));
+    EXPECT_TRUE(fields["11"].is_number_integer());
+    EXPECT_TRUE(fields["12"].is_number_integer());
+}
+
+TEST(Animation, OverlappingTicksAddUp) {
+    // Two ticks one frame apart: while both run, each frame carries both fibers' increments.
+    auto one = replayTrace({kScreen60, tick(0, +1)}, lone(60, 200, false));
+    auto two = replayTrace({kScreen60, tick(0, +1), tick(1.0 / 60, +1)}, lone(60, 200, false));
+    ASSERT_GE(two.posted().size(), 5u);
+    EXPECT_EQ(two.posted()[0], 5);
+    EXPECT_EQ(two.posted()[1], 10);
+    EXPECT_EQ(two.posted()[4], 10);
+    const auto sum = [](const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0); };
+    // The first fiber's final increment lands while the second still runs, so more than twice one lone tick.
+    EXPECT_GT(sum(two.posted()), 2 * sum(one.posted()));
+}
+
+TEST(Animation, ReversalEndsTheAnimationAndScrollsNothing) {
+    auto doc = lone(60, 200, false);
+    auto r = replayTrace({kScreen60, tick(0, +1), tick(0.05, -1), tick(1, -1)}, doc);
+    std::vector<double> before, after;
+    for (const auto& p : r.ofKind("post")) (p["t"].get<double>() < 1 ? before : after).push_back(p["fields"]["96"]);
+    // The reversing tick at 0.05 lands with the frame due then: that frame still carries the
+    // old fiber's step (the reset is queued behind it); nothing moves after it.
+    EXPECT_THAT(before, ElementsAre(5, 5, 5));
+    // The next tick in the new direction animates normally (1.2 - 1.0 falls a hair short of
+    // 0.2 in doubles, so its last frame before finishing posts too).
+    EXPECT_THAT(after, Each(-5.0));
+    EXPECT_GE(after.size(), 11u);
+}
+
+TEST(Animation, SwitchingBetweenVerticalAndHorizontalIsAReversal) {
+    auto doc = lone(60, 200, false);
+    auto r = replayTrace({kScreen60, tick(0, +1),
+                          R"({"t":0.05,"kind":"scroll","fields":{"12":1,"94":1,"97":10},"location":[100,100]})"},
+                         doc);
+    EXPECT_EQ(r.posted().size(), 3u);
+    EXPECT_THAT(r.posted("97"), ElementsAre(0, 0, 0));
+}
+
+}  // namespace
+}  // namespace gm::testing

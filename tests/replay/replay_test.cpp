@@ -1,0 +1,65 @@
+// The trace format's rules: errors, ordering and defaults that make every replay reproducible.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ReplayHarness.h"
+
+namespace gm::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+TEST(Replay, BadLinesAreReportedAndTheRunGoesOn) {
+    auto r = replayTrace({
+        kScreen60,                                                 // 1
+        "",                                                        // 2 blank: skipped, still counted
+        "not json",                                                // 3 no usable t: told after line 1
+        R"({"t":1,"kind":"dance"})",                               // 4 unknown kind
+        R"({"t":0.5,"kind":"start"})",                             // 5 goes backwards: told after line 4
+        R"({"t":2,"kind":"scroll","fields":{"11":3.5}})",          // 6 line deltas must be whole
+        R"({"t":3,"kind":"settings","document":{"scrollBase":1}})",  // 7 undecodable settings
+        R"({"t":4,"kind":"scroll","fields":{"11":3.0}})",          // 8 3.0 is 3
+    });
+    std::vector<std::pair<int, double>> errors;
+    for (const auto& l : r.ofKind("error")) errors.emplace_back(l["line"].get<int>(), l["t"].get<double>());
+    EXPECT_THAT(errors, ElementsAre(std::pair{3, 0.0}, std::pair{4, 1.0}, std::pair{5, 1.0}, std::pair{6, 2.0},
+                                    std::pair{7, 3.0}));
+    EXPECT_THAT(r.ofKind("error")[4]["message"].get<std::string>(), HasSubstr("appSettings"));
+    ASSERT_EQ(r.ofKind("drop").size(), 1u) << "line 8 is a valid tick";
+}
+
+TEST(Replay, TargetAndSourcePidAlwaysWinOverTheirFields) {
+    auto r = replayTrace({kScreen60,
+                          R"({"t":0,"kind":"app","pid":42,"bundleId":"com.apple.dock","name":"Dock","executable":"/System/Library/CoreServices/Dock.app/Contents/MacOS/Dock"})",
+                          R"({"t":1,"kind":"scroll","fields":{"40":42,"96":-10}})"});
+    // targetPid defaults to 1 over the "40" in fields, so the Dock is not the target and the tick is smoothed.
+    EXPECT_EQ(r.lines.front()["kind"], "drop");
+}
+
+TEST(Replay, LinesRunBeforeEngineWorkDueAtTheSameTime) {
+    // A frame is due at 1/60; a tick at exactly that time is handled before the frame posts,
+    // and the frame already queued still runs before the reversal's reset.
+    auto r = replayTrace({kScreen60, tick(0, -1), tick(1.0 / 60, +1)});
+    ASSERT_EQ(r.lines.size(), 3u);
+    EXPECT_EQ(r.lines[1]["kind"], "drop");
+    EXPECT_EQ(r.lines[2]["kind"], "post");
+    EXPECT_EQ(r.lines[2]["t"].get<double>(), 1.0 / 60);
+}
+
+TEST(Replay, UntilIsInclusiveAndDefaultsToTenSecondsAfterTheLastLine) {
+    auto r = replayTrace({kScreen60, R"({"t":5,"kind":"tapDisabled","tap":"scroll"})", tick(15.5, -1)}, {}, 15.5);
+    EXPECT_EQ(r.lines.size(), 1u);
+    EXPECT_EQ(r.lines[0]["kind"], "drop") << "the keeper check at 5.0 had the tap back by 5.5";
+    auto withDefault = replayTrace({kScreen60, tick(0, -1)});
+    EXPECT_EQ(withDefault.ofKind("post").size(), 20u) << "default settings: 350 ms is 21 frames at 60 Hz, the last posts nothing";
+}
+
+TEST(Replay, UndecodableStartingSettingsGiveTheDefaults) {
+    auto r = replayTrace({kScreen60, tick(0, -1)}, std::string("{\"scrollBase\":"));
+    EXPECT_EQ(r.ofKind("post").size(), 20u);
+    EXPECT_TRUE(r.ofKind("error").empty());
+}
+
+}  // namespace
+}  // namespace gm::testing
