@@ -11,56 +11,36 @@
 namespace gm::settings {
 namespace {
 
-using test::kExampleDocument;
 constexpr const char* kInvalidKey = "glidemarkSettings.invalid-20261206T201500Z";
 
 class SettingsManagerTest : public ::testing::Test {
 protected:
     test::ManagerEnvironment env;
-
-    std::unique_ptr<SettingsManager> makeManager() {
+    std::unique_ptr<SettingsManager> start() {
         return std::make_unique<SettingsManager>(env.defaults, env.logger, env.clock);
     }
-    GlidemarkSettings stored() {
-        auto bytes = env.defaults.data(SettingsManager::kKey);
-        EXPECT_TRUE(bytes);
-        auto result = decode(bytes.value_or(""));
-        EXPECT_TRUE(result) << result.error;
-        return result.settings.value_or(GlidemarkSettings{});
-    }
+    GlidemarkSettings stored() { return decode(env.defaults.data(SettingsManager::kKey).value_or("")).settings.value(); }
+    std::string lastLog() { return env.sink.lines().back().message; }
 };
 
-TEST_F(SettingsManagerTest, StartsFromDefaultsAndWritesNothingWhenNothingIsStored) {
-    auto manager = makeManager();
-    EXPECT_EQ(manager->key(), "glidemarkSettings");
+TEST_F(SettingsManagerTest, StartsFromDefaultsWritingNothing) {
+    auto manager = start();
     EXPECT_EQ(manager->settings(), GlidemarkSettings{});
     EXPECT_EQ(env.defaults.writeCount(), 0);
-    auto lines = env.sink.lines();
-    ASSERT_EQ(lines.size(), 1U);
-    EXPECT_EQ(lines[0].message, "Module initialized: SettingsManager");
-    EXPECT_EQ(lines[0].level, platform::LogLevel::Default);
+    ASSERT_EQ(env.sink.lines().size(), 1U);
+    EXPECT_EQ(lastLog(), "Module initialized: SettingsManager");
+    EXPECT_EQ(env.sink.lines()[0].level, platform::LogLevel::Default);
 }
 
-TEST_F(SettingsManagerTest, LoadsTheStoredDocument) {
-    env.defaults.setData(SettingsManager::kKey, kExampleDocument);
-    auto manager = makeManager();
-    auto s = manager->snapshot();
-    ASSERT_EQ(s->appSettings.exceptionalApplication.size(), 1U);
-    EXPECT_EQ(s->appSettings.exceptionalApplication[0]->bundleId(), "com.google.Chrome");
-    EXPECT_EQ(env.defaults.writeCount(), 1) << "loading writes nothing back";
-}
-
-TEST_F(SettingsManagerTest, EveryAssignmentIsAnnouncedBeforeReplacementThenStored) {
-    auto manager = makeManager();
-    std::vector<std::string> events;
+TEST_F(SettingsManagerTest, EachAssignmentIsAnnouncedThenReplacedThenStored) {
+    auto manager = start();
+    std::string events;
     manager->addObserver([&](const GlidemarkSettings& next) {
-        // Told before the replacement: readers still see the old record.
-        events.push_back("announce reverse=" + std::to_string(next.scrollBase.reverse) +
-                         " current=" + std::to_string(manager->scrollBase().reverse) +
-                         " writes=" + std::to_string(env.defaults.writeCount()));
+        // Readers still see the old record, and nothing of this change is stored yet.
+        events += std::to_string(next.scrollBase.reverse) + std::to_string(manager->scrollBase().reverse) +
+                  std::to_string(env.defaults.writeCount()) + " ";
     });
-    auto before = manager->snapshot();
-
+    auto first = manager->snapshot();
     manager->setScrollBase(ScrollBase{true, true, true, true});
     EXPECT_EQ(stored(), manager->settings());
     auto advanced = manager->scrollAdvanced();
@@ -71,109 +51,54 @@ TEST_F(SettingsManagerTest, EveryAssignmentIsAnnouncedBeforeReplacementThenStore
     app.showMenuIcon = false;
     manager->setAppSettings(app);
     EXPECT_EQ(stored(), manager->settings());
-    auto whole = manager->settings();
-    whole.appSettings.launchAtLogin = true;
-    manager->setSettings(whole);
-
-    EXPECT_EQ(stored(), manager->settings());
-    EXPECT_EQ(env.defaults.writeCount(), 4);
-    EXPECT_EQ(events, (std::vector<std::string>{"announce reverse=1 current=0 writes=0",
-                                                "announce reverse=1 current=1 writes=1",
-                                                "announce reverse=1 current=1 writes=2",
-                                                "announce reverse=1 current=1 writes=3"}));
-    EXPECT_EQ(*before, GlidemarkSettings{}) << "a snapshot already handed out never changes";
-    EXPECT_TRUE(manager->settings().appSettings.launchAtLogin);
-}
-
-TEST_F(SettingsManagerTest, RemovedObserversAreNotTold) {
-    auto manager = makeManager();
-    int calls = 0;
-    auto id = manager->addObserver([&](const GlidemarkSettings&) { ++calls; });
-    manager->setScrollBase({});
-    manager->removeObserver(id);
-    manager->setScrollBase({});
-    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(events, "100 111 112 ");
+    EXPECT_EQ(*first, GlidemarkSettings{}) << "a snapshot handed out never changes";
 }
 
 TEST_F(SettingsManagerTest, ExceptionChangesStoreWithoutAnnouncing) {
-    env.defaults.setData(SettingsManager::kKey, kExampleDocument);
-    auto manager = makeManager();
+    env.defaults.setData(SettingsManager::kKey, test::kExampleDocument);
+    auto manager = start();
     int announcements = 0;
     manager->addObserver([&](const GlidemarkSettings&) { ++announcements; });
-
-    // Loaded exceptions are hooked: flip Chrome's smoothing as the menu does.
+    // Loaded exceptions are hooked...
     auto chrome = manager->settings().appSettings.exceptionalApplication.at(0);
-    chrome->setScrollBase(ScrollBase{true, true, false, true});
+    chrome->setScrollBase(ScrollBase{});
     EXPECT_TRUE(stored().appSettings.exceptionalApplication.at(0)->scrollBase().smooth);
-
-    // So are exceptions that arrive through an assignment.
-    auto app = manager->appSettings();
+    // ...and so are those that arrive through an assignment.
     auto safari = std::make_shared<ExceptionalApplication>("com.apple.Safari");
-    app.exceptionalApplication = {safari, chrome};  // newest first
-    manager->setAppSettings(app);
-    EXPECT_EQ(announcements, 1);
-    safari->setInherit(false);
-    ScrollAdvanced own;
-    own.step = 40;
-    safari->setScrollAdvanced(own);
-
-    auto s = stored();
-    ASSERT_EQ(s.appSettings.exceptionalApplication.size(), 2U);
-    EXPECT_FALSE(s.appSettings.exceptionalApplication[0]->inherit());
-    EXPECT_EQ(s.appSettings.exceptionalApplication[0]->scrollAdvanced().step, 40.0);
-    EXPECT_EQ(env.defaults.writeCount(), 1 + 4);
-    EXPECT_EQ(announcements, 1);
-    // The bundle identifier has no hook.
-    safari->setBundleId("com.apple.Safari2");
-    EXPECT_EQ(env.defaults.writeCount(), 5);
-}
-
-TEST_F(SettingsManagerTest, HooksOutlivingTheirManagerDoNothing) {
-    auto manager = makeManager();
-    auto e = std::make_shared<ExceptionalApplication>("com.example.App");
     auto app = manager->appSettings();
-    app.exceptionalApplication = {e};
+    app.exceptionalApplication = {safari, chrome};
     manager->setAppSettings(app);
+    safari->setInherit(false);
+    EXPECT_FALSE(stored().appSettings.exceptionalApplication.at(0)->inherit());
+    EXPECT_EQ(env.defaults.writeCount(), 4);
+    EXPECT_EQ(announcements, 1);
+
     manager.reset();
-    e->setInherit(false);
-    EXPECT_EQ(env.defaults.writeCount(), 1);
+    safari->setInherit(true);  // a hook outliving its manager does nothing
+    EXPECT_EQ(env.defaults.writeCount(), 4);
 }
 
 TEST_F(SettingsManagerTest, UndecodableDocumentIsKeptAsideBeforeTheFirstSave) {
-    const std::string typo = std::string(kExampleDocument).replace(std::string(kExampleDocument).find("false"), 5, "flase");
-    env.defaults.setData(SettingsManager::kKey, typo);
-    auto manager = makeManager();
+    env.defaults.setData(kInvalidKey, "an earlier kept document");
+    env.defaults.setData(SettingsManager::kKey, R"({"appSettings":{}})");
+    auto manager = start();
     EXPECT_EQ(manager->settings(), GlidemarkSettings{});
-    EXPECT_EQ(env.defaults.writeCount(), 1) << "nothing is written at start-up";
-    EXPECT_EQ(env.sink.lines().size(), 1U) << "and nothing is said until the document is replaced";
+    EXPECT_EQ(env.defaults.writeCount(), 2) << "nothing written at start-up";
 
     manager->setScrollBase(ScrollBase{false, true, false, true});
-    EXPECT_EQ(env.defaults.data(kInvalidKey), typo);
-    EXPECT_EQ(stored(), manager->settings());
-    auto lines = env.sink.lines();
-    ASSERT_EQ(lines.size(), 2U);
-    EXPECT_EQ(lines[1].message.rfind("Stored settings could not be read (not valid JSON: ", 0), 0U) << lines[1].message;
-    EXPECT_NE(lines[1].message.find("); keeping them as glidemarkSettings.invalid-20261206T201500Z"),
-              std::string::npos)
-        << lines[1].message;
-
     manager->setScrollBase(ScrollBase{});
-    EXPECT_EQ(env.defaults.writeCount(), 4) << "kept once only";
-}
-
-TEST_F(SettingsManagerTest, KeptDocumentNeverReplacesAnotherOne) {
-    env.defaults.setData(kInvalidKey, "an earlier one");
-    env.defaults.setData(SettingsManager::kKey, R"({"appSettings":{}})");
-    auto manager = makeManager();
-    manager->save();
-    EXPECT_EQ(env.defaults.data(kInvalidKey), "an earlier one");
+    EXPECT_EQ(env.defaults.data(kInvalidKey), "an earlier kept document");
     EXPECT_EQ(env.defaults.data(std::string(kInvalidKey) + "-2"), R"({"appSettings":{}})");
-    auto lines = env.sink.lines();
-    EXPECT_NE(lines.back().message.find("(appSettings.launchAtLogin: missing)"), std::string::npos);
+    EXPECT_EQ(stored(), manager->settings());
+    EXPECT_EQ(env.defaults.writeCount(), 2 + 3) << "kept once only";
+    EXPECT_EQ(env.sink.lines().size(), 2U);
+    EXPECT_EQ(lastLog(), "Stored settings could not be read (appSettings.launchAtLogin: missing); keeping them as "
+                         "glidemarkSettings.invalid-20261206T201500Z-2");
 }
 
-// Refuses every key but the settings key, as a store whose folder filled up might.
-class PickyDefaults final : public platform::UserDefaults {
+// Stores the settings key only, like a store that cannot create another file.
+class OneKeyDefaults final : public platform::UserDefaults {
 public:
     platform::MemoryUserDefaults inner;
     std::optional<std::string> data(const std::string& key) const override { return inner.data(key); }
@@ -182,32 +107,23 @@ public:
     }
 };
 
-TEST_F(SettingsManagerTest, UndecodableDocumentIsNotOverwrittenWhenItCannotBeKept) {
-    PickyDefaults defaults;
+TEST_F(SettingsManagerTest, UnsavableChangesStayInMemoryAndTheStoredDocumentStays) {
+    OneKeyDefaults defaults;
     defaults.inner.setData(SettingsManager::kKey, "{oops");
     SettingsManager manager(defaults, env.logger, env.clock);
     manager.setScrollBase(ScrollBase{false, true, false, true});
-    EXPECT_FALSE(manager.save());
-    EXPECT_EQ(defaults.data(SettingsManager::kKey), "{oops");
-    EXPECT_FALSE(manager.scrollBase().smooth) << "the change stays in memory";
+    EXPECT_EQ(defaults.data(SettingsManager::kKey), "{oops") << "an undecodable document that cannot be kept stays";
+    EXPECT_FALSE(manager.scrollBase().smooth);
     EXPECT_EQ(env.sink.lines().back().level, platform::LogLevel::Error);
-}
 
-TEST_F(SettingsManagerTest, NonFiniteValuesLeaveTheStoredDocument) {
-    auto manager = makeManager();
-    manager->setScrollBase(ScrollBase{false, true, false, true});
-    const auto before = env.defaults.data(SettingsManager::kKey);
-    auto advanced = manager->scrollAdvanced();
+    auto good = start();
+    good->setScrollBase(ScrollBase{});
+    auto advanced = good->scrollAdvanced();
     advanced.step = std::numeric_limits<double>::quiet_NaN();
-    manager->setScrollAdvanced(advanced);
-    EXPECT_TRUE(std::isnan(manager->scrollAdvanced().step));
-    EXPECT_EQ(env.defaults.data(SettingsManager::kKey), before);
+    good->setScrollAdvanced(advanced);
+    EXPECT_TRUE(std::isnan(good->scrollAdvanced().step));
+    EXPECT_EQ(stored().scrollAdvanced.step, 90.0);
     EXPECT_EQ(env.sink.lines().back().level, platform::LogLevel::Error);
-}
-
-TEST(SettingsManagerKeys, InvalidDocumentKeyIsUtcSeconds) {
-    EXPECT_EQ(SettingsManager::invalidDocumentKey(1'796'588'100.75), kInvalidKey);
-    EXPECT_EQ(SettingsManager::invalidDocumentKey(std::nan("")), "glidemarkSettings.invalid-19700101T000000Z");
 }
 
 }  // namespace
