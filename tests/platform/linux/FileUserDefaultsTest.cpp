@@ -130,6 +130,19 @@ TEST_F(FileUserDefaultsTest, AFailedWriteKeepsTheOldDocumentAndCleansUp) {
     EXPECT_EQ(sink.lines().back().level, LogLevel::Error);
 }
 
+// Fails every read of an existing file, like a permission or disk problem.
+class UnreadableOps final : public FileSystemOps {
+    int readFile(const std::string&, std::string&) override { return EIO; }
+};
+
+TEST_F(FileUserDefaultsTest, AFileThatCouldNotBeReadIsNeverReplaced) {
+    ASSERT_TRUE(FileUserDefaults(folder.string(), logger).setData("k", "precious"));
+    FileUserDefaults store(folder.string(), logger, std::make_unique<UnreadableOps>());
+    EXPECT_FALSE(store.data("k"));
+    EXPECT_FALSE(store.setData("k", "defaults"));
+    EXPECT_EQ(readAll(folder / "k.json"), "precious");
+}
+
 TEST_F(FileUserDefaultsTest, UndecodableSettingsFileIsKeptBesideTheNewOne) {
     FileUserDefaults store(folder.string(), logger);
     const std::string handEdited = R"({"appSettings": {"launchAtLogin": true,}})";
