@@ -65,17 +65,17 @@ TEST_F(SettingsManagerTest, ExceptionChangesStoreWithoutAnnouncing) {
     chrome->setScrollBase(ScrollBase{});
     EXPECT_TRUE(stored().appSettings.exceptionalApplication.at(0)->scrollBase().smooth);
     // ...and so are those that arrive through an assignment.
-    auto safari = std::make_shared<ExceptionalApplication>("com.apple.Safari");
+    auto browser = std::make_shared<ExceptionalApplication>("org.example.Browser");
     auto app = manager->appSettings();
-    app.exceptionalApplication = {safari, chrome};
+    app.exceptionalApplication = {browser, chrome};
     manager->setAppSettings(app);
-    safari->setInherit(false);
+    browser->setInherit(false);
     EXPECT_FALSE(stored().appSettings.exceptionalApplication.at(0)->inherit());
     EXPECT_EQ(env.defaults.writeCount(), 4);
     EXPECT_EQ(announcements, 1);
 
     manager.reset();
-    safari->setInherit(true);  // a hook outliving its manager does nothing
+    browser->setInherit(true);  // a hook outliving its manager does nothing
     EXPECT_EQ(env.defaults.writeCount(), 4);
 }
 

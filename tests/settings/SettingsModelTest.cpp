@@ -36,12 +36,12 @@ TEST(SettingsModel, EqualityAndHashing) {
     auto chrome = std::make_shared<ExceptionalApplication>("com.google.Chrome");
     auto otherChrome = std::make_shared<ExceptionalApplication>("com.google.Chrome", ScrollBase{false, false, true, false},
                                                                 ScrollAdvanced{}, false);
-    auto safari = std::make_shared<ExceptionalApplication>("com.apple.Safari");
+    auto browser = std::make_shared<ExceptionalApplication>("org.example.Browser");
     AppSettings x, y;
-    x.exceptionalApplication = {chrome, safari};
-    y.exceptionalApplication = {otherChrome, safari};
+    x.exceptionalApplication = {chrome, browser};
+    y.exceptionalApplication = {otherChrome, browser};
     EXPECT_EQ(x, y);
-    y.exceptionalApplication = {safari, chrome};
+    y.exceptionalApplication = {browser, chrome};
     EXPECT_NE(x, y);
     y.exceptionalApplication = {chrome};
     EXPECT_NE(x, y);
