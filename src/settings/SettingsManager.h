@@ -50,6 +50,9 @@ public:
     bool save();
 
     // Told before the new record replaces the old one; receives the new record.
+    // Observers run on the assigning thread while that assignment holds the
+    // write lock: they may read or assign again, but must not wait for another
+    // thread that assigns.
     using Observer = std::function<void(const GlidemarkSettings& newValue)>;
     using ObserverId = std::uint64_t;
     ObserverId addObserver(Observer observer);

@@ -120,11 +120,17 @@ std::optional<std::string> FileUserDefaults::data(const std::string& key) const 
     std::string bytes;
     std::string path = pathFor(key);
     int error = ops_->readFile(path, bytes);
-    if (error == ENOENT || error == ENOTDIR) return std::nullopt;
-    if (error != 0) {
-        logger_.error("Cannot read " + path + ": " + describeErrno(error));
+    std::lock_guard lock(unreadableMutex_);
+    if (error == ENOENT || error == ENOTDIR) {
+        unreadable_.erase(key);
         return std::nullopt;
     }
+    if (error != 0) {
+        logger_.error("Cannot read " + path + ": " + describeErrno(error) + "; it will not be replaced");
+        unreadable_.insert(key);
+        return std::nullopt;
+    }
+    unreadable_.erase(key);
     return bytes;
 }
 
@@ -149,10 +155,17 @@ bool FileUserDefaults::ensureFolder() {
 
 bool FileUserDefaults::setData(const std::string& key, const std::string& bytes) {
     if (!validKey(key)) return false;
+    const std::string path = pathFor(key);
+    {
+        std::lock_guard lock(unreadableMutex_);
+        if (unreadable_.count(key)) {
+            logger_.error("Not storing " + path + ": the file there could not be read and is left as it is");
+            return false;
+        }
+    }
     std::lock_guard lock(writeMutex_);
     if (!ensureFolder()) return false;
 
-    const std::string path = pathFor(key);
     // Same folder as the target, so the rename cannot cross file systems.
     std::string temp = folder_ + "/." + key + ".json.XXXXXX";
     int fd = -1;

@@ -5,6 +5,7 @@
 // point leaves either the old or the new document, never a torn one.
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,10 @@ private:
     Logger& logger_;
     std::unique_ptr<FileSystemOps> ops_;
     std::mutex writeMutex_;
+    // Keys whose file exists but could not be read: never replaced, so that a
+    // passing permission or disk problem cannot cost the user their settings.
+    mutable std::mutex unreadableMutex_;
+    mutable std::set<std::string> unreadable_;
 };
 
 }  // namespace gm::platform
