@@ -1,0 +1,299 @@
+// How one scroll event is judged (every row of the decision table, the
+// quantisation rule, reversal written into the event), how exceptions shape
+// the effective values, and the modifier hotkeys.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <tuple>
+
+#include "engine/ScrollDecision.h"
+#include "platform/sim/SimDesktop.h"
+
+namespace gm::engine {
+namespace {
+
+using platform::FieldTableEvent;
+using platform::sim::SimDesktop;
+using settings::ExceptionalApplication;
+using settings::ExceptionRef;
+using settings::GlidemarkSettings;
+using settings::ScrollAdvanced;
+using settings::ScrollBase;
+namespace field = platform::field;
+namespace flag = platform::flag;
+
+using AxisFields = std::tuple<std::int64_t, double, double>;
+AxisFields yFields(const FieldTableEvent& e) {
+    return {e.integerValue(field::scrollDeltaAxis1), e.doubleValue(field::scrollPointDeltaAxis1),
+            e.doubleValue(field::scrollFixedPtDeltaAxis1)};
+}
+AxisFields xFields(const FieldTableEvent& e) {
+    return {e.integerValue(field::scrollDeltaAxis2), e.doubleValue(field::scrollPointDeltaAxis2),
+            e.doubleValue(field::scrollFixedPtDeltaAxis2)};
+}
+
+// A wheel tick as the system sends it: line, point and fixed-point deltas together.
+const AxisFields kTickY{-1, -3.0, -1.0};
+const AxisFields kTickX{2, 5.0, 2.0};
+const AxisFields kStill{0, 0.0, 0.0};
+AxisFields negated(const AxisFields& f) { return {-std::get<0>(f), -std::get<1>(f), -std::get<2>(f)}; }
+
+std::shared_ptr<FieldTableEvent> tick(bool yValid, bool xValid) {
+    const AxisFields y = yValid ? kTickY : kStill;
+    const AxisFields x = xValid ? kTickX : kStill;
+    return SimDesktop::makeScroll(std::get<1>(y), std::get<1>(x), std::get<0>(y), std::get<0>(x), std::get<2>(y),
+                                  std::get<2>(x));
+}
+
+EffectiveValues values(bool smooth, bool horizontalSmooth, bool reverse, double step = 40) {
+    EffectiveValues v;
+    v.smooth = smooth;
+    v.step = step;
+    v.horizontalSmooth = horizontalSmooth;
+    v.reverse = reverse;
+    return v;
+}
+
+Outcome judge(FieldTableEvent& e, const EffectiveValues& v) {
+    return decide(e, readAxis(e, kAxisY), readAxis(e, kAxisX), v);
+}
+
+TEST(Decide, EveryRowOfTheTable) {
+    struct Row {
+        bool smooth, yValid, xValid, hSmooth, reverse;
+        bool swallow, schedule;
+        double y, x;             // scheduled distances (when scheduled)
+        bool yFlipped, xFlipped;  // fields of the axis negated in the event
+    };
+    const Row rows[] = {
+        // smoothing off: always let through; X reversed only with horizontal smoothing on
+        {false, true, true, true, true, false, false, 0, 0, true, true},
+        {false, true, true, false, true, false, false, 0, 0, true, false},
+        {false, false, true, true, true, false, false, 0, 0, false, true},
+        {false, true, true, true, false, false, false, 0, 0, false, false},
+        // Y only: one step, whatever horizontal smoothing says
+        {true, true, false, false, false, true, true, -40, 0, false, false},
+        {true, true, false, true, true, true, true, 40, 0, true, false},
+        // both axes, horizontal smoothing on
+        {true, true, true, true, false, true, true, -40, 40, false, false},
+        {true, true, true, true, true, true, true, 40, -40, true, true},
+        // both axes, horizontal smoothing off: let through as it is (Y reversed when asked), nothing scheduled
+        {true, true, true, false, false, false, false, 0, 0, false, false},
+        {true, true, true, false, true, false, false, 0, 0, true, false},
+        // X only
+        {true, false, true, false, false, false, false, 0, 0, false, false},
+        {true, false, true, false, true, false, false, 0, 0, false, false},
+        {true, false, true, true, false, true, true, 0, 40, false, false},
+        {true, false, true, true, true, true, true, 0, -40, false, true},
+        // no axis: let through, yet a (0, 0) tick is scheduled
+        {true, false, false, true, true, false, true, 0, 0, false, false},
+        {true, false, false, false, false, false, true, 0, 0, false, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "smooth " << r.smooth << " Y " << r.yValid << " X " << r.xValid
+                                        << " horizontalSmooth " << r.hSmooth << " reverse " << r.reverse);
+        auto e = tick(r.yValid, r.xValid);
+        const Outcome o = judge(*e, values(r.smooth, r.hSmooth, r.reverse));
+        EXPECT_EQ(o.returnEvent, !r.swallow);
+        EXPECT_EQ(o.schedule, r.schedule);
+        if (r.schedule) {
+            EXPECT_EQ(o.y, r.y);
+            EXPECT_EQ(o.x, r.x);
+        }
+        const AxisFields y = r.yValid ? kTickY : kStill;
+        const AxisFields x = r.xValid ? kTickX : kStill;
+        EXPECT_EQ(yFields(*e), r.yFlipped ? negated(y) : y);
+        EXPECT_EQ(xFields(*e), r.xFlipped ? negated(x) : x);
+        EXPECT_EQ(o.reverseY, r.yFlipped);
+        EXPECT_EQ(o.reverseX, r.xFlipped);
+    }
+}
+
+TEST(Decide, PointDeltasMoveOneStepAndFixedDeltasKeepTheirSize) {
+    struct Row {
+        double pointY, fixedPtY;
+        std::int64_t lineY;
+        double pointX;
+        std::int64_t lineX;
+        bool reverse;
+        double y, x;
+    };
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    const Row rows[] = {
+        {0.25, 0, 0, 0, 0, false, 40, 0},      // a tiny point delta is still a whole step
+        {-250, 0, 0, 0, 0, false, -40, 0},     // and a large one only one
+        {0, 0, 3, 0, 0, false, 3, 0},          // line delta keeps its size
+        {0, 0, 3, 0, 0, true, -3, 0},
+        {0, 0.1, 0, 0, 0, false, 0.1, 0},      // fixed-point delta keeps its size
+        {-3, 0, 0, 0, -2, false, -40, -2},     // each axis on its own reading
+        {0, 0, 2, 7, 0, true, -2, -40},
+        {kNaN, 0, 0, 0, 0, false, -40, 0},     // not above zero: minus one step, never NaN
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "Y " << r.pointY << "/" << r.fixedPtY << "/" << r.lineY << " X "
+                                        << r.pointX << "/" << r.lineX << " reverse " << r.reverse);
+        auto e = SimDesktop::makeScroll(r.pointY, r.pointX, r.lineY, r.lineX, r.fixedPtY, 0);
+        const Outcome o = judge(*e, values(true, true, r.reverse));
+        ASSERT_TRUE(o.schedule);
+        EXPECT_FALSE(o.returnEvent);
+        EXPECT_EQ(o.y, r.y);
+        EXPECT_EQ(o.x, r.x);
+    }
+}
+
+ExceptionRef exception(const std::string& bundleId, bool smooth, bool inherit, double step = 40) {
+    ScrollBase base;
+    base.smooth = smooth;
+    // The opposite of every global default: none of these may leak into the result.
+    base.horizontalSmooth = false;
+    base.reverse = true;
+    base.animationEasing = false;
+    ScrollAdvanced own;
+    own.step = step;
+    own.duration = 200;
+    own.accelerationDelta = 30;
+    own.accelerationLimit = 3;
+    own.block = {56};
+    own.dash = 58;
+    return std::make_shared<ExceptionalApplication>(bundleId, base, own, inherit);
+}
+
+TEST(MatchException, FirstExactMatchInListOrder) {
+    GlidemarkSettings s;
+    const ExceptionRef first = exception("com.example.A", true, false, 40);
+    s.appSettings.exceptionalApplication = {exception("com.example.B", true, false), first,
+                                            exception("com.example.A", false, false, 50)};
+    const std::string a = "com.example.A";
+    EXPECT_EQ(matchException(s, &a), first);
+    for (const char* text : {"com.example.a", "com.example.", "com.example.AB", ""}) {
+        const std::string other = text;
+        EXPECT_EQ(matchException(s, &other), nullptr) << other;
+    }
+    EXPECT_EQ(matchException(s, nullptr), nullptr);
+}
+
+TEST(EffectiveValues, SmoothnessAndWhenLaunchpadIsAsked) {
+    struct Row {
+        bool global;
+        int exception;  // 0 none, 1 smoothing on, 2 smoothing off
+        bool block, launchpad;
+        bool smooth, asked;
+    };
+    const Row rows[] = {
+        {true, 0, false, false, true, true},  {true, 0, false, true, false, true},
+        {true, 0, true, false, false, false}, {false, 0, false, true, false, false},
+        {true, 1, false, false, true, true},  {true, 1, false, true, false, true},
+        {true, 2, false, false, false, false}, {false, 1, false, false, false, false},
+        {true, 1, true, false, false, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "global " << r.global << " exception " << r.exception << " block "
+                                        << r.block << " launchpad " << r.launchpad);
+        GlidemarkSettings s;
+        s.scrollBase.smooth = r.global;
+        const ExceptionRef e = r.exception == 0 ? nullptr : exception("com.example.A", r.exception == 1, true);
+        int asked = 0;
+        const EffectiveValues v = effectiveValues(s, e, r.block, [&] {
+            ++asked;
+            return r.launchpad;
+        });
+        EXPECT_EQ(v.smooth, r.smooth);
+        EXPECT_EQ(asked, r.asked ? 1 : 0);
+        EXPECT_EQ(v.exception, e);
+    }
+}
+
+TEST(EffectiveValues, InheritChoosesTheNumbersAndTheSwitchesStayGlobal) {
+    GlidemarkSettings s;
+    for (bool inherit : {true, false}) {
+        SCOPED_TRACE(inherit ? "inherit" : "own numbers");
+        const EffectiveValues v =
+            effectiveValues(s, exception("com.example.A", true, inherit), false, [] { return false; });
+        EXPECT_TRUE(v.smooth);
+        EXPECT_EQ(v.step, inherit ? 90 : 40);
+        EXPECT_EQ(v.duration, inherit ? 350 : 200);
+        EXPECT_EQ(v.accelerationDelta, inherit ? 50 : 30);
+        EXPECT_EQ(v.accelerationLimit, inherit ? 7 : 3);
+        EXPECT_TRUE(v.horizontalSmooth);
+        EXPECT_FALSE(v.reverse);
+        EXPECT_TRUE(v.animationEasing);
+    }
+}
+
+TEST(ModifierChange, KeyGroupsAndHotkeys) {
+    GlidemarkSettings s;
+    // Codes of either hand name the whole group.
+    s.scrollAdvanced.block = {54, 58};
+    s.scrollAdvanced.dash = 62;
+    s.scrollAdvanced.toggle = 58;  // not consulted: the toggle key is always Shift
+    const ModifierState idle{};
+    const ModifierState blocked{false, 1.0, false, true};
+    const ModifierState dashing{true, 5.0, false, false};
+    const ModifierState toggled{false, 1.0, true, false};
+    const ModifierState all{true, 5.0, true, true};
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    struct Row {
+        std::int64_t key;
+        std::uint64_t flags;
+        ModifierState before, after;
+        bool stop;
+    };
+    const Row rows[] = {
+        {55, flag::command, idle, blocked, true},
+        {54, flag::command, idle, blocked, true},  // right Command acts as left
+        {54, 0, blocked, idle, false},              // release clears, no stop
+        {55, flag::command, blocked, blocked, true},  // one of two Command keys released: still down
+        {61, flag::alternate, idle, blocked, true},
+        {61, 0, blocked, idle, false},
+        {58, flag::command, blocked, idle, false},  // only the group's own flag counts
+        {59, flag::control, idle, dashing, false},
+        {62, flag::control, idle, dashing, false},
+        {62, 0, dashing, idle, false},
+        {56, flag::shift, idle, toggled, true},
+        {60, flag::shift, idle, toggled, true},
+        {60, 0, toggled, idle, true},  // either Shift, press or release, stops
+        {56, 0, toggled, idle, true},
+        // keys outside the groups change nothing
+        {57, ~std::uint64_t{0}, all, all, false},
+        {57, 0, all, all, false},
+        {53, 0, all, all, false},
+        {63, 0, all, all, false},
+        {0, 0, all, all, false},
+        {-1, 0, all, all, false},
+        {65536 + 55, 0, all, all, false},
+        {kMin, 0, all, all, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "key " << r.key << " flags " << r.flags);
+        ModifierState state = r.before;
+        EXPECT_EQ(modifierChange(r.key, r.flags, s, state), r.stop);
+        EXPECT_EQ(state.dashScroll, r.after.dashScroll);
+        EXPECT_EQ(state.dashAmplification, r.after.dashAmplification);
+        EXPECT_EQ(state.toggleScroll, r.after.toggleScroll);
+        EXPECT_EQ(state.blockSmooth, r.after.blockSmooth);
+    }
+}
+
+TEST(ModifierChange, SettingsCodesOutsideSixteenBitsNeverMatch) {
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    for (std::int64_t bad : {std::int64_t{65536 + 55}, std::int64_t{65536 + 59}, std::int64_t{-1},
+                             std::int64_t{-65536 + 58}, kMin, kMax}) {
+        SCOPED_TRACE(bad);
+        GlidemarkSettings s;
+        s.scrollAdvanced.block = {bad};
+        s.scrollAdvanced.dash = bad;
+        for (std::int64_t key : {54, 55, 58, 59, 61, 62}) {
+            ModifierState state;
+            EXPECT_FALSE(modifierChange(key, ~std::uint64_t{0}, s, state)) << key;
+            EXPECT_FALSE(state.blockSmooth) << key;
+            EXPECT_FALSE(state.dashScroll) << key;
+            EXPECT_EQ(state.dashAmplification, 1.0) << key;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace gm::engine
