@@ -38,10 +38,11 @@ platform::AppRef ScrollUtils::targetApplication(const platform::Event& event) {
 bool ScrollUtils::isLaunchpadActive(const platform::AppRef& app) {
     if (!app) return false;
     std::lock_guard lock(mutex_);
-    if (app->executablePath && *app->executablePath == kDockExecutable) {
-        launchpadActiveCache = true;
-        return true;
-    }
+    // Ticks aimed at the Dock process are never smoothed. That answer is not
+    // remembered: hovering the Dock says nothing about whether Launchpad is
+    // showing, and caching it would leave the next second of ticks over any
+    // other application unsmoothed.
+    if (app->executablePath && *app->executablePath == kDockExecutable) return true;
     const double now = clock_.wallTime();
     if (now - launchpadLastDetectTime <= 1.0) return launchpadActiveCache;
     // A list that cannot be had, or entries of an unexpected shape, count as "no Launchpad".

@@ -74,6 +74,17 @@ TEST_F(ScrollTarget, NoApplicationOrTheDockAnswerWithoutAScan) {
     EXPECT_EQ(scans(), 1);
 }
 
+TEST_F(ScrollTarget, HoveringTheDockDoesNotTurnSmoothingOffElsewhere) {
+    const AppRef a = launch(100, "com.example.A");
+    const AppRef dock = launch(50, "com.apple.dock", ScrollUtils::kDockExecutable);
+    desktop.runUntil(2.0);
+    EXPECT_FALSE(utils.isLaunchpadActive(a));  // negative scan, trusted until 3.0
+    desktop.runUntil(2.25);
+    EXPECT_TRUE(utils.isLaunchpadActive(dock));
+    desktop.runUntil(2.5);
+    EXPECT_FALSE(utils.isLaunchpadActive(a)) << "no Launchpad window: the Dock answer must not linger";
+}
+
 TEST_F(ScrollTarget, NegativeScanIsTrustedForOneSecond) {
     const AppRef a = launch(100, "com.example.A");
     desktop.simWorkspace().addWindow("Document");
