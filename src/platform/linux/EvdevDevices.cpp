@@ -26,6 +26,8 @@ bool isEventNode(const char* devnode) { return startsWith(devnode, "/dev/input/e
 bool isWheelMouse(struct udev_device* dev) {
     const char* mouse = udev_device_get_property_value(dev, "ID_INPUT_MOUSE");
     if (!mouse || std::strcmp(mouse, "1") != 0) return false;
+    const char* keyboard = udev_device_get_property_value(dev, "ID_INPUT_KEYBOARD");
+    if (keyboard && std::strcmp(keyboard, "1") == 0) return false;
     struct udev_device* parent = udev_device_get_parent_with_subsystem_devtype(dev, "input", nullptr);
     if (!parent) return false;
     if (startsWith(udev_device_get_sysattr_value(parent, "phys"), kClonePhysPrefix)) return false;
