@@ -193,7 +193,9 @@ void LoopThread::run() {
         if (timed_.empty()) {
             cv_.wait(lock);
         } else {
-            cv_.wait_until(lock, timed_.front().due);
+            // A copy: the heap may be reallocated by a poster while we wait.
+            const Clock::time_point due = timed_.front().due;
+            cv_.wait_until(lock, due);
         }
     }
 }
