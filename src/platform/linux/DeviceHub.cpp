@@ -280,13 +280,13 @@ void DeviceHub::handleFrame(Device& device, std::vector<input_event>& frame) {
         if (ev.code == REL_HWHEEL_HI_RES) hiRes[kHorizontal] = true;
     }
     WheelMotion motion;
-    std::vector<input_event> wheel;
+    bool wheel = false;
     bool leftDown = false;
     out_.clear();
     for (const input_event& ev : frame) {
         if (ev.type == EV_SYN && ev.code == SYN_REPORT) continue;
         if (addWheelEvent(ev, motion, hiRes)) {
-            wheel.push_back(ev);
+            wheel = true;
             continue;
         }
         if (ev.type == EV_KEY) {
@@ -303,21 +303,25 @@ void DeviceHub::handleFrame(Device& device, std::vector<input_event>& frame) {
     HubListener* listener = listener_.load();
     bool tap = false;
     const bool moves = motion.units[0] != 0 || motion.units[1] != 0;
-    if (!wheel.empty()) {
+    if (wheel) {
         if (isSubNotch(motion)) device.smoothWheel = true;
         tap = moves && !device.smoothWheel && listener && listener->wantsScroll();
-        if (!tap) out_.insert(out_.end(), wheel.begin(), wheel.end());
+        // Passed on in the clone's own form, high-resolution units always
+        // with the legacy notch: libinput treats a wheel that advertises
+        // high-resolution codes but sends only notches as broken and then
+        // counts every later high-resolution unit twice.
+        if (!tap) appendWheelEvents(out_, motion.units, motion.notches);
     }
     if (!out_.empty()) {
         appendSyn(out_);
         std::lock_guard lock(device.clone->mutex);
         device.clone->write(out_);
-        if (!wheel.empty() && !tap) device.clone->encoder.noteEmitted(motion.units, monotonicSeconds());
+        if (wheel && !tap) device.clone->encoder.noteEmitted(motion.units, monotonicSeconds());
     }
     {
         std::lock_guard lock(mutex_);
         ++stats_.framesForwarded;
-        if (!wheel.empty()) ++(tap ? stats_.scrollsTapped : stats_.scrollsPassed);
+        if (wheel) ++(tap ? stats_.scrollsTapped : stats_.scrollsPassed);
     }
     if (tap) listener->scrollWheel(device.id, makeScrollEvent(motion, Point{}));
     if (leftDown && listener) {

@@ -145,14 +145,19 @@ TEST_F(HubTest, WheelPassesStraightThroughWithoutATapAndWhenAlreadySmooth) {
     hub->sync();
     auto frames = mouse.cloneFrames();
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0][0].code, REL_WHEEL);
-    EXPECT_EQ(frames[0][0].value, -1);
+    ASSERT_EQ(frames[0].size(), 3u);  // the notch gains its high-resolution twin
+    EXPECT_EQ(frames[0][0].code, REL_WHEEL_HI_RES);
+    EXPECT_EQ(frames[0][0].value, -120);
+    EXPECT_EQ(frames[0][1].code, REL_WHEEL);
+    EXPECT_EQ(frames[0][1].value, -1);
 
     listener.wants = true;
     mouse.send({ev(EV_REL, REL_WHEEL_HI_RES, 30), syn()});   // a free-spinning wheel
     mouse.send({ev(EV_REL, REL_WHEEL_HI_RES, 120), syn()});  // stays smooth once known to be
     hub->sync();
-    EXPECT_EQ(mouse.cloneFrames().size(), 2u);
+    frames = mouse.cloneFrames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0][0].value, 30);  // untouched
     EXPECT_EQ(listener.scrollCount(), 0u);
 }
 
