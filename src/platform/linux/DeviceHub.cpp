@@ -200,7 +200,7 @@ void DeviceHub::addDevice(const DeviceInfo& info) {
     }
     auto [it, inserted] = devices_.emplace(id, std::move(device));
     log().info("wheel mouse added: " + info.name);
-    tryGrab(it->second);
+    if (!tryGrab(it->second)) removeDevice(id, false);
 }
 
 void DeviceHub::removeDevice(DeviceId id, bool sourceGone) {
@@ -229,28 +229,31 @@ void DeviceHub::removeDevice(DeviceId id, bool sourceGone) {
     devices_.erase(it);
 }
 
-void DeviceHub::tryGrab(Device& device) {
-    if (device.stage != Stage::WaitingForRelease) return;
+bool DeviceHub::tryGrab(Device& device) {
+    if (device.stage != Stage::WaitingForRelease) return true;
     // Grabbing while a button is held would leave the desktop with a press
     // whose release it never sees.
-    if (device.source->anyKeyDown()) return;
+    if (device.source->anyKeyDown()) return true;
     if (!device.source->grab(true)) {
+        // Another program holds it exclusively; it stays theirs until it is plugged in again.
         log().error("cannot grab " + device.info.name + " (another program holds it)");
-        return;
+        return false;
     }
     // Whatever was queued before the grab has already reached the desktop.
     scratch_.clear();
     device.source->read(scratch_);
     device.pending.clear();
     device.stage = Stage::Forwarding;
+    return true;
 }
 
 void DeviceHub::readDevice(Device& device) {
     const DeviceId id = device.id;
     scratch_.clear();
     const auto status = device.source->read(scratch_);
+    bool giveUp = false;
     if (device.stage == Stage::WaitingForRelease) {
-        tryGrab(device);
+        giveUp = !tryGrab(device);
     } else {
         for (const input_event& ev : scratch_) {
             if (ev.type == EV_SYN && ev.code == SYN_DROPPED) {
@@ -269,7 +272,11 @@ void DeviceHub::readDevice(Device& device) {
             }
         }
     }
-    if (status == InputSource::ReadStatus::Gone) removeDevice(id, true);
+    if (status == InputSource::ReadStatus::Gone) {
+        removeDevice(id, true);
+    } else if (giveUp) {
+        removeDevice(id, false);
+    }
 }
 
 void DeviceHub::handleFrame(Device& device, std::vector<input_event>& frame) {

@@ -101,7 +101,8 @@ private:
     void removeDevice(DeviceId id, bool sourceGone);
     void readDevice(Device& device);
     void handleFrame(Device& device, std::vector<input_event>& frame);
-    void tryGrab(Device& device);
+    // False when the mouse cannot be grabbed at all (the caller lets it go).
+    bool tryGrab(Device& device);
     void serviceSyncRequests();
     std::shared_ptr<Clone> cloneOf(DeviceId id) const;
 

@@ -115,6 +115,13 @@ TEST_F(HubTest, GrabsOnlyOnceNoButtonIsHeld) {
     EXPECT_TRUE(mouse.cloneFrames().empty());  // the drained release went to the desktop already
 }
 
+TEST_F(HubTest, LeavesAMouseAloneThatAnotherProgramHolds) {
+    mouse.heldElsewhere = true;
+    start();
+    EXPECT_TRUE(hub->devices().empty());
+    EXPECT_EQ(mouse.clonesDestroyed.load(), mouse.clonesMade.load());
+}
+
 TEST_F(HubTest, NotchesGoToTheTapAndEverythingElseStaysInItsFrame) {
     start();
     mouse.send({ev(EV_REL, REL_X, 5), ev(EV_REL, REL_WHEEL_HI_RES, 120), ev(EV_REL, REL_WHEEL, 1), syn()});

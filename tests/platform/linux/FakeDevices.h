@@ -38,6 +38,7 @@ struct FakeMouse {
     int cloneWriteFd = -1;   // the clone writes here
     std::atomic<bool> keysDown{false};
     std::atomic<bool> grabbed{false};
+    std::atomic<bool> heldElsewhere{false};  // another program has grabbed it
     std::atomic<int> opens{0};
     std::atomic<int> clonesMade{0};
     std::atomic<int> clonesDestroyed{0};
@@ -102,6 +103,7 @@ public:
         }
     }
     bool grab(bool on) override {
+        if (on && mouse_.heldElsewhere.load()) return false;
         mouse_.grabbed.store(on);
         return true;
     }
