@@ -50,12 +50,14 @@ std::array<int, 2> notchesOf(const Event& event);
 void appendWheelEvents(std::vector<input_event>& out, std::array<int, 2> units, std::array<int, 2> notches);
 input_event makeEvent(std::uint16_t type, std::uint16_t code, std::int32_t value);
 
-// What the desktop's input stack (libinput 1.19 and later) does with the
-// high-resolution wheel stream of one device: a scroll that starts from rest,
-// or after a change of direction, is held back until half a notch (60 units)
-// has accumulated, then everything accumulated is released at once; 500 ms
-// without wheel input returns it to rest. One direction is tracked for both
-// axes together. This model lets the poster know when a frame would be held.
+// What the desktop's input stack (libinput as shipped with Debian 12, 1.22)
+// does with the high-resolution wheel stream of one device: a scroll that
+// starts from rest, or after a change of direction, is held back until half a
+// notch (60 units) has accumulated on one axis, then everything accumulated is
+// released at once; 500 ms without wheel input returns it to rest. One
+// direction is tracked for both axes together, so a frame moving on both axes
+// starts over every time. This model lets the poster know when a frame would
+// be held.
 class WheelStartModel {
 public:
     static constexpr int kThreshold = 60;
