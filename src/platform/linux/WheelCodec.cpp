@@ -1,13 +1,13 @@
 #include "platform/linux/WheelCodec.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstdlib>
 
 namespace gm::platform::linux_input {
 
 namespace {
 int signOf(std::int64_t v) { return (v > 0) - (v < 0); }
-int signOf(double v) { return (v > 0.0) - (v < 0.0); }
 }  // namespace
 
 bool isWheelCode(std::uint16_t code) {
@@ -129,28 +129,36 @@ void WheelStartModel::apply(std::array<int, 2> units, double now) { step(s_, uni
 WheelEncoder::Frame WheelEncoder::encodePoints(double pointsV, double pointsH, double now) {
     const double points[2] = {pointsV, pointsH};
     Frame frame;
-    std::array<bool, 2> leadFree{};
+    std::array<std::int64_t, 2> target{};
     for (std::size_t a = 0; a < 2; ++a) {
         const double p = std::isfinite(points[a]) ? points[a] : 0.0;
-        leadFree[a] = std::llround(posted_[a]) == emitted_[a];
+        const std::int64_t before = std::llround(posted_[a]);
         posted_[a] += p * (kUnitsPerNotch / kPointsPerNotch);
-        const std::int64_t d = std::llround(posted_[a]) - emitted_[a];
-        // A difference against the direction of this frame's motion is a lead
-        // being paid back: emit nothing rather than scroll backwards.
-        if (d == 0 || signOf(d) != signOf(p)) continue;
-        frame.units[a] = static_cast<int>(d);
+        target[a] = std::llround(posted_[a]);
+        const std::int64_t step = target[a] - before;  // this frame's own motion
+        const std::int64_t lead = emitted_[a] - before;
+        if (step == 0) continue;
+        std::int64_t units = target[a] - emitted_[a];
+        if (lead != 0 && signOf(lead) == signOf(step)) {
+            // Paying back a lead: keep moving, at half this frame's motion,
+            // rather than standing still until the posted total catches up.
+            const std::int64_t pay = std::min(std::abs(lead), std::abs(step) / 2);
+            units = step - signOf(step) * pay;
+        }
+        // (Against the lead, `units` also settles it: a reversal moves back by the lead too.)
+        frame.units[a] = static_cast<int>(units);
     }
     if (startAssist_ && (frame.units[0] != 0 || frame.units[1] != 0) && !model_.wouldRelease(frame.units, now)) {
         const std::size_t a = std::abs(frame.units[0]) >= std::abs(frame.units[1]) ? kVertical : kHorizontal;
-        if (leadFree[a] && frame.units[a] != 0) {
-            const int sign = signOf(static_cast<std::int64_t>(frame.units[a]));
-            std::array<int, 2> boosted = frame.units;
-            for (int k = std::abs(frame.units[a]) + 1; k <= WheelStartModel::kThreshold; ++k) {
-                boosted[a] = sign * k;
-                if (model_.wouldRelease(boosted, now)) {
-                    frame.units = boosted;
-                    break;
-                }
+        const int sign = signOf(static_cast<std::int64_t>(frame.units[a]));
+        std::array<int, 2> boosted = frame.units;
+        for (int k = std::abs(frame.units[a]) + 1; sign != 0 && k <= WheelStartModel::kThreshold; ++k) {
+            boosted[a] = sign * k;
+            // The lead never exceeds the threshold: at most half a notch ahead.
+            if (std::abs(emitted_[a] + boosted[a] - target[a]) > WheelStartModel::kThreshold) break;
+            if (model_.wouldRelease(boosted, now)) {
+                frame.units = boosted;
+                break;
             }
         }
     }

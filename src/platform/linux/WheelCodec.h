@@ -84,8 +84,10 @@ private:
 // legacy notches. Per axis, the exact sum of posted points is kept; each frame
 // emits the difference between the rounded sum and what was emitted so far, so
 // fractions are carried and never lost. A burst that the desktop would hold
-// back (see WheelStartModel) is started with half a notch at once; that lead
-// is paid back by the following frames of the burst.
+// back (see WheelStartModel) is started with half a notch at once instead;
+// that lead (never more than half a notch) is paid back by the following
+// frames of the same direction, each moving at half its own pace until it is
+// gone. A reversal settles an outstanding lead at once.
 class WheelEncoder {
 public:
     struct Frame {
