@@ -4,6 +4,12 @@
 // motion to the clone at once, and hands wheel notches to the listener (the
 // event taps). Posting and re-emitting run on the caller's thread; every write
 // to a clone is one frame in one write() under the clone's lock.
+//
+// A wheel that reports less than whole notches (free-spinning, or a
+// high-resolution wheel) scrolls smoothly by itself: from its first such frame
+// on, its wheel frames go straight to the clone and the taps never see them,
+// the way gesture scrolling passes by untouched. The same happens to every
+// wheel frame while no tap wants scroll events.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
