@@ -57,15 +57,16 @@ void DeviceHub::stop() {
     quit_.store(true);
     wake();
     if (thread_.joinable()) thread_.join();
-    close(wakeFd_);
-    close(epollFd_);
-    wakeFd_ = epollFd_ = -1;
     {
+        // Under the lock: sync() wakes the thread through wakeFd_ while holding it.
         std::lock_guard lock(mutex_);
+        close(wakeFd_);
+        close(epollFd_);
+        wakeFd_ = epollFd_ = -1;
         syncServed_ = syncRequested_;
+        running_.store(false);
     }
     syncCv_.notify_all();
-    running_.store(false);
 }
 
 void DeviceHub::wake() {

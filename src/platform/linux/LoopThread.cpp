@@ -139,22 +139,27 @@ void LoopThread::runSync(const std::function<void()>& block) {
         block();
         return;
     }
-    std::promise<void> done;
-    auto finished = done.get_future();
-    post([&] {
+    auto done = std::make_shared<std::promise<void>>();
+    auto finished = done->get_future();
+    post([&block, done] {
         block();
-        done.set_value();
+        done->set_value();
     });
-    // A loop that already quit drops the block; don't wait forever for it.
+    // A loop that quit before taking the block drops it; the block either ran
+    // or will never run once the loop's thread has ended.
     while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
         std::lock_guard lock(mutex_);
-        if (quit_) return;
+        if (exited_) return;
     }
 }
 
 void LoopThread::run() {
     auto cmp = [](const Entry& a, const Entry& b) { return later(a, b); };
     std::unique_lock lock(mutex_);
+    struct MarkExited {
+        bool& flag;
+        ~MarkExited() { flag = true; }
+    } markExited{exited_};
     while (true) {
         if (!ready_.empty()) {
             auto batch = std::move(ready_);

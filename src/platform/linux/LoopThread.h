@@ -55,6 +55,7 @@ private:
     std::vector<Entry> timed_;  // a heap ordered by (due, order)
     std::uint64_t order_ = 0;
     bool quit_ = false;
+    bool exited_ = false;  // the loop's thread has left run()
     std::thread thread_;
     std::thread::id threadId_;
 };
