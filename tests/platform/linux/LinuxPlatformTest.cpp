@@ -180,6 +180,58 @@ TEST_F(PlatformTest, ShutdownGivesTheMouseBackAndDropsLaterPosts) {
     EXPECT_TRUE(mouse.cloneFrames().empty());
 }
 
+// The animation's own path: display link -> serial queue -> main queue -> post,
+// with the mouse pulled out halfway.
+struct Animation {
+    LinuxPlatform* platform = nullptr;
+    std::unique_ptr<platform::DispatchQueue> queue;
+    std::atomic<TapProxy> proxy{nullptr};
+    std::atomic<int> frames{0};
+};
+
+TEST_F(PlatformTest, UnplugMidAnimationStopsItWithoutHarmAndAReplugIsPickedUp) {
+    auto tap = makeScrollTap();
+    state.verdict = Verdict::Swallow;
+    mouse.send({ev(EV_REL, REL_WHEEL, -1), syn()});
+    settle();
+    ASSERT_NE(state.proxy.load(), nullptr);
+
+    Animation anim;
+    anim.platform = platform.get();
+    anim.queue = platform->createSerialQueue("animation");
+    anim.proxy = state.proxy.load();
+    auto link = platform->displays().createDisplayLink(1);
+    link->setOutputCallback(
+        [](void* info) {
+            auto* a = static_cast<Animation*>(info);
+            a->queue->async([a] {
+                auto event = std::make_shared<platform::FieldTableEvent>(EventType::ScrollWheel);
+                event->setDoubleValue(field::scrollPointDeltaAxis1, -6.0);
+                a->platform->mainQueue().async([a, event] { a->platform->eventTaps().postEvent(a->proxy, event); });
+                ++a->frames;
+            });
+        },
+        &anim);
+    link->start();
+    while (anim.frames.load() < 5) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    mouse.unplug();
+    platform->hub().sync();
+    EXPECT_TRUE(platform->hub().devices().empty());
+    const int atUnplug = anim.frames.load();
+    while (anim.frames.load() < atUnplug + 5) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    link->stop();
+    anim.queue.reset();  // a frame in progress finishes; nothing queues more once the link stopped
+    platform->engineLoop().runSync([] {});
+    EXPECT_GE(mouse.cloneFrames().size(), 1u);  // frames before the unplug arrived
+
+    mouse.replug();
+    monitor->plug(mouse.id);
+    platform->hub().sync();
+    ASSERT_EQ(platform->hub().devices().size(), 1u);
+    mouse.send({ev(EV_REL, REL_X, 1), syn()});
+    EXPECT_EQ(settle().size(), 1u);
+}
+
 // ---- run loop, queues, display clock -------------------------------------------------
 
 TEST(EngineLoop, TimersRepeatUntilInvalidatedAndOneShotsFireOnce) {
