@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/linux/InputDevices.h"
@@ -28,6 +29,14 @@ inline input_event ev(std::uint16_t type, std::uint16_t code, std::int32_t value
     return makeEvent(type, code, value);
 }
 inline input_event syn() { return ev(EV_SYN, SYN_REPORT, 0); }
+
+// A frame as (code, value) pairs, for compact comparisons.
+using Codes = std::vector<std::pair<std::uint16_t, std::int32_t>>;
+inline Codes codes(const Frame& frame) {
+    Codes out;
+    for (const auto& e : frame) out.emplace_back(e.code, e.value);
+    return out;
+}
 
 // What the test holds of one fake mouse; outlives the hub's source and clone.
 struct FakeMouse {

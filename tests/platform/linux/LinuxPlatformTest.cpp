@@ -91,8 +91,7 @@ TEST_F(PlatformTest, TapDecidesOnTheEngineThreadAndItsAnswerReachesTheClone) {
     mouse.send(notchUp);
     auto frames = settle();
     ASSERT_EQ(frames.size(), 1u);  // passed on as it came
-    EXPECT_EQ(frames[0][0].code, REL_WHEEL_HI_RES);
-    EXPECT_EQ(frames[0][0].value, 120);
+    EXPECT_EQ(codes(frames[0]), (Codes{{REL_WHEEL_HI_RES, 120}, {REL_WHEEL, 1}, {SYN_REPORT, 0}}));
 
     state.verdict = Verdict::Reverse;
     mouse.send(notchUp);
@@ -113,8 +112,7 @@ TEST_F(PlatformTest, TapDecidesOnTheEngineThreadAndItsAnswerReachesTheClone) {
     platform->mainQueue().async([&, copy] { platform->eventTaps().postEvent(state.proxy.load(), copy); });
     frames = settle();
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0][0].code, REL_WHEEL_HI_RES);
-    EXPECT_EQ(frames[0][0].value, 60);
+    EXPECT_EQ(codes(frames[0]), (Codes{{REL_WHEEL_HI_RES, 60}, {SYN_REPORT, 0}}));
 }
 
 TEST_F(PlatformTest, DisabledTapOrRemovedSourceLetsWheelPassUntouched) {
