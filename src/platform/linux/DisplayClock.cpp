@@ -1,0 +1,129 @@
+#include "platform/linux/DisplayClock.h"
+
+#include <pthread.h>
+#include <sys/prctl.h>
+#include <time.h>
+
+#include <cerrno>
+#include <cmath>
+
+namespace gm::platform::linux_input {
+
+namespace {
+std::int64_t nowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+}  // namespace
+
+ThreadDisplayLink::ThreadDisplayLink(double refreshRate)
+    : period_(std::isfinite(refreshRate) && refreshRate >= 1.0 ? 1.0 / refreshRate : 1.0 / 60.0) {
+    thread_ = std::thread([this] { run(); });
+}
+
+ThreadDisplayLink::~ThreadDisplayLink() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+        running_ = false;
+    }
+    cv_.notify_all();
+    if (thread_.joinable()) {
+        if (thread_.get_id() == std::this_thread::get_id()) {
+            thread_.detach();
+        } else {
+            thread_.join();
+        }
+    }
+}
+
+void ThreadDisplayLink::setOutputCallback(DisplayLinkCallback callback, void* userInfo) {
+    std::lock_guard lock(mutex_);
+    callback_ = callback;
+    userInfo_ = userInfo;
+}
+
+void ThreadDisplayLink::start() {
+    {
+        std::lock_guard lock(mutex_);
+        if (running_) return;
+        running_ = true;
+        ++generation_;
+    }
+    cv_.notify_all();
+}
+
+void ThreadDisplayLink::stop() {
+    std::unique_lock lock(mutex_);
+    running_ = false;
+    ++generation_;
+    if (std::this_thread::get_id() == thread_.get_id()) return;
+    cv_.wait(lock, [&] { return !inCallback_; });
+}
+
+bool ThreadDisplayLink::isRunning() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
+void ThreadDisplayLink::run() {
+    pthread_setname_np(pthread_self(), "gm-displaylink");
+    // Wake as close to each deadline as the kernel can.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    const auto periodNs = static_cast<std::int64_t>(std::llround(period_ * 1e9));
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        if (!running_) {
+            cv_.wait(lock, [&] { return running_ || quit_; });
+            continue;
+        }
+        const std::uint64_t generation = generation_;
+        // The grid starts one period after start(); it never drifts, and a
+        // late wake-up skips the missed ticks instead of bunching them.
+        std::int64_t origin = nowNs();
+        std::int64_t tick = 1;
+        while (running_ && generation == generation_ && !quit_) {
+            std::int64_t due = origin + tick * periodNs;
+            lock.unlock();
+            timespec ts{};
+            ts.tv_sec = due / 1'000'000'000;
+            ts.tv_nsec = due % 1'000'000'000;
+            while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+            }
+            lock.lock();
+            if (!running_ || generation != generation_ || quit_) break;
+            DisplayLinkCallback callback = callback_;
+            void* userInfo = userInfo_;
+            inCallback_ = true;
+            deadline_.store(due);
+            lock.unlock();
+            if (callback) callback(userInfo);
+            lock.lock();
+            inCallback_ = false;
+            cv_.notify_all();
+            const std::int64_t now = nowNs();
+            tick = (now - origin) / periodNs + 1;
+        }
+    }
+}
+
+void DefaultDisplays::screens(std::vector<Screen>& out) const {
+    out.clear();
+    Screen screen;
+    screen.frame = Rect{0, 0, 1920, 1080};
+    screen.displayID = 1;
+    screen.refreshRate = 60.0;
+    out.push_back(screen);
+}
+
+std::unique_ptr<DisplayLink> DefaultDisplays::createDisplayLink(DisplayID display) {
+    std::vector<Screen> all;
+    screens(all);
+    for (const Screen& s : all) {
+        if (s.displayID && *s.displayID == display) return std::make_unique<ThreadDisplayLink>(s.refreshRate);
+    }
+    return nullptr;
+}
+
+}  // namespace gm::platform::linux_input

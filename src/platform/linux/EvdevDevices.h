@@ -1,0 +1,45 @@
+#pragma once
+// The real device layer: wheel mice found with libudev, read with libevdev,
+// cloned through uinput.
+#include <memory>
+#include <string>
+
+#include "platform/linux/InputDevices.h"
+
+struct udev;
+struct udev_monitor;
+
+namespace gm::platform::linux_input {
+
+// Marks our own virtual devices, so they are never taken for a mouse to grab.
+inline constexpr const char* kClonePhysPrefix = "glidemark-clone/";
+inline constexpr const char* kCloneNameSuffix = " (glidemark)";
+
+class EvdevBackend final : public DeviceBackend {
+public:
+    std::unique_ptr<InputSource> open(const DeviceInfo& info) override;
+    std::unique_ptr<OutputSink> createClone(InputSource& source) override;
+    bool accessible() const override;
+};
+
+class UdevMonitor final : public DeviceMonitor {
+public:
+    UdevMonitor();
+    ~UdevMonitor() override;
+    UdevMonitor(const UdevMonitor&) = delete;
+    UdevMonitor& operator=(const UdevMonitor&) = delete;
+
+    int pollFd() const override;
+    void receive(std::vector<Change>& out) override;
+    std::vector<DeviceInfo> enumerate() override;
+
+private:
+    struct udev* udev_ = nullptr;
+    struct udev_monitor* monitor_ = nullptr;
+};
+
+// The event nodes of the wheel mice present now (ours excluded).
+std::vector<DeviceInfo> findWheelMice();
+bool uinputWritable();
+
+}  // namespace gm::platform::linux_input

@@ -1,0 +1,71 @@
+#pragma once
+// Event taps over the device hub. Taps are delivered on the engine's run loop
+// while their source is in it and they are enabled; the tap proxy names the
+// mouse an event came from, so whatever is posted through it goes out on that
+// mouse's clone.
+#include <atomic>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/Services.h"
+#include "platform/linux/DeviceHub.h"
+#include "platform/linux/LoopThread.h"
+
+namespace gm::platform::linux_input {
+
+// The engine thread's run loop: sources decide which taps are live; timers run on the loop.
+class EngineRunLoop final : public RunLoop {
+public:
+    explicit EngineRunLoop(LoopThread& loop) : loop_(loop) {}
+    bool containsSource(const RunLoopSource& source) const override;
+    void addSource(const std::shared_ptr<RunLoopSource>& source) override;
+    void removeSource(const RunLoopSource& source) override;
+    std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats, std::function<void()> block) override {
+        return loop_.scheduleTimer(interval, repeats, std::move(block));
+    }
+    LoopThread& loop() { return loop_; }
+
+private:
+    LoopThread& loop_;
+    mutable std::mutex mutex_;
+    std::vector<std::shared_ptr<RunLoopSource>> sources_;
+};
+
+class LinuxEventTaps final : public EventTaps, public HubListener {
+public:
+    // `accessible` answers whether taps may be made now; `onFirstTap` runs once
+    // when the first tap is made (the platform starts reading the mice then).
+    LinuxEventTaps(EngineRunLoop& runLoop, std::function<bool()> accessible, std::function<void()> onFirstTap);
+
+    void setHub(DeviceHub* hub) { hub_.store(hub); }
+
+    std::shared_ptr<EventTap> createTap(const TapSpec& spec) override;
+    void postEvent(TapProxy proxy, const EventRef& event) override;
+
+    // HubListener, on the hub's thread.
+    bool wantsScroll() const override;
+    void scrollWheel(DeviceId device, EventRef event) override;
+    void leftMouseDown(DeviceId device, EventRef event) override;
+    // Modifier changes arrive once keyboards are watched; the delivery is ready for them.
+    void flagsChanged(EventRef event);
+
+    static TapProxy proxyFor(DeviceId device);
+    static DeviceId deviceOf(TapProxy proxy);
+
+private:
+    class Tap;
+    std::vector<std::shared_ptr<Tap>> liveTaps(EventType type) const;
+    void deliver(DeviceId device, EventType type, EventRef event);
+
+    EngineRunLoop& runLoop_;
+    std::function<bool()> accessible_;
+    std::function<void()> onFirstTap_;
+    std::atomic<DeviceHub*> hub_{nullptr};
+    mutable std::mutex mutex_;
+    std::list<std::weak_ptr<Tap>> taps_;  // in delivery order
+    bool madeOne_ = false;
+};
+
+}  // namespace gm::platform::linux_input

@@ -1,0 +1,105 @@
+#include "platform/linux/LinuxPlatform.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "platform/linux/EvdevDevices.h"
+
+extern char** environ;
+
+namespace gm::platform::linux_input {
+
+double MonotonicClock::mediaTime() const { return monotonicSeconds(); }
+
+double MonotonicClock::wallTime() const {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void StdoutConsole::print(std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+namespace {
+std::string dataFile(const std::string& relative) {
+    for (const char* dir : {GLIDEMARK_DATA_DIR, "/usr/local/share/glidemark", "/usr/share/glidemark"}) {
+        const std::string path = std::string(dir) + "/" + relative;
+        if (std::filesystem::exists(path)) return path;
+    }
+    return {};
+}
+}  // namespace
+
+void LinuxInputAccess::requestAccess() {
+    const std::string helper = dataFile("udev/glidemark-install-access");
+    const std::string rules = dataFile("udev/70-glidemark.rules");
+    const std::string modules = dataFile("udev/glidemark-uinput.conf");
+    if (helper.empty() || rules.empty() || modules.empty()) {
+        log().error("cannot find the udev rule to install");
+        return;
+    }
+    // An argument vector, never a shell line: nothing here is parsed by a shell.
+    std::vector<std::string> args{"pkexec", helper, rules, modules};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "pkexec", nullptr, nullptr, argv.data(), environ) != 0) {
+        log().error("cannot run pkexec to install the udev rule");
+        return;
+    }
+    log().info("asked for access to the mice (udev rule)");
+    // The prompt may stay up for a while; reap the helper without holding anyone up.
+    std::thread([pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) log().error("the udev rule was not installed");
+    }).detach();
+}
+
+LinuxPlatform::LinuxPlatform()
+    : LinuxPlatform(std::make_unique<EvdevBackend>(), std::make_unique<UdevMonitor>()) {}
+
+LinuxPlatform::LinuxPlatform(std::unique_ptr<DeviceBackend> backend, std::unique_ptr<DeviceMonitor> monitor,
+                             DeviceHub::Options options)
+    : backend_(std::move(backend)),
+      monitor_(std::move(monitor)),
+      hub_(std::make_unique<DeviceHub>(*backend_, *monitor_, options)),
+      access_(*backend_),
+      taps_(
+          runLoop_, [this] { return backend_->accessible(); }, [this] { startInput(); }) {
+    taps_.setHub(hub_.get());
+    hub_->setListener(&taps_);
+}
+
+LinuxPlatform::~LinuxPlatform() { shutdown(); }
+
+void LinuxPlatform::startInput() {
+    std::lock_guard lock(mutex_);
+    if (!shutDown_) hub_->start();
+}
+
+void LinuxPlatform::shutdown() {
+    {
+        std::lock_guard lock(mutex_);
+        if (shutDown_) return;
+        shutDown_ = true;
+    }
+    hub_->stop();
+    engine_.shutdown();
+}
+
+std::unique_ptr<DispatchQueue> LinuxPlatform::createSerialQueue(const std::string& label) {
+    return std::make_unique<SerialQueue>(label);
+}
+
+}  // namespace gm::platform::linux_input

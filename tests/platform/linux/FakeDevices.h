@@ -1,0 +1,203 @@
+#pragma once
+// Fake wheel mice for the hub: a mouse is a SOCK_SEQPACKET socket pair the
+// test writes struct input_event frames into; its clone is another pair whose
+// every write() arrives as one record, so the tests see frame boundaries
+// exactly as the hub wrote them.
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/linux/InputDevices.h"
+#include "platform/linux/WheelCodec.h"
+
+namespace gm::test {
+
+using namespace gm::platform::linux_input;
+using Frame = std::vector<input_event>;
+using platform::EventRef;
+
+inline input_event ev(std::uint16_t type, std::uint16_t code, std::int32_t value) {
+    return makeEvent(type, code, value);
+}
+inline input_event syn() { return ev(EV_SYN, SYN_REPORT, 0); }
+
+// A frame as (code, value) pairs, for compact comparisons.
+using Codes = std::vector<std::pair<std::uint16_t, std::int32_t>>;
+inline Codes codes(const Frame& frame) {
+    Codes out;
+    for (const auto& e : frame) out.emplace_back(e.code, e.value);
+    return out;
+}
+
+// What the test holds of one fake mouse; outlives the hub's source and clone.
+struct FakeMouse {
+    std::string id;
+    int feedFd = -1;         // test writes here
+    int sourceFd = -1;       // the source reads here
+    int cloneReadFd = -1;    // test reads the clone's frames here
+    int cloneWriteFd = -1;   // the clone writes here
+    std::atomic<bool> keysDown{false};
+    std::atomic<bool> grabbed{false};
+    std::atomic<bool> heldElsewhere{false};  // another program has grabbed it
+    std::atomic<int> opens{0};
+    std::atomic<int> clonesMade{0};
+    std::atomic<int> clonesDestroyed{0};
+
+    explicit FakeMouse(std::string name) : id(std::move(name)) { replug(); }
+    ~FakeMouse() {
+        for (int fd : {feedFd, sourceFd, cloneReadFd, cloneWriteFd})
+            if (fd >= 0) ::close(fd);
+    }
+    // Fresh descriptors, as a mouse plugged in again.
+    void replug() {
+        for (int* fd : {&feedFd, &sourceFd, &cloneReadFd, &cloneWriteFd}) {
+            if (*fd >= 0) ::close(*fd);
+            *fd = -1;
+        }
+        int pair[2];
+        socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair);
+        feedFd = pair[0];
+        sourceFd = pair[1];
+        socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair);
+        cloneReadFd = pair[0];
+        cloneWriteFd = pair[1];
+        fcntl(cloneReadFd, F_SETFL, O_NONBLOCK);
+        fcntl(sourceFd, F_SETFL, O_NONBLOCK);
+        int big = 1 << 20;
+        setsockopt(cloneWriteFd, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
+        setsockopt(cloneReadFd, SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
+    }
+    void send(const Frame& frame) const {
+        [[maybe_unused]] auto n = ::write(feedFd, frame.data(), frame.size() * sizeof(input_event));
+    }
+    // Unplugging: the source reads end-of-file, as a vanished evdev node reads ENODEV.
+    void unplug() {
+        ::close(feedFd);
+        feedFd = -1;
+    }
+    // Every frame the clone received since the last call, one record per write().
+    std::vector<Frame> cloneFrames() const {
+        std::vector<Frame> out;
+        input_event buf[256];
+        while (true) {
+            const ssize_t n = ::read(cloneReadFd, buf, sizeof buf);
+            if (n <= 0) break;
+            out.emplace_back(buf, buf + static_cast<std::size_t>(n) / sizeof(input_event));
+        }
+        return out;
+    }
+};
+
+class FakeSource final : public InputSource {
+public:
+    explicit FakeSource(FakeMouse& mouse) : mouse_(mouse), fd_(::dup(mouse.sourceFd)) {}
+    ~FakeSource() override { ::close(fd_); }
+    int pollFd() const override { return fd_; }
+    ReadStatus read(std::vector<input_event>& out) override {
+        input_event buf[256];
+        while (true) {
+            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            if (n == 0) return ReadStatus::Gone;
+            if (n < 0) return ReadStatus::Ok;
+            out.insert(out.end(), buf, buf + static_cast<std::size_t>(n) / sizeof(input_event));
+        }
+    }
+    bool grab(bool on) override {
+        if (on && mouse_.heldElsewhere.load()) return false;
+        mouse_.grabbed.store(on);
+        return true;
+    }
+    bool anyKeyDown() override { return mouse_.keysDown.load(); }
+    std::string name() const override { return mouse_.id; }
+
+private:
+    FakeMouse& mouse_;
+    int fd_;
+};
+
+class FakeSink final : public OutputSink {
+public:
+    explicit FakeSink(FakeMouse& mouse) : mouse_(mouse), fd_(::dup(mouse.cloneWriteFd)) { ++mouse_.clonesMade; }
+    ~FakeSink() override {
+        ::close(fd_);
+        ++mouse_.clonesDestroyed;
+    }
+    bool writeFrame(std::span<const input_event> frame) override {
+        return ::write(fd_, frame.data(), frame.size_bytes()) == static_cast<ssize_t>(frame.size_bytes());
+    }
+
+private:
+    FakeMouse& mouse_;
+    int fd_;
+};
+
+class FakeBackend final : public DeviceBackend {
+public:
+    std::atomic<bool> access{true};
+    void add(FakeMouse& mouse) {
+        std::lock_guard lock(mutex_);
+        mice_[mouse.id] = &mouse;
+    }
+    std::unique_ptr<InputSource> open(const DeviceInfo& info) override {
+        std::lock_guard lock(mutex_);
+        auto it = mice_.find(info.id);
+        if (it == mice_.end()) return nullptr;
+        ++it->second->opens;
+        return std::make_unique<FakeSource>(*it->second);
+    }
+    std::unique_ptr<OutputSink> createClone(InputSource& source) override {
+        std::lock_guard lock(mutex_);
+        auto it = mice_.find(source.name());
+        return it == mice_.end() ? nullptr : std::make_unique<FakeSink>(*it->second);
+    }
+    bool accessible() const override { return access.load(); }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, FakeMouse*> mice_;
+};
+
+class FakeMonitor final : public DeviceMonitor {
+public:
+    FakeMonitor() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~FakeMonitor() override { ::close(fd_); }
+    void present(const std::string& id) { initial_.push_back(info(id)); }
+    void plug(const std::string& id) { push({true, info(id)}); }
+    void unplug(const std::string& id) { push({false, info(id)}); }
+
+    int pollFd() const override { return fd_; }
+    void receive(std::vector<Change>& out) override {
+        std::uint64_t n = 0;
+        [[maybe_unused]] auto r = ::read(fd_, &n, sizeof n);
+        std::lock_guard lock(mutex_);
+        out.insert(out.end(), pending_.begin(), pending_.end());
+        pending_.clear();
+    }
+    std::vector<DeviceInfo> enumerate() override { return initial_; }
+
+private:
+    static DeviceInfo info(const std::string& id) { return DeviceInfo{id, "/dev/input/fake-" + id, id}; }
+    void push(Change c) {
+        {
+            std::lock_guard lock(mutex_);
+            pending_.push_back(std::move(c));
+        }
+        std::uint64_t one = 1;
+        [[maybe_unused]] auto w = ::write(fd_, &one, sizeof one);
+    }
+    int fd_;
+    std::mutex mutex_;
+    std::vector<Change> pending_;
+    std::vector<DeviceInfo> initial_;
+};
+
+}  // namespace gm::test

@@ -1,0 +1,333 @@
+// The platform table end to end over fake mice: taps on the engine thread,
+// posting through the proxy, run loop timers, queues and the display clock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "FakeDevices.h"
+#include "platform/linux/LinuxPlatform.h"
+
+namespace gm::test {
+namespace {
+
+using platform::EventRef;
+using platform::EventType;
+using platform::TapProxy;
+namespace field = platform::field;
+
+enum class Verdict { Pass, Swallow, Reverse };
+
+struct TapState {
+    std::atomic<Verdict> verdict{Verdict::Pass};
+    std::atomic<int> calls{0};
+    std::atomic<bool> onEngineThread{true};
+    std::atomic<TapProxy> proxy{nullptr};
+    platform::linux_input::LoopThread* engine = nullptr;
+};
+
+EventRef scrollCallback(TapProxy proxy, EventType, const EventRef& event, void* info) {
+    auto* s = static_cast<TapState*>(info);
+    if (!s->engine->isCurrent()) s->onEngineThread = false;
+    s->proxy = proxy;
+    ++s->calls;
+    switch (s->verdict.load()) {
+        case Verdict::Swallow: return nullptr;
+        case Verdict::Reverse:
+            event->setIntegerValue(field::scrollDeltaAxis1, -event->integerValue(field::scrollDeltaAxis1));
+            return event;
+        case Verdict::Pass: break;
+    }
+    return event;
+}
+
+class PlatformTest : public ::testing::Test {
+protected:
+    FakeMouse mouse{"mouse-1"};
+    FakeBackend* backend = nullptr;
+    FakeMonitor* monitor = nullptr;
+    std::unique_ptr<LinuxPlatform> platform;
+    TapState state;
+
+    void SetUp() override {
+        auto b = std::make_unique<FakeBackend>();
+        auto m = std::make_unique<FakeMonitor>();
+        b->add(mouse);
+        m->present(mouse.id);
+        backend = b.get();
+        monitor = m.get();
+        platform = std::make_unique<LinuxPlatform>(std::move(b), std::move(m), DeviceHub::Options{0.0});
+        state.engine = &platform->engineLoop();
+    }
+
+    std::shared_ptr<platform::EventTap> makeScrollTap() {
+        platform::TapSpec spec;
+        spec.mask = platform::eventMaskBit(EventType::ScrollWheel);
+        spec.callback = scrollCallback;
+        spec.userInfo = &state;
+        std::shared_ptr<platform::EventTap> tap;
+        platform->engineLoop().runSync([&] {
+            tap = platform->eventTaps().createTap(spec);
+            if (tap) platform->currentRunLoop().addSource(tap->createRunLoopSource());
+        });
+        platform->hub().sync();
+        return tap;
+    }
+    // Everything the clone got once the hub and then the engine have caught up.
+    std::vector<Frame> settle() {
+        platform->hub().sync();
+        platform->engineLoop().runSync([] {});
+        return mouse.cloneFrames();
+    }
+};
+
+TEST_F(PlatformTest, TapDecidesOnTheEngineThreadAndItsAnswerReachesTheClone) {
+    auto tap = makeScrollTap();
+    ASSERT_TRUE(tap);
+    const Frame notchUp{ev(EV_REL, REL_WHEEL, 1), syn()};
+
+    mouse.send(notchUp);
+    auto frames = settle();
+    ASSERT_EQ(frames.size(), 1u);  // passed on as it came
+    EXPECT_EQ(codes(frames[0]), (Codes{{REL_WHEEL_HI_RES, 120}, {REL_WHEEL, 1}, {SYN_REPORT, 0}}));
+
+    state.verdict = Verdict::Reverse;
+    mouse.send(notchUp);
+    frames = settle();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][0].value, -120);
+
+    state.verdict = Verdict::Swallow;
+    mouse.send(notchUp);
+    EXPECT_TRUE(settle().empty());
+    EXPECT_EQ(state.calls.load(), 3);
+    EXPECT_TRUE(state.onEngineThread.load());
+
+    // What the animation posts through the tick's proxy goes out on the same clone.
+    platform::FieldTableEvent frame(EventType::ScrollWheel);
+    frame.setDoubleValue(field::scrollPointDeltaAxis1, 45.0);
+    auto copy = frame.copy();
+    platform->mainQueue().async([&, copy] { platform->eventTaps().postEvent(state.proxy.load(), copy); });
+    frames = settle();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(codes(frames[0]), (Codes{{REL_WHEEL_HI_RES, 60}, {SYN_REPORT, 0}}));
+}
+
+TEST_F(PlatformTest, DisabledTapOrRemovedSourceLetsWheelPassUntouched) {
+    auto tap = makeScrollTap();
+    state.verdict = Verdict::Swallow;
+    tap->enable(false);
+    mouse.send({ev(EV_REL, REL_WHEEL, 1), syn()});
+    auto frames = settle();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][0].code, REL_WHEEL_HI_RES);
+    EXPECT_EQ(platform->hub().stats().scrollsPassed, 1u);  // passed by the hub, the engine never saw it
+
+    tap->enable(true);
+    auto source = tap->createRunLoopSource();
+    platform->engineLoop().runSync([&] { platform->currentRunLoop().removeSource(*source); });
+    EXPECT_FALSE(platform->currentRunLoop().containsSource(*source));
+    mouse.send({ev(EV_REL, REL_WHEEL, 1), syn()});
+    EXPECT_EQ(settle().size(), 1u);
+    EXPECT_EQ(state.calls.load(), 0);
+}
+
+TEST_F(PlatformTest, NoTapWithoutAccessAndListenOnlyLeftClicks) {
+    backend->access = false;
+    EXPECT_FALSE(platform->inputAccess().isTrusted());
+    EXPECT_FALSE(makeScrollTap());
+    backend->access = true;
+    EXPECT_TRUE(platform->inputAccess().isTrusted());
+
+    static std::atomic<int> clicks{0};
+    platform::TapSpec spec;
+    spec.mask = platform::eventMaskBit(EventType::LeftMouseDown);
+    spec.options = platform::TapOptions::ListenOnly;
+    spec.placement = platform::TapPlacement::TailAppend;
+    spec.callback = [](TapProxy, EventType type, const EventRef& e, void*) -> EventRef {
+        if (type == EventType::LeftMouseDown) ++clicks;
+        return e;
+    };
+    std::shared_ptr<platform::EventTap> tap;
+    platform->engineLoop().runSync([&] {
+        tap = platform->eventTaps().createTap(spec);
+        platform->currentRunLoop().addSource(tap->createRunLoopSource());
+    });
+    platform->hub().sync();
+    mouse.send({ev(EV_KEY, BTN_LEFT, 1), syn()});
+    auto frames = settle();
+    ASSERT_EQ(frames.size(), 1u);  // forwarded regardless of the listener
+    EXPECT_EQ(clicks.load(), 1);
+}
+
+TEST_F(PlatformTest, ShutdownGivesTheMouseBackAndDropsLaterPosts) {
+    auto tap = makeScrollTap();
+    mouse.send({ev(EV_KEY, BTN_LEFT, 1), syn()});
+    settle();
+    ASSERT_TRUE(mouse.grabbed.load());
+    platform->shutdown();
+    EXPECT_FALSE(mouse.grabbed.load());
+    auto frames = mouse.cloneFrames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][0].value, 0);  // the held button let go
+    platform::FieldTableEvent frame(EventType::ScrollWheel);
+    frame.setDoubleValue(field::scrollPointDeltaAxis1, 10.0);
+    platform->eventTaps().postEvent(platform::linux_input::LinuxEventTaps::proxyFor(1), frame.copy());
+    EXPECT_TRUE(mouse.cloneFrames().empty());
+}
+
+// The animation's own path: display link -> serial queue -> main queue -> post,
+// with the mouse pulled out halfway.
+struct Animation {
+    LinuxPlatform* platform = nullptr;
+    std::unique_ptr<platform::DispatchQueue> queue;
+    std::atomic<TapProxy> proxy{nullptr};
+    std::atomic<int> frames{0};
+};
+
+TEST_F(PlatformTest, UnplugMidAnimationStopsItWithoutHarmAndAReplugIsPickedUp) {
+    auto tap = makeScrollTap();
+    state.verdict = Verdict::Swallow;
+    mouse.send({ev(EV_REL, REL_WHEEL, -1), syn()});
+    settle();
+    ASSERT_NE(state.proxy.load(), nullptr);
+
+    Animation anim;
+    anim.platform = platform.get();
+    anim.queue = platform->createSerialQueue("animation");
+    anim.proxy = state.proxy.load();
+    auto link = platform->displays().createDisplayLink(1);
+    link->setOutputCallback(
+        [](void* info) {
+            auto* a = static_cast<Animation*>(info);
+            a->queue->async([a] {
+                auto event = std::make_shared<platform::FieldTableEvent>(EventType::ScrollWheel);
+                event->setDoubleValue(field::scrollPointDeltaAxis1, -6.0);
+                a->platform->mainQueue().async([a, event] { a->platform->eventTaps().postEvent(a->proxy, event); });
+                ++a->frames;
+            });
+        },
+        &anim);
+    link->start();
+    while (anim.frames.load() < 5) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    mouse.unplug();
+    platform->hub().sync();
+    EXPECT_TRUE(platform->hub().devices().empty());
+    const int atUnplug = anim.frames.load();
+    while (anim.frames.load() < atUnplug + 5) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    link->stop();
+    anim.queue.reset();  // a frame in progress finishes; nothing queues more once the link stopped
+    platform->engineLoop().runSync([] {});
+    EXPECT_GE(mouse.cloneFrames().size(), 1u);  // frames before the unplug arrived
+
+    mouse.replug();
+    monitor->plug(mouse.id);
+    platform->hub().sync();
+    ASSERT_EQ(platform->hub().devices().size(), 1u);
+    mouse.send({ev(EV_REL, REL_X, 1), syn()});
+    EXPECT_EQ(settle().size(), 1u);
+}
+
+// ---- run loop, queues, display clock -------------------------------------------------
+
+TEST(EngineLoop, TimersRepeatUntilInvalidatedAndOneShotsFireOnce) {
+    platform::linux_input::LoopThread loop("test-loop");
+    std::atomic<int> repeats{0}, once{0};
+    std::promise<void> thirdTick;
+    std::shared_ptr<platform::Timer> timer;
+    loop.runSync([&] {
+        timer = loop.scheduleTimer(0.002, true, [&] {
+            if (++repeats == 3) {
+                timer->invalidate();
+                thirdTick.set_value();
+            }
+        });
+    });
+    auto oneShot = loop.scheduleTimer(0.001, false, [&] { ++once; });
+    thirdTick.get_future().wait();
+    std::promise<void> later;
+    loop.postAfter(0.02, [&] { later.set_value(); });
+    later.get_future().wait();
+    EXPECT_EQ(repeats.load(), 3);
+    EXPECT_FALSE(timer->isValid());
+    EXPECT_EQ(once.load(), 1);
+    EXPECT_FALSE(oneShot->isValid());
+}
+
+TEST(EngineLoop, QueuesRunBlocksInOrderOnTheirOwnThread) {
+    platform::linux_input::SerialQueue queue("test-queue");
+    std::vector<int> order;
+    std::atomic<bool> elsewhere{true};
+    for (int i = 0; i < 100; ++i) {
+        queue.async([&, i] {
+            order.push_back(i);
+            if (!queue.loop().isCurrent()) elsewhere = false;
+        });
+    }
+    queue.loop().runSync([] {});
+    ASSERT_EQ(order.size(), 100u);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    EXPECT_TRUE(elsewhere.load());
+}
+
+struct LinkProbe {
+    std::atomic<int> ticks{0};
+    std::atomic<bool> afterStop{false};
+    std::atomic<bool> stopped{false};
+    std::thread::id thread;
+    platform::DisplayLink* link = nullptr;
+    std::atomic<bool> stopFromInside{false};
+};
+
+TEST(DisplayClock, TicksOnItsOwnThreadAndNothingRunsAfterStopReturns) {
+    platform::linux_input::DefaultDisplays displays;
+    std::vector<platform::Screen> screens;
+    displays.screens(screens);
+    ASSERT_FALSE(screens.empty());
+    ASSERT_TRUE(screens[0].frame.contains({0, 0}));  // where events of unknown position land
+    auto link = displays.createDisplayLink(*screens[0].displayID);
+    ASSERT_TRUE(link);
+    EXPECT_FALSE(displays.createDisplayLink(999));
+
+    LinkProbe probe;
+    link->setOutputCallback(
+        [](void* info) {
+            auto* p = static_cast<LinkProbe*>(info);
+            if (p->stopped.load()) p->afterStop = true;
+            ++p->ticks;
+        },
+        &probe);
+    for (int round = 0; round < 5; ++round) {
+        link->start();
+        EXPECT_TRUE(link->isRunning());
+        const int before = probe.ticks.load();
+        while (probe.ticks.load() < before + 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        link->stop();
+        probe.stopped = true;
+        EXPECT_FALSE(link->isRunning());
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        probe.stopped = false;
+    }
+    EXPECT_FALSE(probe.afterStop.load());
+}
+
+TEST(DisplayClock, StopFromInsideTheCallbackEndsTheTicks) {
+    platform::linux_input::ThreadDisplayLink link(120.0);
+    LinkProbe probe;
+    probe.link = &link;
+    link.setOutputCallback(
+        [](void* info) {
+            auto* p = static_cast<LinkProbe*>(info);
+            if (++p->ticks == 3) p->link->stop();
+        },
+        &probe);
+    link.start();
+    while (link.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(probe.ticks.load(), 3);
+}
+
+}  // namespace
+}  // namespace gm::test

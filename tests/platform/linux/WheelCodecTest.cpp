@@ -1,0 +1,180 @@
+// The arithmetic between evdev wheel codes and the platform's scroll events.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "platform/linux/WheelCodec.h"
+
+namespace gm::platform::linux_input {
+namespace {
+
+WheelMotion motionOf(std::initializer_list<input_event> frame) {
+    std::array<bool, 2> hiRes{};
+    for (const auto& e : frame) {
+        if (e.code == REL_WHEEL_HI_RES) hiRes[kVertical] = true;
+        if (e.code == REL_HWHEEL_HI_RES) hiRes[kHorizontal] = true;
+    }
+    WheelMotion m;
+    for (const auto& e : frame) addWheelEvent(e, m, hiRes);
+    return m;
+}
+
+TEST(WheelTap, NotchBecomesOneTickWithWheelUpPositiveOnBothAxes) {
+    auto up = makeScrollEvent(motionOf({makeEvent(EV_REL, REL_WHEEL, 1)}), Point{});
+    EXPECT_EQ(up->type(), EventType::ScrollWheel);
+    EXPECT_EQ(up->integerValue(field::scrollDeltaAxis1), 1);
+    EXPECT_DOUBLE_EQ(up->doubleValue(field::scrollFixedPtDeltaAxis1), 1.0);
+    EXPECT_DOUBLE_EQ(up->doubleValue(field::scrollPointDeltaAxis1), kPointsPerTappedNotch);
+    EXPECT_EQ(up->integerValue(field::targetProcessID), 1);
+    EXPECT_EQ(up->integerValue(field::scrollPhase), 0);
+
+    // REL_HWHEEL counts to the right; ours is positive for content moving right.
+    auto right = makeScrollEvent(motionOf({makeEvent(EV_REL, REL_HWHEEL, 1)}), Point{});
+    EXPECT_EQ(right->integerValue(field::scrollDeltaAxis2), -1);
+    EXPECT_LT(right->doubleValue(field::scrollPointDeltaAxis2), 0);
+    EXPECT_EQ(right->integerValue(field::scrollDeltaAxis1), 0);
+}
+
+TEST(WheelTap, HighResolutionCodesAreNotCountedTwiceAndSubNotchIsRecognised) {
+    auto notch = motionOf({makeEvent(EV_REL, REL_WHEEL_HI_RES, -120), makeEvent(EV_REL, REL_WHEEL, -1)});
+    EXPECT_EQ(notch.units[kVertical], -120);
+    EXPECT_FALSE(isSubNotch(notch));
+    EXPECT_EQ(makeScrollEvent(notch, {})->integerValue(field::scrollDeltaAxis1), -1);
+
+    EXPECT_TRUE(isSubNotch(motionOf({makeEvent(EV_REL, REL_WHEEL_HI_RES, 15)})));
+    EXPECT_TRUE(isSubNotch(motionOf({makeEvent(EV_REL, REL_HWHEEL_HI_RES, 200)})));
+    EXPECT_FALSE(isSubNotch(motionOf({makeEvent(EV_REL, REL_WHEEL, 2)})));
+}
+
+TEST(WheelTap, ReemittedTickFollowsTheEventsLineDeltasIncludingReversal) {
+    auto event = makeScrollEvent(motionOf({makeEvent(EV_REL, REL_WHEEL, 1)}), {});
+    EXPECT_EQ(notchesOf(*event), (std::array<int, 2>{1, 0}));
+    event->setIntegerValue(field::scrollDeltaAxis1, -1);  // what a reversal writes
+    EXPECT_EQ(notchesOf(*event), (std::array<int, 2>{-1, 0}));
+
+    // Back to evdev's convention: the horizontal axis is mirrored.
+    std::vector<input_event> out;
+    appendWheelEvents(out, {-120, 120}, {-1, 1});
+    std::vector<std::pair<int, int>> got;
+    for (const auto& e : out) got.emplace_back(e.code, e.value);
+    EXPECT_EQ(got, (std::vector<std::pair<int, int>>{
+                       {REL_WHEEL_HI_RES, -120}, {REL_WHEEL, -1}, {REL_HWHEEL_HI_RES, -120}, {REL_HWHEEL, -1}}));
+}
+
+// ---- the desktop's start threshold ------------------------------------------------
+
+TEST(WheelStartModel, HoldsSmallStartsUntilHalfANotchAndRestsAfterHalfASecond) {
+    WheelStartModel m;
+    EXPECT_FALSE(m.wouldRelease({20, 0}, 0.0));
+    m.apply({20, 0}, 0.0);
+    m.apply({20, 0}, 0.016);
+    EXPECT_TRUE(m.wouldRelease({20, 0}, 0.033));  // 60 accumulated
+    m.apply({20, 0}, 0.033);
+    EXPECT_TRUE(m.wouldRelease({1, 0}, 0.050));  // scrolling: everything goes through
+    m.apply({1, 0}, 0.050);
+    EXPECT_FALSE(m.wouldRelease({1, 0}, 0.600));  // rested
+    EXPECT_FALSE(m.wouldRelease({-30, 0}, 0.1));  // a change of direction starts over
+    EXPECT_FALSE(m.wouldRelease({0, 30}, 0.1));   // so does the other axis
+}
+
+// ---- posting ------------------------------------------------------------------------
+
+TEST(WheelEncoder, CarriesFractionsSoEmittedUnitsEqualTheRoundedPostedTotal) {
+    WheelEncoder enc;
+    enc.setStartAssist(false);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> points(-7.0, 9.0);
+    double t = 0;
+    for (int i = 0; i < 5000; ++i) {
+        const double v = points(rng);
+        const double h = i % 3 == 0 ? points(rng) : 0.0;
+        enc.encodePoints(v, h, t += 0.016);
+        ASSERT_EQ(enc.emittedUnits()[0], std::llround(enc.postedUnits()[0])) << "frame " << i;
+        ASSERT_EQ(enc.emittedUnits()[1], std::llround(enc.postedUnits()[1])) << "frame " << i;
+    }
+    // 0.3 point a frame is 0.4 unit: nothing lost over many frames.
+    WheelEncoder slow;
+    slow.setStartAssist(false);
+    int total = 0;
+    for (int i = 0; i < 100; ++i) total += slow.encodePoints(0.3, 0, i * 0.016).units[0];
+    EXPECT_EQ(total, 40);
+}
+
+TEST(WheelEncoder, LegacyNotchFollowsEveryWholeNotchOfHighResolutionUnits) {
+    WheelEncoder enc;
+    enc.setStartAssist(false);
+    int units = 0, notches = 0;
+    for (int i = 0; i < 30; ++i) {  // 30 x 9 points = 3 notches
+        auto f = enc.encodePoints(9.0, 0, i * 0.016);
+        units += f.units[0];
+        notches += f.notches[0];
+        EXPECT_LE(std::abs(f.notches[0]), 1);
+    }
+    EXPECT_EQ(units, 360);
+    EXPECT_EQ(notches, 3);
+    // Turning back starts a fresh notch count: 3 notches down, not 3 plus a remainder.
+    for (int i = 0; i < 30; ++i) notches += enc.encodePoints(-9.0, 0, 1 + i * 0.016).notches[0];
+    EXPECT_EQ(notches, 0);
+}
+
+TEST(WheelEncoder, BurstStartsAtOnceAndKeepsMovingWhileTheLeadIsPaidBack) {
+    // An eased tick of 90 points: small first frames the desktop would hold back.
+    const double frames[] = {3, 7, 11, 13, 13, 11, 9, 7, 6, 4, 3, 3};
+    WheelEncoder enc;
+    double t = 10.0;
+    auto first = enc.encodePoints(frames[0], 0, t);
+    EXPECT_EQ(first.units[0], WheelStartModel::kThreshold);  // released in the first frame
+    int emitted = first.units[0];
+    for (std::size_t i = 1; i < std::size(frames); ++i) {
+        auto f = enc.encodePoints(frames[i], 0, t += 1.0 / 60);
+        EXPECT_GT(f.units[0], 0) << "frame " << i << " neither stalls nor goes backwards";
+        EXPECT_GE(enc.lead()[0], 0);
+        emitted += f.units[0];
+    }
+    EXPECT_EQ(emitted - enc.lead()[0], 120);
+    EXPECT_LE(enc.lead()[0], 4);
+    // The next burst the same way pays off what is left.
+    for (int i = 0; i < 10; ++i) enc.encodePoints(5, 0, t += 1.0 / 60);
+    EXPECT_EQ(enc.lead()[0], 0);
+
+    // Without the assist the same burst would reach the application only after 45 points.
+    WheelStartModel desktop;
+    int heldFrames = 0;
+    WheelEncoder plain;
+    plain.setStartAssist(false);
+    for (double p : frames) {
+        auto f = plain.encodePoints(p, 0, t += 1.0 / 60);
+        if (!desktop.wouldRelease(f.units, t)) ++heldFrames;
+        desktop.apply(f.units, t);
+    }
+    EXPECT_GE(heldFrames, 4);
+}
+
+TEST(WheelEncoder, WithTheAssistTheLeadStaysWithinHalfANotchAndNeverReversesAFrame) {
+    WheelEncoder enc;
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> points(-6.0, 6.0);
+    std::uniform_int_distribution<int> gap(0, 40);
+    double t = 0;
+    for (int i = 0; i < 5000; ++i) {
+        const double v = points(rng);
+        t += gap(rng) == 0 ? 0.7 : 0.016;  // now and then a pause long enough to rest
+        auto f = enc.encodePoints(v, 0, t);
+        ASSERT_LE(std::abs(enc.lead()[0]), WheelStartModel::kThreshold) << "frame " << i;
+        ASSERT_GE(f.units[0] * v, 0.0) << "frame " << i;
+    }
+}
+
+TEST(WheelEncoder, ReversalSettlesAnOutstandingLead) {
+    WheelEncoder enc;
+    enc.encodePoints(3, 0, 0.0);  // kicked to 60 units, 4 posted
+    ASSERT_GT(enc.lead()[0], 0);
+    auto back = enc.encodePoints(-6, 0, 0.016);  // 8 units down, plus the lead
+    EXPECT_LT(back.units[0], -8);
+    EXPECT_EQ(enc.lead()[0], 0);
+    EXPECT_EQ(enc.emittedUnits()[0], std::llround(enc.postedUnits()[0]));
+}
+
+}  // namespace
+}  // namespace gm::platform::linux_input
