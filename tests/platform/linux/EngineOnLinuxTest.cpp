@@ -1,0 +1,157 @@
+// The real engine on the real Linux threads (engine loop, poster queue, display
+// clock, device hub), driven through fake mice: 100 000 notches while other
+// threads press the button, change modifiers, rewrite the settings and start
+// and end the engine. Under ThreadSanitizer nothing may race; in any build no
+// frame may be lost and every notch must be either tapped or passed.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+#include <atomic>
+#include <thread>
+
+#include "FakeDevices.h"
+#include "engine/Engine.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "settings/SettingsManager.h"
+
+namespace gm::test {
+namespace {
+
+using platform::EventType;
+
+TEST(EngineOnLinux, NotchesPressesModifiersSettingsAndRestartsTogether) {
+    constexpr int kNotches = 100000;
+    FakeMouse mouse("engine-mouse");
+    auto backend = std::make_unique<FakeBackend>();
+    auto monitor = std::make_unique<FakeMonitor>();
+    backend->add(mouse);
+    monitor->present(mouse.id);
+    LinuxPlatform platform(std::move(backend), std::move(monitor), DeviceHub::Options{0.0});
+    settings::SettingsManager settings(platform.userDefaults(), platform.logger(), platform.clock());
+    auto engine = std::make_unique<engine::Engine>(platform, settings);
+    platform.engineLoop().runSync([&] { engine->core.start(); });
+    platform.hub().sync();
+    ASSERT_EQ(platform.hub().devices().size(), 1u);
+
+    std::vector<Frame> frames;
+    std::atomic<bool> reading{true};
+    std::thread reader([&] {
+        while (true) {
+            pollfd p{mouse.cloneReadFd, POLLIN, 0};
+            poll(&p, 1, 20);
+            auto got = mouse.cloneFrames();
+            frames.insert(frames.end(), got.begin(), got.end());
+            if (got.empty() && !reading.load()) break;
+        }
+    });
+
+    std::atomic<bool> busy{true};
+    std::thread settingsWriter([&] {
+        for (int i = 0; busy.load(); ++i) {
+            auto s = settings.settings();
+            s.scrollBase.reverse = i % 2;
+            s.scrollAdvanced.step = 60 + i % 60;
+            if (i % 3 == 0)
+                s.appSettings.exceptionalApplication = {std::make_shared<settings::ExceptionalApplication>("glidemark")};
+            settings.setSettings(std::move(s));
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
+    std::thread modifiers([&] {
+        auto& taps = static_cast<platform::linux_input::LinuxEventTaps&>(platform.eventTaps());
+        for (int i = 0; busy.load(); ++i) {
+            auto e = std::make_shared<platform::FieldTableEvent>(EventType::FlagsChanged, i % 2 ? platform::flag::control : 0);
+            e->setIntegerValue(platform::field::keyboardKeycode, 59);
+            taps.flagsChanged(e);
+            std::this_thread::sleep_for(std::chrono::microseconds(700));
+        }
+    });
+    std::thread restarts([&] {
+        for (int i = 0; busy.load(); ++i) {
+            platform.runOnEngineThread([&, i] { i % 2 ? engine->core.start() : engine->core.end(); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+        platform.runOnEngineThread([&] { engine->core.start(); });
+    });
+
+    int buttons = 0;
+    for (int i = 1; i <= kNotches; ++i) {
+        mouse.send({ev(EV_REL, REL_WHEEL, i % 500 < 250 ? 1 : -1), syn()});
+        if (i % 10 == 0) mouse.send({ev(EV_REL, REL_X, i), ev(EV_REL, REL_Y, 1), syn()});
+        if (i % 1000 == 0) {
+            mouse.send({ev(EV_KEY, BTN_LEFT, 1), syn()});
+            mouse.send({ev(EV_KEY, BTN_LEFT, 0), syn()});
+            buttons += 2;
+        }
+    }
+    busy = false;
+    settingsWriter.join();
+    modifiers.join();
+    restarts.join();
+    platform.hub().sync();
+    platform.engineLoop().runSync([] {});
+    const auto stats = platform.hub().stats();
+    platform.engineLoop().runSync([&] { engine->core.end(); });
+    platform.shutdown();
+    engine.reset();
+    reading = false;
+    reader.join();
+
+    int motion = 0, lastX = 0, buttonFrames = 0;
+    for (const Frame& f : frames) {
+        ASSERT_FALSE(f.empty());
+        ASSERT_EQ(f.back().type, EV_SYN) << "every write is one whole frame";
+        if (f.front().type == EV_REL && f.front().code == REL_X) {
+            ASSERT_GT(f.front().value, lastX) << "motion stays in order";
+            lastX = f.front().value;
+            ++motion;
+        }
+        if (f.front().type == EV_KEY && f.front().code == BTN_LEFT) ++buttonFrames;
+    }
+    EXPECT_EQ(motion, kNotches / 10);
+    EXPECT_EQ(buttonFrames, buttons);
+    EXPECT_EQ(stats.scrollsTapped + stats.scrollsPassed, static_cast<std::uint64_t>(kNotches));
+    EXPECT_GT(stats.scrollsTapped, 0u) << "the engine saw notches";
+}
+
+TEST(EngineOnLinux, ANotchBecomesATrainOfHighResolutionFrames) {
+    FakeMouse mouse("smooth-mouse");
+    auto backend = std::make_unique<FakeBackend>();
+    auto monitor = std::make_unique<FakeMonitor>();
+    backend->add(mouse);
+    monitor->present(mouse.id);
+    LinuxPlatform platform(std::move(backend), std::move(monitor), DeviceHub::Options{0.0});
+    settings::SettingsManager settings(platform.userDefaults(), platform.logger(), platform.clock());
+    auto engine = std::make_unique<engine::Engine>(platform, settings);
+    platform.engineLoop().runSync([&] { engine->core.start(); });
+    platform.hub().sync();
+
+    mouse.send({ev(EV_REL, REL_WHEEL, 1), syn()});
+    // One 90-point tick travels about one notch (120 units) over 350 ms; wait for it, bounded.
+    std::vector<Frame> frames;
+    long units = 0, notches = 0;
+    for (int waited = 0; waited < 3000 && units < 115; waited += 20) {
+        pollfd p{mouse.cloneReadFd, POLLIN, 0};
+        poll(&p, 1, 20);
+        for (auto& f : mouse.cloneFrames()) {
+            for (const auto& e : f) {
+                if (e.type == EV_REL && e.code == REL_WHEEL_HI_RES) units += e.value;
+                if (e.type == EV_REL && e.code == REL_WHEEL) notches += e.value;
+            }
+            frames.push_back(std::move(f));
+        }
+    }
+    platform.engineLoop().runSync([&] { engine->core.end(); });
+    platform.shutdown();
+    engine.reset();
+
+    EXPECT_GE(frames.size(), 10u) << "spread over many display refreshes, not one jump";
+    EXPECT_GE(units, 115);
+    EXPECT_LE(units, 120);
+    EXPECT_LE(notches, 1);
+    for (const Frame& f : frames) EXPECT_LE(f.front().value, 60) << "no frame carries more than half a notch";
+}
+
+}  // namespace
+}  // namespace gm::test
