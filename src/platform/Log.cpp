@@ -60,9 +60,13 @@ void Logger::setSink(LogSink* sink) {
     sink_ = sink;
 }
 
+LogSink& stderrLogSink() {
+    static StderrLogSink sink;
+    return sink;
+}
+
 Logger& log() {
-    static StderrLogSink stderrSink;
-    static Logger logger(std::string(kDefaultSubsystem), "general", &stderrSink);
+    static Logger logger(std::string(kDefaultSubsystem), "general", &stderrLogSink());
     return logger;
 }
 

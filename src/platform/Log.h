@@ -69,5 +69,7 @@ inline constexpr std::string_view kDefaultSubsystem = "com.Pellmar.Glidemark";
 // The program-wide logger `log`: subsystem as above, category "general",
 // writing to standard error until a backend installs a better sink.
 Logger& log();
+// The sink `log` starts with, to go back to when a better one goes away.
+LogSink& stderrLogSink();
 
 }  // namespace gm::platform

@@ -1,5 +1,8 @@
 #include "platform/linux/LinuxPlatform.h"
 
+#include "platform/linux/FileUserDefaults.h"
+#include "platform/linux/JournalLogSink.h"
+
 #include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -67,7 +70,11 @@ void LinuxInputAccess::requestAccess() {
 }
 
 LinuxPlatform::LinuxPlatform()
-    : LinuxPlatform(std::make_unique<EvdevBackend>(), std::make_unique<UdevMonitor>()) {}
+    : LinuxPlatform(std::make_unique<EvdevBackend>(), std::make_unique<UdevMonitor>()) {
+    systemLog_ = makeSystemLogSink();
+    log().setSink(systemLog_.get());
+    defaults_ = std::make_unique<FileUserDefaults>(FileUserDefaults::defaultFolder());
+}
 
 LinuxPlatform::LinuxPlatform(std::unique_ptr<DeviceBackend> backend, std::unique_ptr<DeviceMonitor> monitor,
                              DeviceHub::Options options)
@@ -81,7 +88,10 @@ LinuxPlatform::LinuxPlatform(std::unique_ptr<DeviceBackend> backend, std::unique
     hub_->setListener(&taps_);
 }
 
-LinuxPlatform::~LinuxPlatform() { shutdown(); }
+LinuxPlatform::~LinuxPlatform() {
+    shutdown();
+    if (systemLog_) log().setSink(&stderrLogSink());
+}
 
 void LinuxPlatform::startInput() {
     std::lock_guard lock(mutex_);

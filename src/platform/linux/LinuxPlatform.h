@@ -53,9 +53,10 @@ private:
 
 class LinuxPlatform final : public Platform {
 public:
-    // The real system: udev for discovery, evdev and uinput for the devices.
+    // The real system: udev for discovery, evdev and uinput for the devices,
+    // settings under $XDG_CONFIG_HOME/glidemark, log lines to the journal.
     LinuxPlatform();
-    // Any device layer (the tests give fakes).
+    // Any device layer (the tests give fakes); user defaults in memory.
     LinuxPlatform(std::unique_ptr<DeviceBackend> backend, std::unique_ptr<DeviceMonitor> monitor,
                   DeviceHub::Options options = {});
     ~LinuxPlatform() override;
@@ -69,7 +70,7 @@ public:
     Displays& displays() override { return displays_; }
     InputAccess& inputAccess() override { return access_; }
     Console& console() override { return console_; }
-    UserDefaults& userDefaults() override { return defaults_; }
+    UserDefaults& userDefaults() override { return *defaults_; }
     Logger& logger() override { return log(); }
 
     // Runs `block` on the engine thread (the shell starts and stops the engine this way).
@@ -101,7 +102,8 @@ private:
     StandInWorkspace workspace_;
     DefaultDisplays displays_;
     StdoutConsole console_;
-    MemoryUserDefaults defaults_;
+    std::unique_ptr<UserDefaults> defaults_ = std::make_unique<MemoryUserDefaults>();
+    std::unique_ptr<LogSink> systemLog_;
     LinuxInputAccess access_;
     LoopThread engine_{"gm-engine"};
     EngineRunLoop runLoop_{engine_};
