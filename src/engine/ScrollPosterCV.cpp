@@ -25,8 +25,13 @@ ScrollPosterCV::ScrollPosterCV(platform::Platform& platform, settings::SettingsM
 }
 
 ScrollPosterCV::~ScrollPosterCV() {
-    std::lock_guard lock(posterMutex_);
-    if (poster_) poster_->stop();
+    // No frame may be queued once the queue starts going away.
+    std::shared_ptr<platform::DisplayLink> l;
+    {
+        std::lock_guard lock(posterMutex_);
+        l = std::move(poster_);
+    }
+    if (l) l->stop();
 }
 
 std::shared_ptr<platform::DisplayLink> ScrollPosterCV::link() const {

@@ -98,7 +98,6 @@ private:
     ScrollPhase& phase_;
     ScrollUtils& scrollUtils_;
     platform::Console& console_;
-    std::unique_ptr<platform::DispatchQueue> stateQ;
     bool logging_ = false;
 
     // The scroll core's thread.
@@ -125,6 +124,10 @@ private:
     std::vector<double> callStackFrame_;
     std::int64_t animationFrameCount_ = 0;
     std::atomic<std::size_t> fiberCount_{0};
+
+    // Declared last so it is destroyed first: its thread is joined before the
+    // state its blocks touch goes away.
+    std::unique_ptr<platform::DispatchQueue> stateQ;
 };
 
 }  // namespace gm::engine
