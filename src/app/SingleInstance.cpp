@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <unistd.h>
@@ -44,7 +45,6 @@ bool waitFor(QLocalSocket& socket, int timeoutMs, Ready ready) {
 
 SingleInstance::SingleInstance(QString socketName, Identity self, QObject* parent)
     : QObject(parent), socketName_(std::move(socketName)), self_(std::move(self)) {
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
     retryTimer_.setInterval(kRetryIntervalMs);
     connect(&retryTimer_, &QTimer::timeout, this, &SingleInstance::retryListen);
@@ -53,9 +53,16 @@ SingleInstance::SingleInstance(QString socketName, Identity self, QObject* paren
 SingleInstance::~SingleInstance() { server_.close(); }
 
 QString SingleInstance::defaultSocketName() {
+    // The socket lives in a folder only this user may enter, which keeps
+    // other users from asking our copy to quit. (Qt's own access options are
+    // not used: they put the socket in place by renaming it over any socket
+    // already there, which would take the name from a running copy.)
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return runtime + QStringLiteral("/glidemark.sock");
-    return QStringLiteral("glidemark-%1").arg(getuid());
+    const QString folder = QDir::tempPath() + QStringLiteral("/glidemark-%1").arg(getuid());
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return folder + QStringLiteral("/glidemark.sock");
 }
 
 SingleInstance::Identity SingleInstance::currentProcess() {

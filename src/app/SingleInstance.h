@@ -32,8 +32,9 @@ public:
     SingleInstance(QString socketName, Identity self, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // "$XDG_RUNTIME_DIR/glidemark.sock", or a name with the user id in the
-    // temporary directory when there is no runtime directory.
+    // "$XDG_RUNTIME_DIR/glidemark.sock", or, when there is no runtime
+    // directory, a socket in a private folder named with the user id in the
+    // temporary directory.
     static QString defaultSocketName();
     static Identity currentProcess();
 
