@@ -15,6 +15,10 @@ std::unique_ptr<QMessageBox> makeMessageBox(const AlertSpec& alert) {
     box->setIconPixmap(artwork::pixmap(artwork::kGlidemouse, QSize(64, 64), box->devicePixelRatioF()));
     box->setWindowTitle(QGuiApplication::applicationDisplayName());
     box->setText(alert.messageText);
+    // The headline stands out, and the explanation gets room enough not to
+    // wrap a path or a button name over two lines.
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { font-weight: bold; }"
+                                      "QLabel#qt_msgbox_informativelabel { min-width: 360px; }"));
     box->setInformativeText(alert.informativeText);
     // Buttons keep the order they were given in, left to right, whatever the
     // desktop's usual button order; the first one is the default.

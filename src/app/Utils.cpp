@@ -26,8 +26,8 @@ void Utils::setAlertPresenter(AlertPresenter* presenter) { presenterOverride = p
 AlertSpec Utils::accessibilityAlert() {
     return {QStringLiteral("Accessibility Permission Required"),
             QStringLiteral("Glidemark needs Accessibility permission to work properly.\n\n"
-                           "Choose Open System Settings to install a udev rule that lets Glidemark read your mouse "
-                           "and write to /dev/uinput; you will be asked for an administrator password."),
+                           "Choose Open System Settings to install a udev rule that gives Glidemark access to your "
+                           "mouse and to /dev/uinput (you will be asked for an administrator password)."),
             {QStringLiteral("Open System Settings"), QStringLiteral("Deny")}};
 }
 
