@@ -30,7 +30,7 @@ void describe(QCoreApplication& app) {
 }
 
 void quitOnSignal(SignalWatcher& watcher) {
-    QObject::connect(&watcher, &SignalWatcher::terminationRequested, qApp, [](int number) {
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, QCoreApplication::instance(), [](int number) {
         platform::log().info("Terminating on signal " + std::to_string(number));
         QCoreApplication::quit();
     });
