@@ -15,6 +15,8 @@ public:
     // Returns false when the value could not be stored; the caller keeps its
     // value in memory and the previous stored value stays as it was.
     virtual bool setData(const std::string& key, const std::string& bytes) = 0;
+    // Where the value of `key` lives, for messages to the user (a file path for a file store).
+    virtual std::string locationOf(const std::string& key) const { return key; }
 };
 
 class MemoryUserDefaults final : public UserDefaults {

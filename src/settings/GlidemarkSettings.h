@@ -69,6 +69,15 @@ public:
 
     ScrollNumbers numbers() const;
 
+    // All four fields read under one lock, so a concurrent write is seen whole or not at all.
+    struct Fields {
+        std::string bundleId;
+        ScrollBase scrollBase;
+        ScrollAdvanced scrollAdvanced;
+        bool inherit;
+    };
+    Fields fields() const;
+
     using StoreHook = std::function<void()>;
     void setStoreHook(StoreHook hook);
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/Log.h"
@@ -28,6 +29,7 @@ public:
     static SettingsManager& shared();
 
     SettingsManager(platform::UserDefaults& defaults, platform::Logger& logger, const platform::Clock& clock);
+    ~SettingsManager();
     SettingsManager(const SettingsManager&) = delete;
     SettingsManager& operator=(const SettingsManager&) = delete;
 
@@ -48,24 +50,43 @@ public:
     bool save();
 
     // Told before the new record replaces the old one; receives the new record.
+    // Observers run on the assigning thread while that assignment holds the
+    // write lock: they may read or assign again, but must not wait for another
+    // thread that assigns.
     using Observer = std::function<void(const GlidemarkSettings& newValue)>;
     using ObserverId = std::uint64_t;
     ObserverId addObserver(Observer observer);
     void removeObserver(ObserverId id);
 
+    // The key a stored document that could not be decoded is kept under before
+    // the first save replaces it, e.g. "glidemarkSettings.invalid-20261206T201500Z".
+    static std::string invalidDocumentKey(double wallTime);
+
 private:
+    // Lets store hooks outlive the manager that installed them without calling into a dead one.
+    struct Anchor {
+        SettingsManager* manager;
+    };
+
     void adopt(GlidemarkSettings& value);
+    void announce(const GlidemarkSettings& newValue);
+    bool keepUndecodableDocument();
 
     std::string key_;
     platform::UserDefaults& defaults_;
     platform::Logger& logger_;
     const platform::Clock& clock_;
 
-    mutable std::mutex mutex_;  // guards current_ and the pending backup
+    mutable std::mutex mutex_;  // guards current_
     std::shared_ptr<const GlidemarkSettings> current_;
-    std::optional<std::string> undecodableDocument_;
 
-    std::recursive_mutex writeMutex_;  // one assignment at a time, observers included
+    std::recursive_mutex writeMutex_;  // one assignment or save at a time, observers included
+    // The stored document found at start-up that could not be decoded, kept
+    // until a save has put it aside (guarded by writeMutex_).
+    std::optional<std::string> undecodableDocument_;
+    std::string undecodableReason_;
+    std::shared_ptr<Anchor> anchor_;
+
     std::mutex observersMutex_;
     std::map<ObserverId, Observer> observers_;
     ObserverId nextObserverId_ = 1;

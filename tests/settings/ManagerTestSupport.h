@@ -1,0 +1,27 @@
+#pragma once
+// What a settings manager needs around it in tests: memory-backed user
+// defaults, a log that can be read back and a clock that never moves.
+#include "platform/Log.h"
+#include "platform/Services.h"
+#include "platform/UserDefaults.h"
+
+namespace gm::settings::test {
+
+class FixedClock final : public platform::Clock {
+public:
+    explicit FixedClock(double wallTime = 1'796'588'100.0) : wall_(wallTime) {}  // 2026-12-06 20:15:00 UTC
+    double mediaTime() const override { return 1000.0; }
+    double wallTime() const override { return wall_; }
+
+private:
+    double wall_;
+};
+
+struct ManagerEnvironment {
+    platform::MemoryUserDefaults defaults;
+    platform::MemoryLogSink sink;
+    platform::Logger logger{"com.example.test", "general", &sink};
+    FixedClock clock;
+};
+
+}  // namespace gm::settings::test

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "settings/GlidemarkSettings.h"
+
+namespace gm::settings {
+namespace {
+
+TEST(SettingsModel, Defaults) {
+    GlidemarkSettings s;
+    const AppSettings& app = s.appSettings;
+    EXPECT_TRUE(!app.launchAtLogin && app.showMenuIcon && app.exceptionalApplication.empty() &&
+                app.showScrollHelperText && app.showSystemHelperText);
+    EXPECT_EQ(s.scrollBase, (ScrollBase{true, true, false, true}));
+    const ScrollAdvanced& a = s.scrollAdvanced;
+    EXPECT_EQ(std::make_tuple(a.dash, a.toggle, a.block), std::make_tuple(0, 0, std::vector<std::int64_t>{55, 58, 59}));
+    EXPECT_EQ(std::make_tuple(a.step, a.duration, a.accelerationDelta, a.accelerationLimit, a.accelerationTailToHeadRatio),
+              std::make_tuple(90.0, 350.0, 50.0, 7.0, 3.0));
+    ExceptionalApplication e("com.example.App");
+    EXPECT_TRUE(e.scrollBase() == ScrollBase{} && e.scrollAdvanced() == ScrollAdvanced{} && e.inherit());
+}
+
+TEST(SettingsModel, EqualityAndHashing) {
+    ScrollAdvanced a, b;
+    b.duration = -0.0;
+    a.duration = 0.0;
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(std::hash<ScrollAdvanced>{}(a), std::hash<ScrollAdvanced>{}(b)) << "equal values hash alike";
+    b.block = {59, 58, 55};
+    EXPECT_NE(a, b) << "block order matters";
+    a.step = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_NE(a, a) << "a NaN equals nothing";
+
+    // Exceptions, and lists of them, compare by bundle identifier only.
+    auto chrome = std::make_shared<ExceptionalApplication>("com.google.Chrome");
+    auto otherChrome = std::make_shared<ExceptionalApplication>("com.google.Chrome", ScrollBase{false, false, true, false},
+                                                                ScrollAdvanced{}, false);
+    auto browser = std::make_shared<ExceptionalApplication>("org.example.Browser");
+    AppSettings x, y;
+    x.exceptionalApplication = {chrome, browser};
+    y.exceptionalApplication = {otherChrome, browser};
+    EXPECT_EQ(x, y);
+    y.exceptionalApplication = {browser, chrome};
+    EXPECT_NE(x, y);
+    y.exceptionalApplication = {chrome};
+    EXPECT_NE(x, y);
+}
+
+TEST(SettingsModel, StoreHookRunsAfterHookedAssignmentsAndMayReadBack) {
+    ExceptionalApplication e("com.example.App");
+    std::vector<std::string> seen;
+    // The hook reads the exception as the manager's save does: it must see the
+    // new value, and must not deadlock on the exception's lock.
+    e.setStoreHook([&] {
+        auto f = e.fields();
+        seen.push_back(std::to_string(f.scrollBase.smooth) + std::to_string(f.scrollAdvanced.dash) +
+                       std::to_string(f.inherit));
+    });
+    e.setScrollBase(ScrollBase{false, true, false, true});
+    ScrollAdvanced a;
+    a.dash = 7;
+    e.setScrollAdvanced(a);
+    e.setInherit(false);
+    e.setBundleId("com.example.Other");  // no hook
+    EXPECT_EQ(seen, (std::vector<std::string>{"001", "071", "070"}));
+}
+
+}  // namespace
+}  // namespace gm::settings
