@@ -4,6 +4,7 @@
 // is unset). The file is the truth and is read on every query, so removing
 // it (or disabling it in the desktop's session settings) shows at once.
 // Failures are logged, never thrown; a read afterwards shows the real state.
+#include <QCheckBox>
 #include <QObject>
 #include <QString>
 
@@ -28,6 +29,8 @@ public:
 
     // Tells views after every write, with the value written.
     class Publisher;
+    // A switch bound to isEnabled, labelled "Launch at login" unless told otherwise.
+    class Toggle;
     static Publisher& publisher();
     // Its own logger (category "main").
     static platform::Logger& logger();
@@ -40,6 +43,21 @@ public:
 
 signals:
     void changed(bool enabled);
+};
+
+class LaunchAtLogin::Toggle : public QCheckBox {
+    Q_OBJECT
+public:
+    explicit Toggle(QWidget* parent = nullptr);
+    Toggle(const QString& label, QWidget* parent);
+
+protected:
+    // Reads the entry again whenever the switch is shown, since the user may
+    // have changed it in the desktop's own settings meanwhile.
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void refresh();
 };
 
 }  // namespace gm::app

@@ -110,5 +110,24 @@ TEST_F(LaunchAtLoginTest, FailuresAreLoggedAndTheReadShowsTheRealState) {
     EXPECT_TRUE(published.at(0).at(0).toBool());
 }
 
+TEST_F(LaunchAtLoginTest, ToggleShowsTheEntryAndSpringsBackWhenAWriteFails) {
+    LaunchAtLogin::Toggle toggle;
+    EXPECT_EQ(toggle.text(), "Launch at login");
+    EXPECT_FALSE(toggle.isChecked());
+    toggle.click();
+    EXPECT_TRUE(toggle.isChecked());
+    EXPECT_TRUE(LaunchAtLogin::isEnabled());
+
+    QFile::remove(entry());
+    QDir(config).rmdir("autostart");
+    QFile blocker(config + "/autostart");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    toggle.show();
+    EXPECT_FALSE(toggle.isChecked()) << "removed behind the program's back";
+    toggle.click();
+    EXPECT_FALSE(toggle.isChecked());
+}
+
 }  // namespace
 }  // namespace gm::app::test
