@@ -9,7 +9,7 @@
 
 namespace gm::app {
 
-std::unique_ptr<QMessageBox> makeMessageBox(const AlertSpec& alert) {
+std::unique_ptr<QMessageBox> makeMessageBox(const Alert& alert) {
     auto box = std::make_unique<QMessageBox>();
     // Like the system's own alerts, ours carry the program's icon.
     box->setIconPixmap(artwork::pixmap(artwork::kGlidemouse, QSize(64, 64), box->devicePixelRatioF()));
@@ -31,7 +31,7 @@ std::unique_ptr<QMessageBox> makeMessageBox(const AlertSpec& alert) {
     return box;
 }
 
-int MessageBoxPresenter::run(const AlertSpec& alert) {
+int MessageBoxPresenter::run(const Alert& alert) {
     auto box = makeMessageBox(alert);
     box->exec();
     QAbstractButton* clicked = box->clickedButton();

@@ -10,7 +10,7 @@ class QMessageBox;
 
 namespace gm::app {
 
-struct AlertSpec {
+struct Alert {
     QString messageText;
     QString informativeText;
     QStringList buttons;  // first is the default
@@ -23,16 +23,16 @@ class AlertPresenter {
 public:
     virtual ~AlertPresenter() = default;
     // Blocks until answered; returns the index of the chosen button.
-    virtual int run(const AlertSpec& alert) = 0;
+    virtual int run(const Alert& alert) = 0;
 };
 
 // Builds the message box for an alert without showing it. Used by the
 // presenter below and by anything that needs to look at an alert (screenshots).
-std::unique_ptr<QMessageBox> makeMessageBox(const AlertSpec& alert);
+std::unique_ptr<QMessageBox> makeMessageBox(const Alert& alert);
 
 class MessageBoxPresenter final : public AlertPresenter {
 public:
-    int run(const AlertSpec& alert) override;
+    int run(const Alert& alert) override;
 };
 
 }  // namespace gm::app

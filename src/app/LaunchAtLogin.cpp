@@ -103,7 +103,7 @@ bool removeEntry(QString& error) {
 
 QString LaunchAtLogin::entryPath() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification says to ignore relative paths.
+    // A relative XDG_CONFIG_HOME is to be ignored, as the XDG base directories rules ask.
     if (config.isEmpty() || QDir::isRelativePath(config)) config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/autostart/glidemark.desktop");
 }

@@ -23,7 +23,7 @@ AlertPresenter& Utils::alerts() { return presenterOverride ? *presenterOverride 
 
 void Utils::setAlertPresenter(AlertPresenter* presenter) { presenterOverride = presenter; }
 
-AlertSpec Utils::accessibilityAlert() {
+Alert Utils::accessibilityAlert() {
     return {QStringLiteral("Accessibility Permission Required"),
             QStringLiteral("Glidemark needs Accessibility permission to work properly.\n\n"
                            "Choose Open System Settings to install a udev rule that gives Glidemark access to your "
@@ -31,7 +31,7 @@ AlertSpec Utils::accessibilityAlert() {
             {QStringLiteral("Open System Settings"), QStringLiteral("Deny")}};
 }
 
-AlertSpec Utils::permissionGrantedAlert() {
+Alert Utils::permissionGrantedAlert() {
     return {QStringLiteral("Well done!"), QStringLiteral("Glidemark can now animate your scrolling"),
             {QStringLiteral("OK")}};
 }

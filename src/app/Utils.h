@@ -24,8 +24,8 @@ public:
     static AlertPresenter& alerts();
     static void setAlertPresenter(AlertPresenter* presenter);
 
-    static AlertSpec accessibilityAlert();
-    static AlertSpec permissionGrantedAlert();
+    static Alert accessibilityAlert();
+    static Alert permissionGrantedAlert();
 
     // Explains the missing access; "Open System Settings" asks for it.
     // Returns whether access was asked for.

@@ -75,7 +75,7 @@ TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLate
     waitForFirstCheck();
 
     ASSERT_EQ(alerts.shown.size(), 1U);
-    const AlertSpec& alert = alerts.shown[0];
+    const Alert& alert = alerts.shown[0];
     EXPECT_EQ(alert.messageText, "Accessibility Permission Required");
     EXPECT_TRUE(alert.informativeText.startsWith("Glidemark needs Accessibility permission to work properly.\n\n"));
     EXPECT_EQ(alert.buttons, (QStringList{"Open System Settings", "Deny"}));

@@ -60,7 +60,7 @@ platform::AppRef makeApp(platform::ProcessID pid, std::optional<std::string> bun
     return app;
 }
 
-int ScriptedAlerts::run(const AlertSpec& alert) {
+int ScriptedAlerts::run(const Alert& alert) {
     shown.push_back(alert);
     if (onShow) onShow(alert);
     if (answers.empty()) return kAlertFirstButton;

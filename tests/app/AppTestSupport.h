@@ -72,9 +72,9 @@ private:
 class ScriptedAlerts final : public AlertPresenter {
 public:
     std::deque<int> answers;
-    std::vector<AlertSpec> shown;
-    std::function<void(const AlertSpec&)> onShow;
-    int run(const AlertSpec& alert) override;
+    std::vector<Alert> shown;
+    std::function<void(const Alert&)> onShow;
+    int run(const Alert& alert) override;
 };
 
 class FixedClock final : public platform::Clock {
