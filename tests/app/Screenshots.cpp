@@ -151,6 +151,16 @@ int main(int argc, char** argv) {
     } else {
         ok = false;
     }
+    // The HUD takes the desktop's colours; with a dark theme it turns dark.
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
+    dark.setColor(QPalette::WindowText, QColor(0xf2, 0xf2, 0xf2));
+    QApplication::setPalette(dark);
+    hud.show(QStringLiteral("Glidemark enabled"), std::nullopt, 30.0, 300.0);
+    settle(500);
+    if (QWidget* overlay = hud.window()) ok &= save(onBackdrop(overlay->grab()), folder + "/hud-dark.png");
+    QApplication::setPalette(light);
 
     for (const auto& [name, alert] : {std::pair{QStringLiteral("alert-permission-required"), app::Utils::accessibilityAlert()},
                                       std::pair{QStringLiteral("alert-well-done"), app::Utils::permissionGrantedAlert()}}) {
