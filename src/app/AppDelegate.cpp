@@ -63,8 +63,8 @@ void AppDelegate::applicationDidFinishLaunching() {
         services_.settings, services_.engine, *frontmost_, *windows_, updater_->updaterController(),
         services_.content, [this] { terminate(); }});
 
-    // An accessory program: it opens no window of its own at launch, and a
-    // window that is opened later is an ordinary, closable one.
+    // The program lives in the tray: it opens no window of its own at launch,
+    // and closing the last window it opened later must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
     connect(&services_.session, &SessionMonitor::sessionDidBecomeActive, this, &AppDelegate::sessionDidActive);

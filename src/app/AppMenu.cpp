@@ -123,6 +123,9 @@ void AppMenu::toggleDisableForCurrentApp() {
         settings::ScrollBase base = entry->scrollBase();
         base.smooth = !base.smooth;
         entry->setScrollBase(base);
+        // The entry's store hook saves already when the manager installed
+        // one; saving here too keeps the change stored either way, and
+        // announces nothing (the list itself did not change).
         deps_.settings.save();
         return;
     }
