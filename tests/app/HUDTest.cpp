@@ -83,7 +83,7 @@ TEST(HUDTest, OverlappingOverlaysEachEndOnTheirOwnTime) {
     hud.show("first", std::nullopt, 0.2, 300.0);
     QWidget* first = overlayOf(hud);
     QTest::qWait(100);
-    hud.show("second", std::nullopt, 0.2, 300.0);
+    hud.show("second", std::nullopt, 0.5, 300.0);
     QWidget* second = overlayOf(hud);
     const qint64 secondShown = clock.elapsed();
     ASSERT_NE(first, second);
@@ -96,7 +96,7 @@ TEST(HUDTest, OverlappingOverlaysEachEndOnTheirOwnTime) {
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return closings.size() == 2; }, 2000));
     EXPECT_EQ(closings[1].first, second);
-    EXPECT_GE(closings[1].second, secondShown + 200 + 40);
+    EXPECT_GE(closings[1].second, secondShown + 500 + 40);
     EXPECT_EQ(hud.window(), nullptr);
 }
 
