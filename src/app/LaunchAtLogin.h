@@ -1,0 +1,63 @@
+#pragma once
+// Starting the program at login, as an XDG autostart entry:
+// $XDG_CONFIG_HOME/autostart/glidemark.desktop (~/.config when the variable
+// is unset). The file is the truth and is read on every query, so removing
+// it (or disabling it in the desktop's session settings) shows at once.
+// Failures are logged, never thrown; a read afterwards shows the real state.
+#include <QCheckBox>
+#include <QObject>
+#include <QString>
+
+#include "platform/Log.h"
+
+namespace gm::app {
+
+class LaunchAtLogin : public QObject {
+    Q_OBJECT
+public:
+    LaunchAtLogin() = delete;
+
+    static bool isEnabled();
+    // Enabling always writes the entry anew, so a stale entry (say, one that
+    // still names an older copy of the program) is replaced.
+    static void setEnabled(bool enabled);
+
+    static QString entryPath();
+    // The program the entry starts: this executable unless set (tests).
+    static QString programPath();
+    static void setProgramPath(const QString& path);
+
+    // Tells views after every write, with the value written.
+    class Publisher;
+    // A switch bound to isEnabled, labelled "Launch at login" unless told otherwise.
+    class Toggle;
+    static Publisher& publisher();
+    // Its own logger (category "main").
+    static platform::Logger& logger();
+};
+
+class LaunchAtLogin::Publisher : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+signals:
+    void changed(bool enabled);
+};
+
+class LaunchAtLogin::Toggle : public QCheckBox {
+    Q_OBJECT
+public:
+    explicit Toggle(QWidget* parent = nullptr);
+    Toggle(const QString& label, QWidget* parent);
+
+protected:
+    // Reads the entry again whenever the switch is shown, since the user may
+    // have changed it in the desktop's own settings meanwhile.
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void refresh();
+};
+
+}  // namespace gm::app

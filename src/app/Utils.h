@@ -1,0 +1,50 @@
+#pragma once
+// Helpers of the application shell: the two input-access alerts and the
+// single-instance rule. Class-level operations only; the alert presenter is
+// the one piece of process state, so the permission flow can be answered by
+// a script.
+#include <QString>
+
+#include "app/Alerts.h"
+
+namespace gm::platform {
+class InputAccess;
+}
+
+namespace gm::app {
+
+class SingleInstance;
+
+class Utils {
+public:
+    Utils() = delete;
+
+    // The presenter alerts go through; message boxes unless replaced. Passing
+    // null restores the message boxes.
+    static AlertPresenter& alerts();
+    static void setAlertPresenter(AlertPresenter* presenter);
+
+    static Alert accessibilityAlert();
+    static Alert permissionGrantedAlert();
+
+    // Explains the missing access; "Open System Settings" asks for it.
+    // Returns whether access was asked for.
+    static bool showAccessibilityAlert(platform::InputAccess& access);
+    // Linux has no settings pane for this: the nearest thing is to install
+    // the access rule, which the input-access backend does (with the
+    // administrator's consent).
+    static void openAccessibilitySettings(platform::InputAccess& access);
+    static void showPermissionGrantedAlert();
+
+    enum class InstanceDecision {
+        Continue,  // no other copy, or it was asked to quit
+        Exit,      // this process should end now
+    };
+    // See SingleInstance for the protocol. A second launch of the same
+    // installed program hands the running copy a re-open request and exits;
+    // a different copy asks the running one to quit (terminateOthers) or
+    // gives way itself.
+    static InstanceDecision enforceSingleInstance(bool terminateOthers, SingleInstance& instance);
+};
+
+}  // namespace gm::app

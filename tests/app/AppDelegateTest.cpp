@@ -1,0 +1,174 @@
+// When the engine runs: the input-access check half a second after launch,
+// the alerts and the poll, session changes, re-opening and termination.
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "app/AppDelegate.h"
+#include "app/HUDManager.h"
+#include "app/SessionMonitor.h"
+#include "app/StatusBarManager.h"
+#include "app/Utils.h"
+#include "app/WindowManager.h"
+
+namespace gm::app::test {
+namespace {
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    AppDelegateTest() : engine(access) {
+        Utils::setAlertPresenter(&alerts);
+        logLines().clear();
+    }
+    ~AppDelegateTest() override { Utils::setAlertPresenter(nullptr); }
+
+    std::unique_ptr<AppDelegate> launch(bool trayAvailable = true) {
+        AppDelegate::Options options;
+        options.permissionCheckDelay = 0.01;
+        options.permissionPollInterval = 0.02;
+        options.hudDuration = 5.0;
+        options.trayAvailable = trayAvailable;
+        auto delegate = std::make_unique<AppDelegate>(
+            AppDelegate::Services{workspace, access, settings.manager, engine, session, nullptr,
+                                  WindowContent::interim(), [this] { ++terminations; }},
+            options);
+        EXPECT_TRUE(delegate->applicationWillFinishLaunching());
+        delegate->applicationDidFinishLaunching();
+        return delegate;
+    }
+
+    // Runs events until the first check has happened (alert shown or engine asked to start).
+    void waitForFirstCheck() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return engine.starts > 0 || !alerts.shown.empty(); }, 2000));
+    }
+
+    SettingsFixture settings;
+    FakeWorkspace workspace;
+    FakeInputAccess access;
+    FakeEngine engine;
+    SessionMonitor session;
+    ScriptedAlerts alerts;
+    int terminations = 0;
+};
+
+TEST_F(AppDelegateTest, WithAccessAtLaunchTheHUDConfirmsAndTheEngineStarts) {
+    access.trusted = true;
+    auto delegate = launch();
+    EXPECT_EQ(engine.starts, 0) << "the check waits for its delay";
+    waitForFirstCheck();
+
+    EXPECT_TRUE(engine.isActive());
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_EQ(delegate->permissionPollTimer(), nullptr);
+    QWidget* hud = delegate->hudManager()->window();
+    ASSERT_NE(hud, nullptr);
+    EXPECT_EQ(hud->size(), QSize(300, 300));
+    EXPECT_FALSE(delegate->windowManager()->hasVisibleWindows());
+    EXPECT_EQ(StatusBarManager::shared(), delegate->statusBarManager());
+}
+
+TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLater) {
+    alerts.answers = {1};  // "Deny"
+    auto delegate = launch();
+    waitForFirstCheck();
+
+    ASSERT_EQ(alerts.shown.size(), 1U);
+    const Alert& alert = alerts.shown[0];
+    EXPECT_EQ(alert.messageText, "Accessibility Permission Required");
+    EXPECT_TRUE(alert.informativeText.startsWith("Glidemark needs Accessibility permission to work properly.\n\n"));
+    EXPECT_EQ(alert.buttons, (QStringList{"Open System Settings", "Deny"}));
+    EXPECT_TRUE(logLines().contains("No permission"));
+    // Denying still leaves the system's own offer.
+    EXPECT_EQ(access.requests, 1);
+    EXPECT_FALSE(engine.isActive());
+    QTimer* poll = delegate->permissionPollTimer();
+    ASSERT_NE(poll, nullptr);
+    EXPECT_TRUE(poll->isActive());
+
+    // Polls without access change nothing, however many there are.
+    QTest::qWait(100);
+    EXPECT_EQ(alerts.shown.size(), 1U);
+    EXPECT_EQ(engine.starts, 0);
+
+    access.trusted = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.isActive(); }, 2000));
+    ASSERT_EQ(alerts.shown.size(), 2U);
+    EXPECT_EQ(alerts.shown[1].messageText, "Well done!");
+    EXPECT_EQ(alerts.shown[1].informativeText, "Glidemark can now animate your scrolling");
+    EXPECT_EQ(alerts.shown[1].buttons, QStringList{"OK"});
+    EXPECT_EQ(delegate->hudManager()->window(), nullptr) << "no HUD on this path";
+    QTest::qWait(100);
+    EXPECT_EQ(alerts.shown.size(), 2U) << "the poll ends once access arrives";
+    EXPECT_EQ(engine.starts, 1);
+}
+
+TEST_F(AppDelegateTest, OpenSystemSettingsAsksForAccessOnce) {
+    alerts.answers = {0};
+    auto delegate = launch();
+    waitForFirstCheck();
+    EXPECT_EQ(access.requests, 1);
+    EXPECT_NE(delegate->permissionPollTimer(), nullptr);
+}
+
+TEST_F(AppDelegateTest, SessionChangesEndAndRestartTheEngineButAccessIsStillNeeded) {
+    access.trusted = true;
+    auto delegate = launch();
+    waitForFirstCheck();
+    ASSERT_TRUE(engine.isActive());
+
+    emit session.sessionDidResignActive();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_TRUE(logLines().contains("ScrollCore End: Session Resign"));
+
+    // Access withdrawn meanwhile: activation asks, the engine declines and stays stopped.
+    access.trusted = false;
+    emit session.sessionDidBecomeActive();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_TRUE(logLines().contains("ScrollCore Start: Session Active"));
+
+    access.trusted = true;
+    emit session.sessionDidBecomeActive();
+    EXPECT_TRUE(engine.isActive());
+}
+
+TEST_F(AppDelegateTest, TerminationEndsTheEngineOnce) {
+    access.trusted = true;
+    auto delegate = launch();
+    waitForFirstCheck();
+    delegate->applicationWillTerminate();
+    delegate->applicationWillTerminate();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_EQ(engine.ends, 1);
+    EXPECT_TRUE(logLines().contains("App terminated"));
+}
+
+TEST_F(AppDelegateTest, ReopeningOpensThePreferencesOnlyWithAccessAndNoWindowShowing) {
+    access.trusted = true;
+    auto delegate = launch();
+    WindowManager& windows = *delegate->windowManager();
+
+    EXPECT_FALSE(delegate->applicationShouldHandleReopen(false));
+    ASSERT_NE(windows.window("preferences"), nullptr);
+    EXPECT_EQ(windows.window("preferences")->windowTitle(), "Glidemark Preferences");
+    EXPECT_TRUE(AppDelegate::hasVisibleWindows());
+
+    EXPECT_TRUE(delegate->applicationShouldHandleReopen(AppDelegate::hasVisibleWindows()));
+    EXPECT_EQ(windows.count(), 1);
+
+    windows.closeAll();
+    access.trusted = false;
+    EXPECT_FALSE(delegate->applicationShouldHandleReopen(AppDelegate::hasVisibleWindows()));
+    EXPECT_EQ(windows.count(), 0);
+}
+
+TEST_F(AppDelegateTest, WithoutATrayThePreferencesOpenAtLaunch) {
+    access.trusted = true;
+    auto delegate = launch(false);
+    EXPECT_NE(delegate->windowManager()->window("preferences"), nullptr);
+    EXPECT_TRUE(logLines().contains("No system tray available: opening the preferences window"));
+}
+
+}  // namespace
+}  // namespace gm::app::test

@@ -1,0 +1,96 @@
+#pragma once
+// Stand-ins for the shell's collaborators, and the QApplication every test
+// here runs in (on the offscreen platform unless told otherwise).
+#include <QString>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "app/Alerts.h"
+#include "app/EngineControl.h"
+#include "platform/Log.h"
+#include "platform/Services.h"
+#include "platform/UserDefaults.h"
+#include "settings/SettingsManager.h"
+
+namespace gm::app::test {
+
+// Every line the program logs during the tests.
+platform::MemoryLogSink& logLines();
+
+class FakeWorkspace final : public platform::Workspace {
+public:
+    platform::AppRef front;
+    std::vector<std::function<void()>> observers;
+
+    // Makes `app` frontmost and tells the observers, as an activation would.
+    void activate(platform::AppRef app);
+
+    platform::AppRef applicationWithProcessIdentifier(platform::ProcessID) const override { return nullptr; }
+    platform::AppRef applicationWithBundleIdentifier(std::string_view) const override { return nullptr; }
+    std::vector<platform::AppRef> runningApplications() const override { return {}; }
+    platform::AppRef frontmostApplication() const override { return front; }
+    std::unique_ptr<platform::Subscription> observeActivations(std::function<void()> block) override;
+    bool onScreenWindows(std::vector<platform::WindowInfo>&) const override { return false; }
+    std::optional<std::string> mainBundleIdentifier() const override { return "com.Pellmar.Glidemark"; }
+};
+
+platform::AppRef makeApp(platform::ProcessID pid, std::optional<std::string> bundleId, std::string name);
+
+class FakeInputAccess final : public platform::InputAccess {
+public:
+    bool trusted = false;
+    int requests = 0;
+    bool isTrusted() const override { return trusted; }
+    void requestAccess() override { ++requests; }
+};
+
+// Starts only with input access, as the real engine does.
+class FakeEngine final : public EngineControl {
+public:
+    explicit FakeEngine(const platform::InputAccess& access) : access_(access) {}
+    int starts = 0;
+    int ends = 0;
+    void start() override {
+        ++starts;
+        if (access_.isTrusted()) active_ = true;
+    }
+    void end() override {
+        ++ends;
+        active_ = false;
+    }
+    bool isActive() const override { return active_; }
+
+private:
+    const platform::InputAccess& access_;
+    bool active_ = false;
+};
+
+// Answers alerts from a script (first button when the script runs out) and keeps what it was shown.
+class ScriptedAlerts final : public AlertPresenter {
+public:
+    std::deque<int> answers;
+    std::vector<Alert> shown;
+    std::function<void(const Alert&)> onShow;
+    int run(const Alert& alert) override;
+};
+
+class FixedClock final : public platform::Clock {
+public:
+    double mediaTime() const override { return 100.0; }
+    double wallTime() const override { return 1.7e9; }
+};
+
+// A settings manager on memory storage.
+struct SettingsFixture {
+    platform::MemoryUserDefaults defaults;
+    FixedClock clock;
+    settings::SettingsManager manager{defaults, platform::log(), clock};
+};
+
+// A directory that is removed with everything in it at the end of the test.
+QString makeTempDir();
+
+}  // namespace gm::app::test

@@ -1,0 +1,181 @@
+// One running copy per user: a second launch of the same program hands over a
+// re-open request and ends; a different copy asks the running one to quit and
+// takes over. The last tests run the real program.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "app/SingleInstance.h"
+#include "app/Utils.h"
+
+namespace gm::app::test {
+namespace {
+
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    SingleInstanceTest() { logLines().clear(); }
+    QString socket = makeTempDir() + "/glidemark.sock";
+};
+
+TEST_F(SingleInstanceTest, SecondLaunchOfTheSameProgramHandsOverAReopenAndEnds) {
+    SingleInstance running(socket, {111, "/opt/glidemark/bin/glidemark"});
+    ASSERT_EQ(Utils::enforceSingleInstance(true, running), Utils::InstanceDecision::Continue);
+    QSignalSpy reopens(&running, &SingleInstance::reopenRequested);
+    QSignalSpy quits(&running, &SingleInstance::quitRequested);
+
+    SingleInstance second(socket, {222, "/opt/glidemark/bin/glidemark"});
+    EXPECT_EQ(Utils::enforceSingleInstance(true, second), Utils::InstanceDecision::Exit);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reopens.count() == 1; }, 2000));
+    EXPECT_EQ(quits.count(), 0);
+    EXPECT_FALSE(second.isListening());
+    EXPECT_TRUE(running.isListening());
+}
+
+TEST_F(SingleInstanceTest, DifferentCopyAsksTheRunningOneToQuitAndTakesOver) {
+    auto running = std::make_unique<SingleInstance>(socket, SingleInstance::Identity{111, "/usr/bin/glidemark"});
+    ASSERT_EQ(Utils::enforceSingleInstance(true, *running), Utils::InstanceDecision::Continue);
+    QSignalSpy quits(running.get(), &SingleInstance::quitRequested);
+
+    SingleInstance other(socket, {222, "/home/me/build/glidemark"});
+    QSignalSpy listening(&other, &SingleInstance::listening);
+    EXPECT_EQ(Utils::enforceSingleInstance(true, other), Utils::InstanceDecision::Continue);
+    EXPECT_TRUE(logLines().contains("Terminate: Other instance 111"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quits.count() == 1; }, 2000));
+    EXPECT_FALSE(other.isListening()) << "the old copy still holds the socket";
+
+    running.reset();  // the old copy quits
+    ASSERT_TRUE(QTest::qWaitFor([&] { return other.isListening(); }, 2000));
+    EXPECT_EQ(listening.count(), 1);
+}
+
+TEST_F(SingleInstanceTest, WithoutTerminatingOthersTheNewCopyGivesWay) {
+    SingleInstance running(socket, {111, "/usr/bin/glidemark"});
+    ASSERT_EQ(Utils::enforceSingleInstance(true, running), Utils::InstanceDecision::Continue);
+    SingleInstance other(socket, {222, "/elsewhere/glidemark"});
+    EXPECT_EQ(Utils::enforceSingleInstance(false, other), Utils::InstanceDecision::Exit);
+    EXPECT_TRUE(logLines().contains("Terminate: Suicide"));
+}
+
+TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsReplaced) {
+    {
+        QFile stale(socket);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    }
+    SingleInstance fresh(socket, {111, "/usr/bin/glidemark"});
+    EXPECT_EQ(Utils::enforceSingleInstance(true, fresh), Utils::InstanceDecision::Continue);
+    EXPECT_TRUE(fresh.isListening());
+}
+
+// ---- the real program -------------------------------------------------------
+
+class ProgramTest : public ::testing::Test {
+protected:
+    ProgramTest() {
+        environment.insert("XDG_RUNTIME_DIR", runtime);
+        environment.insert("XDG_CONFIG_HOME", makeTempDir());
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+    }
+    ~ProgramTest() override {
+        for (auto& process : processes) {
+            if (process->state() == QProcess::NotRunning) continue;
+            process->kill();
+            process->waitForFinished(2000);
+        }
+    }
+
+    QProcess& start(const QString& program, const QProcessEnvironment& env) {
+        processes.push_back(std::make_unique<QProcess>());
+        QProcess& process = *processes.back();
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, {});
+        EXPECT_TRUE(process.waitForStarted(5000));
+        return process;
+    }
+    QProcess& start(const QString& program) { return start(program, environment); }
+
+    // (waitForFinished answers false for a process that has already ended.)
+    static bool finished(QProcess& process) {
+        return process.state() == QProcess::NotRunning || process.waitForFinished(10000);
+    }
+
+    // Waits until the program has said `line` (its log goes to standard error).
+    static bool waitForOutput(QProcess& process, const QByteArray& line, QByteArray& seen, int timeoutMs = 10000) {
+        return QTest::qWaitFor(
+            [&] {
+                seen += process.readAll();
+                return seen.contains(line);
+            },
+            timeoutMs);
+    }
+
+    QString runtime = makeTempDir();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+TEST_F(ProgramTest, SecondLaunchEndsAtOnceAndTheFirstQuitsCleanlyOnSigterm) {
+    QProcess& first = start(GLIDEMARK_EXECUTABLE);
+    QByteArray firstOutput;
+    ASSERT_TRUE(waitForOutput(first, "Engine started", firstOutput)) << firstOutput.constData();
+
+    QProcess& second = start(GLIDEMARK_EXECUTABLE);
+    ASSERT_TRUE(finished(second));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAll().contains("Re-open: Running instance"));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    ASSERT_TRUE(finished(first));
+    firstOutput += first.readAll();
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_TRUE(firstOutput.contains("Engine ended")) << firstOutput.constData();
+    EXPECT_TRUE(firstOutput.contains("App terminated"));
+}
+
+TEST_F(ProgramTest, AnotherCopyOfTheProgramReplacesTheRunningOne) {
+    const QString copy = makeTempDir() + "/glidemark";
+    ASSERT_TRUE(QFile::copy(GLIDEMARK_EXECUTABLE, copy));
+    QProcess& first = start(GLIDEMARK_EXECUTABLE);
+    QByteArray firstOutput;
+    ASSERT_TRUE(waitForOutput(first, "Engine started", firstOutput)) << firstOutput.constData();
+
+    QProcess& other = start(copy);
+    QByteArray otherOutput;
+    const QByteArray expected = "Terminate: Other instance " + QByteArray::number(first.processId());
+    ASSERT_TRUE(waitForOutput(other, expected, otherOutput)) << otherOutput.constData();
+    ASSERT_TRUE(finished(first));
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_TRUE((firstOutput + first.readAll()).contains("App terminated"));
+    ASSERT_TRUE(waitForOutput(other, "Engine started", otherOutput)) << otherOutput.constData();
+    // The new copy now holds the socket: a launch of it again is a re-open.
+    QProcess& again = start(copy);
+    ASSERT_TRUE(finished(again));
+    EXPECT_TRUE(again.readAll().contains("Re-open: Running instance " + QByteArray::number(other.processId())));
+}
+
+TEST_F(ProgramTest, WithoutADisplayOnlyTheEngineRuns) {
+    QProcessEnvironment headless = environment;
+    headless.remove("QT_QPA_PLATFORM");
+    QProcess& program = start(GLIDEMARK_EXECUTABLE, headless);
+    QByteArray output;
+    ASSERT_TRUE(waitForOutput(program, "Engine started", output)) << output.constData();
+    EXPECT_TRUE(output.contains("No display: running the scroll engine without the tray icon and windows"));
+    EXPECT_FALSE(output.contains("StatusBarManager"));
+    program.terminate();
+    ASSERT_TRUE(finished(program));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(program.readAll().contains("Engine ended"));
+}
+
+}  // namespace
+}  // namespace gm::app::test

@@ -1,0 +1,118 @@
+// The window registry: one window per identifier, brought forward, forgotten
+// on close, announced every time; and the windows' refusal of Ctrl+Q.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "app/WindowManager.h"
+
+namespace gm::app::test {
+namespace {
+
+class WindowManagerTest : public ::testing::Test {
+protected:
+    WindowManager::ContentFactory countingContent(const QString& text) {
+        return [this, text] {
+            ++built;
+            auto* label = new QLabel(text);
+            label->setMinimumSize(320, 180);
+            return label;
+        };
+    }
+
+    WindowManager windows;
+    QSignalSpy changes{&windows, &WindowManager::windowStateChanged};
+    int built = 0;
+};
+
+TEST_F(WindowManagerTest, OpeningTwiceKeepsOneWindowAndBringsItForward) {
+    windows.openWindow("preferences", "Glidemark Preferences", countingContent("first"));
+    CustomWindow* first = windows.window("preferences");
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->windowTitle(), "Glidemark Preferences");
+    // The window takes the size its content asks for.
+    EXPECT_GE(first->width(), 320);
+    EXPECT_GE(first->height(), 180);
+
+    first->hide();
+    windows.openWindow("preferences", "Another title", countingContent("second"));
+    EXPECT_EQ(windows.window("preferences"), first);
+    EXPECT_EQ(windows.count(), 1);
+    EXPECT_EQ(built, 1);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->windowTitle(), "Glidemark Preferences");
+    EXPECT_EQ(changes.count(), 1);
+}
+
+TEST_F(WindowManagerTest, ClosingForgetsTheWindowAndTheNextOpenBuildsAfresh) {
+    windows.openWindow("about", "", countingContent("about"));
+    QPointer<CustomWindow> first = windows.window("about");
+    ASSERT_TRUE(first);
+    first->close();
+    EXPECT_EQ(windows.window("about"), nullptr);
+    EXPECT_FALSE(windows.hasVisibleWindows());
+    EXPECT_EQ(changes.count(), 2);
+
+    windows.openWindow("about", "", countingContent("about"));
+    EXPECT_EQ(built, 2);
+    EXPECT_EQ(changes.count(), 3);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_NE(windows.window("about"), nullptr);
+}
+
+TEST_F(WindowManagerTest, CloseAllClosesEveryWindowAnnouncingEachClose) {
+    windows.openWindow("preferences", "Glidemark Preferences", countingContent("p"));
+    windows.openWindow("about", "", countingContent("a"));
+    ASSERT_EQ(changes.count(), 2);
+    EXPECT_TRUE(windows.hasVisibleWindows());
+    windows.closeAll();
+    EXPECT_EQ(windows.count(), 0);
+    EXPECT_EQ(changes.count(), 4);
+    windows.closeAll();
+    EXPECT_EQ(changes.count(), 4);
+}
+
+TEST_F(WindowManagerTest, CtrlQIsRefusedWhileOtherKeysPassThrough) {
+    QLineEdit* field = nullptr;
+    windows.openWindow("preferences", "Glidemark Preferences", [&] {
+        auto* page = new QWidget;
+        auto* layout = new QVBoxLayout(page);
+        field = new QLineEdit;
+        layout->addWidget(field);
+        return page;
+    });
+    CustomWindow* window = windows.window("preferences");
+    QSignalSpy refused(window, &CustomWindow::quitShortcutRefused);
+    // An application-wide quit shortcut must not fire from inside the window.
+    QAction quitAction;
+    quitAction.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quitAction.setShortcutContext(Qt::ApplicationShortcut);
+    window->addAction(&quitAction);
+    QSignalSpy quits(&quitAction, &QAction::triggered);
+    QApplication::setActiveWindow(window);
+    field->setFocus();
+
+    QTest::keyClick(field, Qt::Key_Q, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(refused.count(), 2);
+    EXPECT_EQ(quits.count(), 0);
+    EXPECT_NE(windows.window("preferences"), nullptr);
+
+    QTest::keyClicks(field, "qw");
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), "qw");
+    EXPECT_EQ(field->selectedText(), "qw");
+    EXPECT_EQ(refused.count(), 2);
+    window->removeAction(&quitAction);
+}
+
+}  // namespace
+}  // namespace gm::app::test
