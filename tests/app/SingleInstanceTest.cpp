@@ -80,6 +80,8 @@ protected:
         environment.insert("XDG_RUNTIME_DIR", runtime);
         environment.insert("XDG_CONFIG_HOME", makeTempDir());
         environment.insert("QT_QPA_PLATFORM", "offscreen");
+        // These tests are about the program's instances, not about this machine's mice.
+        environment.insert("GLIDEMARK_BACKEND", "standin");
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
     }
