@@ -269,7 +269,8 @@ WindowFacts X11Workspace::fetchFacts(xcb_window_t window) const {
     if (hasXRes_) {
         if (XcbReply<xcb_res_query_client_ids_reply_t> r{xcb_res_query_client_ids_reply(c, resCookie, nullptr)}) {
             for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem; xcb_res_client_id_value_next(&it)) {
-                if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && it.data->length == 1) {
+                // The length counts bytes: one CARD32 pid.
+                if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && it.data->length >= 4) {
                     facts.pid = static_cast<ProcessID>(*xcb_res_client_id_value_value(it.data));
                     break;
                 }
