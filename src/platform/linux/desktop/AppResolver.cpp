@@ -65,9 +65,11 @@ RunningApplication AppResolver::application(const WindowFacts& facts) const {
     return app;
 }
 
-std::string AppResolver::iconForBundleIdentifier(std::string_view bundleIdentifier) const {
+AppResolver::Display AppResolver::displayForBundleIdentifier(std::string_view bundleIdentifier) const {
     const auto* e = index_.byId(bundleIdentifier);
-    return e ? e->icon : std::string();
+    if (!e) return {std::string(bundleIdentifier), {}};
+    auto name = e->localizedName(locale_);
+    return {name.empty() ? std::string(bundleIdentifier) : std::move(name), e->icon};
 }
 
 }  // namespace gm::platform::linux_desktop

@@ -39,8 +39,14 @@ public:
     EntryMatch match(const WindowFacts& facts) const;
     RunningApplication application(const WindowFacts& facts) const;
 
-    // The icon of the entry with that id (theme name or path); empty when none.
-    std::string iconForBundleIdentifier(std::string_view bundleIdentifier) const;
+    // Name and icon (an icon-theme name or a file path) for a list row of an
+    // application that may not be running: from the entry with that id, or
+    // the id itself and no icon when no such entry is installed.
+    struct Display {
+        std::string name;
+        std::string icon;
+    };
+    Display displayForBundleIdentifier(std::string_view bundleIdentifier) const;
     const DesktopEntryIndex& index() const { return index_; }
     const ProcFs& proc() const { return proc_; }
 

@@ -117,11 +117,14 @@ void X11Workspace::handleEvent(const xcb_generic_event_t& event) {
         case XCB_DESTROY_NOTIFY:
             evict(reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window);
             break;
-        case XCB_REPARENT_NOTIFY:
+        case XCB_REPARENT_NOTIFY: {
             // A client moving into or out of a frame changes which top-level
-            // window stands for it.
-            evict(reinterpret_cast<const xcb_reparent_notify_event_t&>(event).window);
+            // window stands for it, and what the frame holds.
+            const auto& e = reinterpret_cast<const xcb_reparent_notify_event_t&>(event);
+            evict(e.window);
+            evict(e.parent);
             break;
+        }
         default:
             break;
     }
@@ -178,22 +181,37 @@ PointerTarget X11Workspace::pointerTarget() const {
     return target;
 }
 
+const X11Workspace::CacheEntry* X11Workspace::cached(xcb_window_t window) const {
+    const auto it = cache_.find(window);
+    if (it == cache_.end()) return nullptr;
+    // The clock is read only for the rare windows that have no application.
+    if (!it->second.app && std::chrono::steady_clock::now() >= it->second.expires) return nullptr;
+    return &it->second;
+}
+
 AppRef X11Workspace::cachedApplication(xcb_window_t window) const {
     std::lock_guard lock(mutex_);
-    const auto it = cache_.find(window);
-    return it == cache_.end() ? nullptr : it->second.app;
+    const auto* entry = cached(window);
+    return entry ? entry->app : nullptr;
 }
 
 AppRef X11Workspace::applicationOfWindow(xcb_window_t window) const {
     {
         std::lock_guard lock(mutex_);
-        if (const auto it = cache_.find(window); it != cache_.end()) return it->second.app;
+        if (const auto* entry = cached(window)) return entry->app;
     }
     // Resolve without the lock: the round trips must not hold up the event thread.
     const auto client = findClient(window);
     const auto facts = fetchFacts(client.value_or(window));
-    if (!client && facts.pid <= 0) return nullptr;  // a bare override-redirect window; not cached
     std::lock_guard lock(mutex_);
+    if (!client && facts.pid <= 0) {
+        // No client and no owner we can name (a bare override-redirect window,
+        // or a frame not yet given its client): remembered only briefly, so
+        // the wheel over it does not search the tree on every event.
+        if (cache_.size() >= options_.cacheLimit) cache_.clear();
+        cache_[window] = CacheEntry{window, nullptr, std::chrono::steady_clock::now() + options_.negativeLifetime};
+        return nullptr;
+    }
     AppRef app;
     const auto known = facts.pid > 0 ? byPid_.find(facts.pid) : byPid_.end();
     if (!client && known != byPid_.end()) {

@@ -3,6 +3,7 @@
 // on an X11 desktop (including XWayland clients seen through their server).
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,6 +33,9 @@ public:
         std::size_t cacheLimit = 4096;
         // Off: process ids come from _NET_WM_PID only.
         bool useXRes = true;
+        // How long "no application here" is believed for a window: a window
+        // manager may give a frame its client just after we looked.
+        std::chrono::milliseconds negativeLifetime{500};
     };
 
     // Observes the root window for activations and closing windows. The
@@ -66,7 +70,9 @@ private:
     struct CacheEntry {
         xcb_window_t client = 0;
         AppRef app;
+        std::chrono::steady_clock::time_point expires{};  // only for entries without an application
     };
+    const CacheEntry* cached(xcb_window_t window) const;  // with mutex_ held
 
     void handleEvent(const xcb_generic_event_t& event);
     void refreshFrontmost();

@@ -249,6 +249,30 @@ TEST_F(X11Desktop, ClosingAWindowDropsItFromTheCache) {
     EXPECT_FALSE(ws.pointerTarget().app);
 }
 
+TEST_F(X11Desktop, AWindowWithoutApplicationIsRetriedAfterItsLifetime) {
+    const auto bare = window(0, 0, 400, 400, "", "", std::nullopt, /*managed=*/false);
+    warp(10, 10);
+    ld::X11Workspace::Options options;
+    options.useXRes = false;
+    options.negativeLifetime = std::chrono::hours(1);
+    ld::X11Workspace remembering(*connection_, queue_, resolver_, options);
+    options.negativeLifetime = std::chrono::milliseconds(0);
+    ld::X11Workspace retrying(*connection_, queue_, resolver_, options);
+    EXPECT_FALSE(remembering.pointerTarget().app);
+    EXPECT_FALSE(retrying.pointerTarget().app);
+    // It becomes an application window, as when a window manager adopts it.
+    const std::string cls = std::string("viewer") + '\0' + "Viewer" + '\0';
+    xcb_change_property(app_, XCB_PROP_MODE_REPLACE, bare, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        static_cast<std::uint32_t>(cls.size()), cls.data());
+    const std::uint32_t normal[2] = {1, XCB_NONE};
+    const auto state = intern(app_, "WM_STATE");
+    xcb_change_property(app_, XCB_PROP_MODE_REPLACE, bare, state, state, 32, 2, normal);
+    sync(app_);
+    EXPECT_FALSE(remembering.pointerTarget().app);
+    ASSERT_TRUE(retrying.pointerTarget().app);
+    EXPECT_EQ(retrying.pointerTarget().app->localizedName, "Viewer");
+}
+
 TEST_F(X11Desktop, ProcessIdFromXResBeforeTheWindowProperty) {
     window(0, 0, 400, 400, "viewer", "Viewer", 5002);
     warp(10, 10);
@@ -316,7 +340,10 @@ TEST_F(X11Desktop, RunningApplicationsForThePicker) {
     EXPECT_EQ(byName["Text Editor"]->activationPolicy, ActivationPolicy::Regular);
     EXPECT_EQ(byName["Helper"]->activationPolicy, ActivationPolicy::Accessory);  // NoDisplay
     EXPECT_EQ(byName["Viewer"]->activationPolicy, ActivationPolicy::Accessory);  // no desktop entry
-    EXPECT_EQ(resolver_->iconForBundleIdentifier(*byName["Text Editor"]->bundleIdentifier), "org.gnome.TextEditor");
+    const auto row = resolver_->displayForBundleIdentifier(*byName["Text Editor"]->bundleIdentifier);
+    EXPECT_EQ(row.icon, "org.gnome.TextEditor");
+    EXPECT_EQ(row.name, "Text Editor");
+    EXPECT_EQ(resolver_->displayForBundleIdentifier("org.example.Uninstalled").name, "org.example.Uninstalled");
 
     EXPECT_EQ(ws.applicationWithBundleIdentifier("org.gnome.TextEditor"), byName["Text Editor"]);
     EXPECT_FALSE(ws.applicationWithBundleIdentifier("org.example.Absent"));
