@@ -413,6 +413,55 @@ TEST_F(X11Desktop, ScreensCoverTheRootWithARefreshRate) {
     EXPECT_EQ(screens[0].frame.width, 1280);
     EXPECT_EQ(screens[0].frame.height, 800);
     EXPECT_GT(screens[0].refreshRate, 0);
+    EXPECT_TRUE(screens[0].displayID);  // from a CRTC, not the bare root
+}
+
+TEST_F(X11Desktop, ScreensFollowALayoutChange) {
+    ld::RandrScreens randr(*connection_);
+    // Switch the one output to a 1024x768 mode with real timings, as a
+    // display settings panel would, from another client.
+    auto* c = app_;
+    ld::XcbReply<xcb_randr_get_screen_resources_current_reply_t> res{
+        xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, root_), nullptr)};
+    ASSERT_TRUE(res);
+    ASSERT_GT(xcb_randr_get_screen_resources_current_crtcs_length(res.get()), 0);
+    ASSERT_GT(xcb_randr_get_screen_resources_current_outputs_length(res.get()), 0);
+    const auto crtc = xcb_randr_get_screen_resources_current_crtcs(res.get())[0];
+    auto output = xcb_randr_get_screen_resources_current_outputs(res.get())[0];
+    ld::XcbReply<xcb_randr_get_crtc_info_reply_t> before{
+        xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, crtc, res->config_timestamp), nullptr)};
+    ASSERT_TRUE(before);
+    xcb_randr_mode_info_t info{};
+    info.width = 1024;
+    info.height = 768;
+    info.dot_clock = 65000000;
+    info.htotal = 1344;
+    info.vtotal = 806;
+    info.name_len = 8;
+    ld::XcbReply<xcb_randr_create_mode_reply_t> mode{
+        xcb_randr_create_mode_reply(c, xcb_randr_create_mode(c, root_, info, 8, "1024x768"), nullptr)};
+    ASSERT_TRUE(mode);
+    xcb_randr_add_output_mode(c, output, mode->mode);
+    const auto setMode = [&](xcb_randr_mode_t m) {
+        std::free(xcb_randr_set_crtc_config_reply(
+            c, xcb_randr_set_crtc_config(c, crtc, XCB_CURRENT_TIME, XCB_CURRENT_TIME, 0, 0, m,
+                                         XCB_RANDR_ROTATION_ROTATE_0, 1, &output),
+            nullptr));
+    };
+    setMode(mode->mode);
+
+    std::vector<gm::platform::Screen> screens;
+    for (int i = 0; i < 200; ++i) {
+        connection_->waitAndDispatch(10);
+        randr.screens(screens);
+        if (screens.size() == 1 && screens[0].frame.width == 1024) break;
+    }
+    setMode(before->mode);  // back to the server's own mode for the other tests
+    sync(c);
+    ASSERT_EQ(screens.size(), 1u);
+    EXPECT_EQ(screens[0].frame.width, 1024);
+    EXPECT_EQ(screens[0].frame.height, 768);
+    EXPECT_NEAR(screens[0].refreshRate, 60.004, 0.001);  // 65 MHz / (1344 x 806)
 }
 
 TEST_F(X11Desktop, ActivationsReadOnTheConnectionThreadArriveOnTheQueue) {
