@@ -2,7 +2,6 @@
 // the shapes those compositors send), and the desktop detection.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 
 #include "platform/linux/desktop/WaylandCompositors.h"
@@ -87,19 +86,6 @@ TEST(SwayIpc, NoWindowWhenAWorkspaceOrNothingIsFocusedOrTheReplyIsBroken) {
     EXPECT_FALSE(ld::sway::focusedWindow(R"({"type":"root","nodes":[]})"));
     EXPECT_FALSE(ld::sway::focusedWindow(R"({"type":"root","nodes":[)"));
     EXPECT_FALSE(ld::sway::focusedWindow("[]"));
-}
-
-TEST(SwayIpc, MessageFraming) {
-    const auto message = ld::sway::encodeMessage(ld::sway::kGetTree, "");
-    ASSERT_EQ(message.size(), 14u);
-    EXPECT_EQ(message.substr(0, 6), "i3-ipc");
-    std::uint32_t type = 0;
-    std::memcpy(&type, message.data() + 10, 4);
-    EXPECT_EQ(type, 4u);
-    const auto withPayload = ld::sway::encodeMessage(0, "exit");
-    EXPECT_EQ(ld::sway::decodeHeader(withPayload), 4u);
-    EXPECT_FALSE(ld::sway::decodeHeader("i3-ip"));
-    EXPECT_FALSE(ld::sway::decodeHeader("not-ipc\x01\0\0\0\0\0\0\0"));
 }
 
 TEST(HyprlandIpc, CursorAndActiveWindow) {
