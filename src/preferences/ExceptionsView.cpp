@@ -342,10 +342,11 @@ ExceptionsView::ExceptionsView(const PreferencesContext& context, QWidget* paren
     smoothColumnWidth_ = smoothTitle->fontMetrics().horizontalAdvance(smoothTitle->text()) + 12;
     smoothTitle->setFixedWidth(smoothColumnWidth_);
     smoothTitle->setAlignment(Qt::AlignCenter);
-    headerLayout->addSpacing(kRowIcon);  // the title sits over the names, not the icons
+    // Spacers get no layout spacing next to them, so the rows' 8-point gaps are added here.
+    headerLayout->addSpacing(kRowIcon + 8);  // the title sits over the names, not the icons
     headerLayout->addWidget(appTitle, 1);
     headerLayout->addWidget(smoothTitle);
-    headerLayout->addSpacing(kGearColumn);
+    headerLayout->addSpacing(8 + kGearColumn);
     groupLayout->addWidget(header_);
     groupLayout->addWidget(makeDivider(group));
 

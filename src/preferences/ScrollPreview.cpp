@@ -45,8 +45,9 @@ std::vector<PreviewPoint> runTicks(const std::string& document, int ticks, doubl
             if (parsed.is_discarded()) return;
             const double t = parsed.value("t", 0.0);
             const double delta = parsed["fields"].value("96", 0.0);
-            position -= delta;  // the ticks scroll down; draw the distance as positive
-            points.push_back({(t - kFirstTick) * 1000.0, position});
+            position -= delta;  // the ticks scroll down
+            // Distance travelled, whichever way a negative step sends it.
+            points.push_back({(t - kFirstTick) * 1000.0, std::fabs(position)});
         },
         [](const std::string&) {});
     return points;
@@ -198,7 +199,9 @@ void ScrollPreviewView::drawChart(QPainter& painter, const QRect& area, const st
     if (points.empty()) return;
     auto map = [&](const PreviewPoint& p) {
         const double x = plot.left() + std::clamp(p.ms / xMax, 0.0, 1.0) * plot.width();
-        const double y = plot.bottom() - std::clamp(p.px / yMax, 0.0, 1.0) * plot.height();
+        // A distance too large for a double (a hand-edited step) is drawn at the top.
+        const double ratio = std::isfinite(p.px) ? std::clamp(p.px / yMax, 0.0, 1.0) : 1.0;
+        const double y = plot.bottom() - ratio * plot.height();
         return QPointF(x, y);
     };
     // Each post moves the content at once, so the position is a staircase.

@@ -58,6 +58,28 @@ TEST(ScrollPreview, ValuesTheEngineCannotRunGiveNoCurveAndHugeOnesStayBounded) {
     EXPECT_LE(curves.single.size(), 70U);
 }
 
+TEST(ScrollPreview, OddStepsAreDrawnByTheirDistance) {
+    testing::qtApp();
+    settings::ScrollAdvanced numbers;
+    const double usual = computePreviewCurves(numbers, true).single.back().px;
+    numbers.step = -90;  // scrolls the other way: the same distance
+    EXPECT_DOUBLE_EQ(computePreviewCurves(numbers, true).single.back().px, usual);
+
+    ScrollPreviewView view;
+    view.resize(400, 128);
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    for (double step : {1e300, -1e300, 0.0}) {
+        numbers.step = step;
+        view.setInputs(numbers, true);
+        ASSERT_TRUE(view.curves().valid);
+        view.render(&image);  // must neither crash nor hang
+    }
+    numbers.step = std::nan("");
+    view.setInputs(numbers, true);
+    EXPECT_FALSE(view.curves().valid);
+    view.render(&image);
+}
+
 // Not a pass/fail timing test: prints how long a redraw takes on this machine.
 TEST(ScrollPreview, ReportsTheCostOfARedraw) {
     testing::qtApp();
