@@ -117,8 +117,8 @@ TEST_F(ExceptionsTest, BrowseAddsTheChosenEntryAndKeepsThePickerOpen) {
 
 TEST(DesktopEntryId, PathBelowAnApplicationsFolderWithSlashesAsDashes) {
     const QStringList dirs{"/home/u/.local/share/applications", "/usr/share/applications"};
-    EXPECT_EQ(desktopEntryId("/usr/share/applications/org.gnome.Terminal.desktop", dirs), "org.gnome.Terminal.desktop");
-    EXPECT_EQ(desktopEntryId("/usr/share/applications/kde/konsole.desktop", dirs), "kde-konsole.desktop");
+    EXPECT_EQ(desktopEntryId("/usr/share/applications/org.example.Terminal.desktop", dirs), "org.example.Terminal.desktop");
+    EXPECT_EQ(desktopEntryId("/usr/share/applications/utilities/console.desktop", dirs), "utilities-console.desktop");
     EXPECT_EQ(desktopEntryId("/home/u/.local/share/applications/x.desktop", dirs), "x.desktop");
     EXPECT_EQ(desktopEntryId("/tmp/foo.desktop", dirs), "foo.desktop");
     EXPECT_EQ(desktopEntryId("/usr/share/applications/readme.txt", dirs), "");

@@ -56,11 +56,11 @@ public:
         auto it = names.find(bundleId);
         return {it == names.end() ? QString::fromStdString(bundleId) : it->second, genericApplicationIcon()};
     }
-    std::map<std::string, QString> names{{"org.mozilla.firefox.desktop", "Firefox"},
-                                         {"org.gnome.Terminal.desktop", "Terminal"},
+    std::map<std::string, QString> names{{"org.example.WebBrowser.desktop", "Web Browser"},
+                                         {"org.example.Terminal.desktop", "Terminal"},
                                          {"org.example.LongNamedDrawingProgram.desktop", "A Drawing Program With A Very Long Name"},
-                                         {"org.gnome.Nautilus.desktop", "Files"},
-                                         {"org.gnome.TextEditor.desktop", "Text Editor"}};
+                                         {"org.example.Nautilus.desktop", "Files"},
+                                         {"org.example.TextEditor.desktop", "Text Editor"}};
 };
 
 void settle() {
@@ -79,28 +79,28 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     bool ok = true;
 
     settings::GlidemarkSettings s;
-    auto firefox = std::make_shared<settings::ExceptionalApplication>("org.mozilla.firefox.desktop");
-    auto terminal = std::make_shared<settings::ExceptionalApplication>("org.gnome.Terminal.desktop");
+    auto browser = std::make_shared<settings::ExceptionalApplication>("org.example.WebBrowser.desktop");
+    auto terminal = std::make_shared<settings::ExceptionalApplication>("org.example.Terminal.desktop");
     auto drawing = std::make_shared<settings::ExceptionalApplication>("org.example.LongNamedDrawingProgram.desktop");
-    s.appSettings.exceptionalApplication = {firefox, terminal, drawing};
+    s.appSettings.exceptionalApplication = {browser, terminal, drawing};
     testing::SettingsFixture f(s);
     // The manager holds its own objects, decoded from the stored document.
-    firefox = f.manager->settings().appSettings.exceptionalApplication[0];
+    browser = f.manager->settings().appSettings.exceptionalApplication[0];
     terminal = f.manager->settings().appSettings.exceptionalApplication[1];
     auto own = terminal->scrollAdvanced();
     own.step = 40;
     own.duration = 250;
     terminal->setScrollAdvanced(own);
     terminal->setInherit(false);
-    auto base = firefox->scrollBase();
+    auto base = browser->scrollBase();
     base.smooth = false;
-    firefox->setScrollBase(base);
+    browser->setScrollBase(base);
 
     NamedApps apps;
     testing::FakeWorkspace workspace;
-    workspace.add(testing::runningApp("org.gnome.Nautilus.desktop", "Files"));
-    workspace.add(testing::runningApp("org.gnome.TextEditor.desktop", "Text Editor"));
-    workspace.add(testing::runningApp("org.mozilla.firefox.desktop", "Firefox"));
+    workspace.add(testing::runningApp("org.example.Nautilus.desktop", "Files"));
+    workspace.add(testing::runningApp("org.example.TextEditor.desktop", "Text Editor"));
+    workspace.add(testing::runningApp("org.example.WebBrowser.desktop", "Web Browser"));
     workspace.add(testing::runningApp("org.example.Calendar.desktop", "Calendar"));
 
     PreferencesContext context;
@@ -126,7 +126,7 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     view.setSelectionTab(PreferencesTab::exceptions);
     settle();
     auto* exceptions = qobject_cast<ExceptionsView*>(view.page());
-    exceptions->setSelectedApp("org.gnome.Terminal.desktop");
+    exceptions->setSelectedApp("org.example.Terminal.desktop");
     settle();
     ok &= save(view.grab(), dir, theme, QStringLiteral("exceptions"));
     exceptions->setShowingPopover(true);
@@ -134,8 +134,8 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     ok &= save(exceptions->pickerPopover()->grab(), dir, theme, QStringLiteral("picker"));
     exceptions->setShowingPopover(false);
 
-    for (const auto& [id, name] : {std::pair{"org.gnome.Terminal.desktop", "panel-own-values"},
-                                   std::pair{"org.mozilla.firefox.desktop", "panel-inherited"}}) {
+    for (const auto& [id, name] : {std::pair{"org.example.Terminal.desktop", "panel-own-values"},
+                                   std::pair{"org.example.WebBrowser.desktop", "panel-inherited"}}) {
         ExceptionsAdvancedView* panel = exceptions->row(id)->advanced();
         panel->setShowPopover(true);
         settle();
