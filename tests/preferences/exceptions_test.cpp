@@ -1,0 +1,226 @@
+// The Exceptions tab: adding from the picker or a file, duplicates, removal
+// and selection, the per-row switch and the per-application panel.
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include "preferences/ExceptionsView.h"
+#include "preferences/PreferencesTestSupport.h"
+#include "preferences/ScrollAdvancedSliderView.h"
+#include "preferences/ScrollPreview.h"
+#include "preferences/Widgets.h"
+
+namespace gm::preferences {
+namespace {
+
+using platform::ActivationPolicy;
+using testing::SettingsFixture;
+using testing::runningApp;
+
+std::vector<std::string> bundleIds(const settings::GlidemarkSettings& s) {
+    std::vector<std::string> ids;
+    for (const auto& e : s.appSettings.exceptionalApplication) ids.push_back(e->bundleId());
+    return ids;
+}
+
+class ExceptionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::qtApp();
+        workspace.add(runningApp("org.example.Zed", "Zed"));
+        workspace.add(runningApp("org.example.editor", "Atom Editor"));
+        workspace.add(runningApp("org.example.editor", "Atom Editor"));  // a second window of it
+        workspace.add(runningApp("org.example.tray", "Tray Agent", ActivationPolicy::Accessory));
+        workspace.add(runningApp(nullptr, "No Identifier"));
+        workspace.add(runningApp("org.example.mail", ""));  // no name: known by its identifier
+        workspace.add(runningApp("org.example.Browser", "Browser"));
+        context.settingsManager = f.manager.get();
+        context.workspace = &workspace;
+        context.chooseApplicationFile = [this](QWidget*) {
+            ++dialogs;
+            return chosenFile;
+        };
+    }
+
+    SettingsFixture f;
+    testing::FakeWorkspace workspace;
+    PreferencesContext context;
+    std::optional<QString> chosenFile;
+    int dialogs = 0;
+};
+
+TEST_F(ExceptionsTest, PickerOffersBrowseThenUnlistedRegularApplicationsByName) {
+    settings::GlidemarkSettings s;
+    s.appSettings.exceptionalApplication.push_back(std::make_shared<settings::ExceptionalApplication>("org.example.Zed"));
+    f.manager->setSettings(s);
+    ExceptionsView view(context);
+    view.setShowingPopover(true);
+    ASSERT_NE(view.picker(), nullptr);
+    EXPECT_EQ(view.picker()->rowIds(),
+              (std::vector<std::string>{"browse", "org.example.editor", "org.example.Browser", "org.example.mail"}));
+    EXPECT_EQ(view.picker()->list()->item(0)->text(), "Browse...");
+    EXPECT_EQ(view.picker()->list()->item(3)->text(), "org.example.mail");
+}
+
+TEST_F(ExceptionsTest, ChoosingAnApplicationAddsItOnTopWithSmoothingOnAndClosesThePicker) {
+    ExceptionsView view(context);
+    view.addApplication("org.example.Zed");
+    view.setShowingPopover(true);
+    view.picker()->select("org.example.Browser");
+    testing::processEvents();  // the picker reports its choice from the event loop
+
+    EXPECT_EQ(bundleIds(f.stored()), (std::vector<std::string>{"org.example.Browser", "org.example.Zed"}));
+    EXPECT_FALSE(view.isShowingPopover());
+    const auto top = f.manager->settings().appSettings.exceptionalApplication.front();
+    EXPECT_TRUE(top->scrollBase().smooth);
+    EXPECT_TRUE(top->inherit());
+    EXPECT_EQ(top->scrollAdvanced(), settings::ScrollAdvanced{});
+    ASSERT_EQ(view.list()->count(), 2);
+    ASSERT_NE(view.row("org.example.Browser"), nullptr);
+    EXPECT_TRUE(view.row("org.example.Browser")->smoothSwitch()->isChecked());
+}
+
+TEST_F(ExceptionsTest, AddingAListedApplicationChangesNothingButClosesThePicker) {
+    ExceptionsView view(context);
+    view.addApplication("org.example.Zed");
+    const auto before = f.manager->settings().appSettings.exceptionalApplication;
+    const int writes = f.writes();
+    view.setShowingPopover(true);
+    view.addApplication("org.example.Zed");
+    EXPECT_EQ(f.writes(), writes);
+    EXPECT_EQ(f.manager->settings().appSettings.exceptionalApplication, before);  // the very same objects
+    EXPECT_FALSE(view.isShowingPopover());
+}
+
+TEST_F(ExceptionsTest, BrowseAddsTheChosenEntryAndKeepsThePickerOpen) {
+    ExceptionsView view(context);
+    view.setShowingPopover(true);
+
+    view.addApplication("browse");  // cancelled
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(bundleIds(f.manager->settings()).empty());
+    EXPECT_TRUE(view.isShowingPopover());
+
+    chosenFile = QStringLiteral("/opt/elsewhere/org.example.Viewer.desktop");
+    view.addApplication("browse");
+    EXPECT_EQ(bundleIds(f.stored()), std::vector<std::string>{"org.example.Viewer.desktop"});
+    EXPECT_TRUE(view.isShowingPopover());
+    // The picker no longer offers what was just added, and a second "Browse..." opens the dialog again.
+    view.picker()->select("browse");
+    testing::processEvents();
+    EXPECT_EQ(dialogs, 3);
+    EXPECT_EQ(bundleIds(f.stored()).size(), 1U);  // the same file again: no duplicate
+}
+
+TEST(DesktopEntryId, PathBelowAnApplicationsFolderWithSlashesAsDashes) {
+    const QStringList dirs{"/home/u/.local/share/applications", "/usr/share/applications"};
+    EXPECT_EQ(desktopEntryId("/usr/share/applications/org.example.Terminal.desktop", dirs), "org.example.Terminal.desktop");
+    EXPECT_EQ(desktopEntryId("/usr/share/applications/utilities/console.desktop", dirs), "utilities-console.desktop");
+    EXPECT_EQ(desktopEntryId("/home/u/.local/share/applications/x.desktop", dirs), "x.desktop");
+    EXPECT_EQ(desktopEntryId("/tmp/foo.desktop", dirs), "foo.desktop");
+    EXPECT_EQ(desktopEntryId("/usr/share/applications/readme.txt", dirs), "");
+    EXPECT_EQ(desktopEntryId("/usr/share/applications-extra/y.desktop", dirs), "y.desktop");
+}
+
+TEST_F(ExceptionsTest, RemovingNeedsASelectionAndClearsIt) {
+    ExceptionsView view(context);
+    for (const char* id : {"a.one", "b.two", "c.three"}) view.addApplication(id);
+    EXPECT_FALSE(view.removeButton()->isEnabled());
+    const int writes = f.writes();
+    view.removeSelected();
+    EXPECT_EQ(f.writes(), writes);
+
+    view.setSelectedApp("b.two");
+    EXPECT_EQ(view.selectedApp(), "b.two");
+    EXPECT_TRUE(view.removeButton()->isEnabled());
+    view.removeButton()->click();
+    EXPECT_EQ(bundleIds(f.stored()), (std::vector<std::string>{"c.three", "a.one"}));
+    EXPECT_EQ(view.selectedApp(), std::nullopt);
+    EXPECT_FALSE(view.removeButton()->isEnabled());
+    EXPECT_EQ(view.list()->count(), 2);
+    EXPECT_TRUE(view.list()->selectedItems().isEmpty());
+}
+
+TEST_F(ExceptionsTest, SelectionSurvivesAChangeElsewhereUntilItsRowGoes) {
+    ExceptionsView view(context);
+    view.addApplication("a.one");
+    view.addApplication("b.two");
+    view.setSelectedApp("a.one");
+    view.addApplication("c.three");
+    EXPECT_EQ(view.selectedApp(), "a.one");
+
+    auto app = f.manager->appSettings();
+    app.exceptionalApplication.pop_back();  // a.one, removed by someone else
+    f.manager->setAppSettings(app);
+    EXPECT_EQ(view.selectedApp(), std::nullopt);
+    EXPECT_FALSE(view.removeButton()->isEnabled());
+}
+
+TEST_F(ExceptionsTest, EnableSmoothSwitchStoresAndIsAnnounced) {
+    ExceptionsView view(context);
+    view.addApplication("org.example.Zed");
+    int announcements = 0;
+    const auto id = f.manager->addObserver([&](const settings::GlidemarkSettings&) { ++announcements; });
+    const int writes = f.writes();
+    view.row("org.example.Zed")->smoothSwitch()->click();
+    EXPECT_FALSE(f.stored().appSettings.exceptionalApplication.front()->scrollBase().smooth);
+    EXPECT_EQ(f.writes(), writes + 2);  // the exception's own hook, then the list written back
+    EXPECT_EQ(announcements, 1);
+
+    // The status menu flips it on the shared object without announcing; the next redraw shows it.
+    auto exception = f.manager->settings().appSettings.exceptionalApplication.front();
+    auto base = exception->scrollBase();
+    base.smooth = true;
+    exception->setScrollBase(base);
+    f.manager->setScrollBase(f.manager->scrollBase());
+    EXPECT_TRUE(view.row("org.example.Zed")->smoothSwitch()->isChecked());
+    f.manager->removeObserver(id);
+}
+
+TEST_F(ExceptionsTest, PanelSlidersAreDisabledWhileInheritedAndOwnValuesSurvive) {
+    ExceptionsView view(context);
+    view.show();
+    view.addApplication("org.example.Zed");
+    ExceptionsAdvancedView* panel = view.row("org.example.Zed")->advanced();
+    panel->click();
+    ASSERT_TRUE(panel->isShowingPopover());
+    ASSERT_NE(panel->sliders(), nullptr);
+    EXPECT_TRUE(panel->inheritSwitch()->isChecked());
+    EXPECT_FALSE(panel->sliders()->isEnabled());
+    EXPECT_FALSE(panel->resetButton()->isEnabled());
+
+    panel->inheritSwitch()->click();
+    EXPECT_FALSE(f.stored().appSettings.exceptionalApplication.front()->inherit());
+    EXPECT_TRUE(panel->sliders()->isEnabled());
+
+    panel->sliders()->slider(SliderRow::step)->setValue(2);  // 30
+    auto stored = f.stored().appSettings.exceptionalApplication.front();
+    EXPECT_EQ(stored->scrollAdvanced().step, 30);
+    EXPECT_EQ(f.stored().scrollAdvanced.step, 90);  // the global value is untouched
+    EXPECT_TRUE(panel->resetButton()->isEnabled());
+    EXPECT_EQ(panel->sliders()->valueLabel(SliderRow::step)->text(), "30px");
+    const double globalEnd = computePreviewCurves(settings::ScrollAdvanced{}, true).single.back().px;
+    EXPECT_LT(panel->preview()->curves().single.back().px, globalEnd / 2);
+
+    panel->inheritSwitch()->click();
+    EXPECT_FALSE(panel->sliders()->isEnabled());
+    stored = f.stored().appSettings.exceptionalApplication.front();
+    EXPECT_TRUE(stored->inherit());
+    EXPECT_EQ(stored->scrollAdvanced().step, 30);
+    EXPECT_EQ(panel->sliders()->valueLabel(SliderRow::step)->text(), "30px");
+    // While inherited the preview shows what the application really gets: the global numbers.
+    EXPECT_DOUBLE_EQ(panel->preview()->curves().single.back().px, globalEnd);
+
+    panel->inheritSwitch()->click();
+    panel->resetButton()->click();
+    EXPECT_EQ(f.stored().appSettings.exceptionalApplication.front()->scrollAdvanced(), settings::ScrollAdvanced{});
+    EXPECT_FALSE(panel->resetButton()->isEnabled());
+    EXPECT_EQ(panel->sliders()->valueLabel(SliderRow::step)->text(), "90px");
+    EXPECT_TRUE(panel->isShowingPopover());  // editing did not rebuild the row under the open panel
+}
+
+}  // namespace
+}  // namespace gm::preferences

@@ -1,0 +1,85 @@
+// The tab enumeration and the tab container.
+#include <gtest/gtest.h>
+
+#include <QPointer>
+
+#include "preferences/AdvancedView.h"
+#include "preferences/ExceptionsView.h"
+#include "preferences/GeneralView.h"
+#include "preferences/PreferencesTabView.h"
+#include "preferences/PreferencesTestSupport.h"
+
+namespace gm::preferences {
+namespace {
+
+TEST(PreferencesTab, TitlesAreTheIdentityAndMatchExactly) {
+    EXPECT_EQ(preferencesTabFromTitle("Exceptions"), PreferencesTab::exceptions);
+    EXPECT_EQ(preferencesTabFromTitle("exceptions"), std::nullopt);
+    EXPECT_EQ(preferencesTabFromTitle(""), std::nullopt);
+    for (PreferencesTab tab : allPreferencesTabs) EXPECT_EQ(preferencesTabFromTitle(title(tab)), tab);
+}
+
+class TabViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::qtApp();
+        context.settingsManager = f.manager.get();
+    }
+    testing::SettingsFixture f;
+    PreferencesContext context;
+};
+
+TEST_F(TabViewTest, StartsOnGeneralAndBuildsAFreshPageOnEachSwitch) {
+    std::unique_ptr<PreferencesTabView> view(createPreferencesTabView(context));
+    view->show();
+    EXPECT_EQ(view->selectionTab(), PreferencesTab::general);
+    EXPECT_NE(qobject_cast<GeneralView*>(view->page()), nullptr);
+    EXPECT_TRUE(view->tabButton(PreferencesTab::general)->isSelected());
+    EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
+
+    // Pressing the selected tab changes nothing, not even the page object.
+    QPointer<QWidget> general = view->page();
+    view->tabButton(PreferencesTab::general)->click();
+    testing::processEvents();
+    EXPECT_EQ(view->page(), general.data());
+
+    view->tabButton(PreferencesTab::advanced)->click();
+    testing::processEvents();
+    EXPECT_NE(qobject_cast<AdvancedView*>(view->page()), nullptr);
+    EXPECT_TRUE(general.isNull());
+    EXPECT_FALSE(view->tabButton(PreferencesTab::general)->isSelected());
+    EXPECT_TRUE(view->tabButton(PreferencesTab::advanced)->isSelected());
+
+    view->tabButton(PreferencesTab::exceptions)->click();
+    EXPECT_NE(qobject_cast<ExceptionsView*>(view->page()), nullptr);
+    view->tabButton(PreferencesTab::updates)->click();
+    EXPECT_NE(view->page(), nullptr);
+    testing::processEvents();
+    EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
+}
+
+TEST_F(TabViewTest, HeightFollowsThePage) {
+    std::unique_ptr<PreferencesTabView> view(createPreferencesTabView(context));
+    view->show();
+    testing::processEvents();
+    const int general = view->height();
+    view->setSelectionTab(PreferencesTab::advanced);
+    testing::processEvents();
+    EXPECT_GT(view->height(), general);
+    view->setSelectionTab(PreferencesTab::updates);
+    testing::processEvents();
+    EXPECT_LT(view->height(), general);
+}
+
+TEST_F(TabViewTest, UpdatesPageComesFromTheShellWhenGiven) {
+    int built = 0;
+    context.updatesPage = [&] {
+        ++built;
+        return new QWidget;
+    };
+    PreferencesTabView view(context, PreferencesTab::updates);
+    EXPECT_EQ(built, 1);
+}
+
+}  // namespace
+}  // namespace gm::preferences
