@@ -93,9 +93,11 @@ int runGlidemark(int argc, char** argv) {
     QApplication::setWindowIcon(artwork::icon(artwork::kGlidemouse));
 
     SessionMonitor session;
+    const std::unique_ptr<QObject> sessionWatch = watchSession(session);
     SingleInstance instance(SingleInstance::defaultSocketName(), SingleInstance::currentProcess());
-    AppDelegate delegate({backend->workspace(), backend->inputAccess(), settings::SettingsManager::shared(), *engine,
-                          session, &instance, WindowContent::interim(), {}});
+    settings::SettingsManager& settings = settings::SettingsManager::shared();
+    AppDelegate delegate({backend->workspace(), backend->inputAccess(), settings, *engine, session, &instance,
+                          makeWindowContent(*backend, settings), {}});
     if (!delegate.applicationWillFinishLaunching()) return 0;
     delegate.applicationDidFinishLaunching();
 

@@ -1,15 +1,41 @@
 #include "app/PlatformChoice.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 
+#include "app/LaunchAtLogin.h"
+#include "app/SessionMonitor.h"
 #include "app/StandInPlatform.h"
 #include "engine/Engine.h"
-#include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/desktop/LinuxDesktopPlatform.h"
+#include "platform/linux/desktop/LogindSession.h"
+#include "preferences/PreferencesTabView.h"
 
 namespace gm::app {
 
 namespace {
+
+// Runs blocks on the Qt main thread (dropped when there is no application object).
+class QtMainQueue final : public platform::DispatchQueue {
+public:
+    void async(std::function<void()> block) override {
+        if (auto* app = QCoreApplication::instance()) QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
+    }
+    void asyncAfter(double seconds, std::function<void()> block) override {
+        if (auto* app = QCoreApplication::instance())
+            QTimer::singleShot(static_cast<int>(seconds * 1000), app, std::move(block));
+    }
+};
+
+QtMainQueue& uiQueue() {
+    static QtMainQueue queue;
+    return queue;
+}
 
 // The engine runs on the Linux backend's engine thread (its taps, timers and
 // main-queue work live there), so the shell's calls are handed over to it.
@@ -35,7 +61,26 @@ private:
     engine::Engine& engine_;
 };
 
-}  // namespace
+// Application names and icons from the desktop entries.
+class DesktopAppInfo final : public preferences::AppInfoProvider {
+public:
+    explicit DesktopAppInfo(std::shared_ptr<const platform::linux_desktop::AppResolver> resolver)
+        : resolver_(std::move(resolver)) {}
+    preferences::AppInfo info(const std::string& bundleId) const override {
+        preferences::AppInfo fallback = AppInfoProvider::info(bundleId);
+        const auto display = resolver_->displayForBundleIdentifier(bundleId);
+        if (!display.name.empty()) fallback.name = QString::fromStdString(display.name);
+        if (!display.icon.empty()) {
+            const QString icon = QString::fromStdString(display.icon);
+            QIcon themed = QFileInfo(icon).isAbsolute() ? QIcon(icon) : QIcon::fromTheme(icon);
+            if (!themed.isNull()) fallback.icon = themed;
+        }
+        return fallback;
+    }
+
+private:
+    std::shared_ptr<const platform::linux_desktop::AppResolver> resolver_;
+};
 
 // GLIDEMARK_BACKEND=standin runs the shell on stand-ins that touch no device:
 // for tests of the program itself, and for looking at the UI on a machine
@@ -45,15 +90,59 @@ bool standInRequested() {
     return backend && std::strcmp(backend, "standin") == 0;
 }
 
+class SessionWatch final : public QObject {
+public:
+    explicit SessionWatch(std::unique_ptr<platform::linux_desktop::LogindSession> session)
+        : session_(std::move(session)), notifier_(session_->fd(), QSocketNotifier::Read, this) {
+        connect(&notifier_, &QSocketNotifier::activated, this, [this] { session_->process(); });
+    }
+
+private:
+    std::unique_ptr<platform::linux_desktop::LogindSession> session_;
+    QSocketNotifier notifier_;
+};
+
+}  // namespace
+
 std::unique_ptr<platform::Platform> makePlatform() {
     if (standInRequested()) return std::make_unique<StandInPlatform>();
-    return std::make_unique<platform::linux_input::LinuxPlatform>();
+    return std::make_unique<platform::linux_desktop::LinuxDesktopPlatform>(uiQueue());
 }
 
 std::unique_ptr<EngineControl> makeEngine(platform::Platform& platform) {
     if (auto* linuxPlatform = dynamic_cast<platform::linux_input::LinuxPlatform*>(&platform))
         return std::make_unique<LinuxEngineControl>(*linuxPlatform);
     return std::make_unique<StandInEngine>(platform.inputAccess());
+}
+
+WindowContent makeWindowContent(platform::Platform& platform, settings::SettingsManager& settings) {
+    WindowContent content = WindowContent::interim();
+    std::shared_ptr<const preferences::AppInfoProvider> appInfo;
+    if (auto* desktop = dynamic_cast<platform::linux_desktop::LinuxDesktopPlatform*>(&platform))
+        appInfo = std::make_shared<DesktopAppInfo>(desktop->resolver());
+    else
+        appInfo = std::make_shared<preferences::AppInfoProvider>();
+    platform::Workspace* workspace = &platform.workspace();
+    content.preferences = [&settings, workspace, appInfo] {
+        preferences::PreferencesContext context;
+        context.settingsManager = &settings;
+        context.workspace = workspace;
+        context.appInfo = appInfo.get();
+        context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
+        // The tray icon follows the stored setting by itself.
+        // This factory, and with it the provider, lives as long as the window registry's content.
+        return static_cast<QWidget*>(preferences::createPreferencesTabView(context));
+    };
+    return content;
+}
+
+std::unique_ptr<QObject> watchSession(SessionMonitor& monitor) {
+    if (standInRequested()) return nullptr;
+    auto session = platform::linux_desktop::LogindSession::open(
+        uiQueue(), {[&monitor] { emit monitor.sessionDidBecomeActive(); },
+                    [&monitor] { emit monitor.sessionDidResignActive(); }});
+    if (!session) return nullptr;
+    return std::make_unique<SessionWatch>(std::move(session));
 }
 
 }  // namespace gm::app

@@ -31,10 +31,11 @@ std::string desktopEntryId(const QString& path, const QStringList& applicationDi
         if (absolute.startsWith(base)) {
             QString relative = absolute.mid(base.size());
             relative.replace(QLatin1Char('/'), QLatin1Char('-'));
+            relative.chop(8);  // ".desktop"
             return relative.toStdString();
         }
     }
-    return file.fileName().toStdString();
+    return file.completeBaseName().toStdString();
 }
 
 QStringList applicationDirectories() {

@@ -26,7 +26,8 @@ QIcon genericApplicationIcon();
 
 // The desktop-entry id of a `.desktop` file found under one of the
 // applications folders: its path below that folder with '/' turned into '-'
-// (".../applications/utilities/console.desktop" is "utilities-console.desktop"). A file
+// (".../applications/utilities/console.desktop" is "utilities-console"), without the
+// ".desktop" ending, as the running applications are named. A file
 // outside those folders is known by its file name alone. Empty for a path
 // that does not name a `.desktop` file.
 std::string desktopEntryId(const QString& path, const QStringList& applicationDirs);

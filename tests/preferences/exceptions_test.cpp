@@ -106,7 +106,7 @@ TEST_F(ExceptionsTest, BrowseAddsTheChosenEntryAndKeepsThePickerOpen) {
 
     chosenFile = QStringLiteral("/opt/elsewhere/org.example.Viewer.desktop");
     view.addApplication("browse");
-    EXPECT_EQ(bundleIds(f.stored()), std::vector<std::string>{"org.example.Viewer.desktop"});
+    EXPECT_EQ(bundleIds(f.stored()), std::vector<std::string>{"org.example.Viewer"});
     EXPECT_TRUE(view.isShowingPopover());
     // The picker no longer offers what was just added, and a second "Browse..." opens the dialog again.
     view.picker()->select("browse");
@@ -117,12 +117,12 @@ TEST_F(ExceptionsTest, BrowseAddsTheChosenEntryAndKeepsThePickerOpen) {
 
 TEST(DesktopEntryId, PathBelowAnApplicationsFolderWithSlashesAsDashes) {
     const QStringList dirs{"/home/u/.local/share/applications", "/usr/share/applications"};
-    EXPECT_EQ(desktopEntryId("/usr/share/applications/org.example.Terminal.desktop", dirs), "org.example.Terminal.desktop");
-    EXPECT_EQ(desktopEntryId("/usr/share/applications/utilities/console.desktop", dirs), "utilities-console.desktop");
-    EXPECT_EQ(desktopEntryId("/home/u/.local/share/applications/x.desktop", dirs), "x.desktop");
-    EXPECT_EQ(desktopEntryId("/tmp/foo.desktop", dirs), "foo.desktop");
+    EXPECT_EQ(desktopEntryId("/usr/share/applications/org.example.Terminal.desktop", dirs), "org.example.Terminal");
+    EXPECT_EQ(desktopEntryId("/usr/share/applications/utilities/console.desktop", dirs), "utilities-console");
+    EXPECT_EQ(desktopEntryId("/home/u/.local/share/applications/x.desktop", dirs), "x");
+    EXPECT_EQ(desktopEntryId("/tmp/foo.desktop", dirs), "foo");
     EXPECT_EQ(desktopEntryId("/usr/share/applications/readme.txt", dirs), "");
-    EXPECT_EQ(desktopEntryId("/usr/share/applications-extra/y.desktop", dirs), "y.desktop");
+    EXPECT_EQ(desktopEntryId("/usr/share/applications-extra/y.desktop", dirs), "y");
 }
 
 TEST_F(ExceptionsTest, RemovingNeedsASelectionAndClearsIt) {

@@ -108,8 +108,18 @@ void ThreadDisplayLink::run() {
     }
 }
 
+void DefaultDisplays::setProvider(std::function<void(std::vector<Screen>&)> provider) {
+    std::lock_guard lock(mutex_);
+    provider_ = std::move(provider);
+}
+
 void DefaultDisplays::screens(std::vector<Screen>& out) const {
     out.clear();
+    {
+        std::lock_guard lock(mutex_);
+        if (provider_) provider_(out);
+    }
+    if (!out.empty()) return;
     Screen screen;
     screen.frame = Rect{0, 0, 1920, 1080};
     screen.displayID = 1;

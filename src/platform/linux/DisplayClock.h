@@ -48,10 +48,17 @@ private:
 
 // Screens as far as they are known without a display server connection: one
 // screen at the origin, refreshing at 60 Hz.
+// The screens come from a provider (the desktop's, e.g. XRandR) when one is
+// set; without one, or when it knows none, a single 60 Hz screen stands in.
 class DefaultDisplays final : public Displays {
 public:
     void screens(std::vector<Screen>& out) const override;
     std::unique_ptr<DisplayLink> createDisplayLink(DisplayID display) override;
+    void setProvider(std::function<void(std::vector<Screen>&)> provider);
+
+private:
+    mutable std::mutex mutex_;
+    std::function<void(std::vector<Screen>&)> provider_;
 };
 
 }  // namespace gm::platform::linux_input

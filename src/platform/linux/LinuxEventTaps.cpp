@@ -120,6 +120,8 @@ void LinuxEventTaps::deliver(DeviceId device, EventType type, EventRef event) {
 }
 
 void LinuxEventTaps::scrollWheel(DeviceId device, EventRef event) {
+    if (annotate_)
+        if (auto* table = dynamic_cast<FieldTableEvent*>(event.get())) annotate_(*table);
     runLoop_.loop().post([this, device, event] { deliver(device, EventType::ScrollWheel, event); });
 }
 

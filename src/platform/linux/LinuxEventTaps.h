@@ -48,8 +48,11 @@ public:
     bool wantsScroll() const override;
     void scrollWheel(DeviceId device, EventRef event) override;
     void leftMouseDown(DeviceId device, EventRef event) override;
-    // Modifier changes arrive once keyboards are watched; the delivery is ready for them.
+    // Modifier changes, from whoever watches the keys (any thread).
     void flagsChanged(EventRef event);
+    // Fills in what the device cannot know (the target process, the pointer's
+    // location) on each wheel event, on the hub's thread. Set before input starts.
+    void setScrollAnnotator(std::function<void(FieldTableEvent&)> annotate) { annotate_ = std::move(annotate); }
 
     static TapProxy proxyFor(DeviceId device);
     static DeviceId deviceOf(TapProxy proxy);
@@ -66,6 +69,7 @@ private:
     mutable std::mutex mutex_;
     std::list<std::weak_ptr<Tap>> taps_;  // in delivery order
     bool madeOne_ = false;
+    std::function<void(FieldTableEvent&)> annotate_;
 };
 
 }  // namespace gm::platform::linux_input

@@ -51,7 +51,7 @@ private:
     DeviceBackend& backend_;
 };
 
-class LinuxPlatform final : public Platform {
+class LinuxPlatform : public Platform {
 public:
     // The real system: udev for discovery, evdev and uinput for the devices,
     // settings under $XDG_CONFIG_HOME/glidemark, log lines to the journal.
@@ -62,7 +62,7 @@ public:
     ~LinuxPlatform() override;
 
     Clock& clock() override { return clock_; }
-    Workspace& workspace() override { return workspace_; }
+    Workspace& workspace() override { return workspaceOverride_ ? *workspaceOverride_ : workspace_; }
     EventTaps& eventTaps() override { return taps_; }
     RunLoop& currentRunLoop() override { return runLoop_; }
     DispatchQueue& mainQueue() override { return mainQueue_; }
@@ -72,6 +72,14 @@ public:
     Console& console() override { return console_; }
     UserDefaults& userDefaults() override { return *defaults_; }
     Logger& logger() override { return log(); }
+
+    // What the desktop knows, plugged in before the engine is made: its
+    // applications, its screens, the target and location of wheel events, and
+    // modifier-key changes (from any thread).
+    void setWorkspace(Workspace* workspace) { workspaceOverride_ = workspace; }
+    void setScreens(std::function<void(std::vector<Screen>&)> provider) { displays_.setProvider(std::move(provider)); }
+    void setPointerTarget(std::function<void(FieldTableEvent&)> annotate) { taps_.setScrollAnnotator(std::move(annotate)); }
+    void modifierChanged(EventRef event) { taps_.flagsChanged(std::move(event)); }
 
     // Runs `block` on the engine thread (the shell starts and stops the engine this way).
     void runOnEngineThread(std::function<void()> block) { engine_.post(std::move(block)); }
@@ -100,6 +108,7 @@ private:
     std::unique_ptr<DeviceHub> hub_;
     MonotonicClock clock_;
     StandInWorkspace workspace_;
+    Workspace* workspaceOverride_ = nullptr;
     DefaultDisplays displays_;
     StdoutConsole console_;
     std::unique_ptr<UserDefaults> defaults_ = std::make_unique<MemoryUserDefaults>();

@@ -1,0 +1,38 @@
+#pragma once
+// The Linux backend with the desktop plugged in: on X11 the applications,
+// the window under the pointer, modifier keys and the screens come from the X
+// server; on sway and Hyprland the application under the pointer comes from
+// the compositor. Without either, the plain backend's stand-ins remain.
+#include <memory>
+
+#include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/desktop/AppResolver.h"
+#include "platform/linux/desktop/PointerTargets.h"
+#include "platform/linux/desktop/RandrScreens.h"
+#include "platform/linux/desktop/X11Connection.h"
+#include "platform/linux/desktop/X11Modifiers.h"
+#include "platform/linux/desktop/X11Workspace.h"
+
+namespace gm::platform::linux_desktop {
+
+class LinuxDesktopPlatform final : public linux_input::LinuxPlatform {
+public:
+    // `uiQueue` runs blocks on the user interface's thread: activation
+    // notices go there, because the menu reads the frontmost application there.
+    explicit LinuxDesktopPlatform(DispatchQueue& uiQueue);
+    ~LinuxDesktopPlatform() override;
+
+    std::shared_ptr<const AppResolver> resolver() const { return resolver_; }
+    DesktopKind desktop() const { return kind_; }
+
+private:
+    DesktopKind kind_;
+    std::shared_ptr<const AppResolver> resolver_;
+    std::unique_ptr<X11Connection> connection_;
+    std::unique_ptr<X11Workspace> workspace_;
+    std::unique_ptr<X11Modifiers> modifiers_;
+    std::unique_ptr<RandrScreens> screens_;
+    std::unique_ptr<PointerTargets> targets_;
+};
+
+}  // namespace gm::platform::linux_desktop
