@@ -6,7 +6,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   libsystemd-dev libevdev-dev libudev-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-randr0-dev libxcb-xinput-dev libxcb-res0-dev libxcb-xtest0-dev
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-svg-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-svg-plugins libgl-dev libsodium-dev
   xvfb xauth x11-utils
 )
 missing=()
