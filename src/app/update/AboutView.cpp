@@ -62,6 +62,8 @@ AboutView::AboutView(Info info, UrlOpener openUrl, QWidget* parent)
     email->setTextInteractionFlags(Qt::TextSelectableByMouse);
     contact->addWidget(email);
     faq_ = new QPushButton(QStringLiteral("FAQ"), this);
+    // Styles give text buttons a wide minimum; next to the address that crowds the row.
+    faq_->setFixedWidth(faq_->fontMetrics().horizontalAdvance(faq_->text()) + 32);
     faq_->setEnabled(info.faqUrl.isValid() && !info.faqUrl.isEmpty());
     connect(faq_, &QPushButton::clicked, this, [this, url = info.faqUrl] { openUrl_(url); });
     contact->addWidget(faq_);
