@@ -56,7 +56,7 @@ void StandardUserDriver::showUserInitiatedUpdateCheck() {
     bringForward();
 }
 
-void StandardUserDriver::showUpdateFound(const AppcastItem& item, const UserUpdateState& state) {
+void StandardUserDriver::showUpdateFound(const UpdateItem& item, const UserUpdateState& state) {
     item_ = item;
     readyPath_.clear();
     const bool gentle = !state.userInitiated && delegate_ && delegate_->supportsGentleScheduledUpdateReminders();
@@ -93,12 +93,14 @@ void StandardUserDriver::loadReleaseNotes(const QUrl& url) {
 
 void StandardUserDriver::showUpdateNotFound(const QString& currentDisplayVersion) {
     ensureWindow().showMessage(QStringLiteral("You're up to date!"),
-                               QStringLiteral("Glidemark %1 is currently the newest version available.").arg(currentDisplayVersion));
+                               QStringLiteral("Glidemark %1 is the latest version.").arg(currentDisplayVersion));
     bringForward();
 }
 
-void StandardUserDriver::showUpdaterError(const QString& message) {
-    ensureWindow().showMessage(QStringLiteral("Update Error!"), message);
+void StandardUserDriver::showUpdaterError(const QString& message, bool duringDownload) {
+    ensureWindow().showMessage(duringDownload ? QStringLiteral("The update could not be downloaded")
+                                              : QStringLiteral("Could not check for updates"),
+                               message);
     bringForward();
 }
 

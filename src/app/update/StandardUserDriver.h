@@ -24,9 +24,9 @@ public:
         // reminds the user, and the window appears when the user attends to it.
         virtual bool supportsGentleScheduledUpdateReminders() { return false; }
         // handleShowingUpdate: whether the window is shown now.
-        virtual void standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate, const AppcastItem& update,
+        virtual void standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate, const UpdateItem& update,
                                                                const UserUpdateState& state) = 0;
-        virtual void standardUserDriverDidReceiveUserAttentionForUpdate(const AppcastItem& update) = 0;
+        virtual void standardUserDriverDidReceiveUserAttentionForUpdate(const UpdateItem& update) = 0;
         virtual void standardUserDriverWillFinishUpdateSession() = 0;
     };
 
@@ -41,9 +41,9 @@ public:
     bool hasPendingReminder() const { return pendingReminder_; }
 
     void showUserInitiatedUpdateCheck() override;
-    void showUpdateFound(const AppcastItem& item, const UserUpdateState& state) override;
+    void showUpdateFound(const UpdateItem& item, const UserUpdateState& state) override;
     void showUpdateNotFound(const QString& currentDisplayVersion) override;
-    void showUpdaterError(const QString& message) override;
+    void showUpdaterError(const QString& message, bool duringDownload) override;
     void showDownloadStarted() override;
     void showDownloadProgress(qint64 received, qint64 expected) override;
     void showDownloadReady(const QString& path) override;
@@ -58,7 +58,7 @@ private:
     Delegate* delegate_;
     UrlOpener openUrl_;
     QPointer<UpdateWindow> window_;
-    std::optional<AppcastItem> item_;
+    std::optional<UpdateItem> item_;
     QString readyPath_;
     bool pendingReminder_ = false;
     bool sessionShown_ = false;

@@ -9,7 +9,7 @@
 
 namespace gm::update {
 
-UpdateDownload::UpdateDownload(QNetworkAccessManager& network, AppcastItem item, QString directory,
+UpdateDownload::UpdateDownload(QNetworkAccessManager& network, UpdateItem item, QString directory,
                                QByteArray publicKey, std::chrono::milliseconds stallTimeout)
     : network_(network), item_(std::move(item)), directory_(std::move(directory)), publicKey_(std::move(publicKey)) {
     stall_.setSingleShot(true);
@@ -33,7 +33,7 @@ void UpdateDownload::dropReply() {
     reply->deleteLater();
 }
 
-QString UpdateDownload::finalPath(const QString& directory, const AppcastItem& item) {
+QString UpdateDownload::finalPath(const QString& directory, const UpdateItem& item) {
     QString name = item.downloadUrl.fileName();
     // Never let a hostile address choose a hidden file or a path outside the folder.
     name.remove(QLatin1Char('/')).remove(QLatin1Char('\\'));

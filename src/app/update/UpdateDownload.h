@@ -8,7 +8,7 @@
 #include <chrono>
 #include <memory>
 
-#include "app/update/Appcast.h"
+#include "app/update/UpdateFeed.h"
 
 class QNetworkReply;
 
@@ -17,7 +17,7 @@ namespace gm::update {
 class UpdateDownload : public QObject {
     Q_OBJECT
 public:
-    UpdateDownload(QNetworkAccessManager& network, AppcastItem item, QString directory,
+    UpdateDownload(QNetworkAccessManager& network, UpdateItem item, QString directory,
                    QByteArray publicKey, std::chrono::milliseconds stallTimeout);
     ~UpdateDownload() override;
 
@@ -25,7 +25,7 @@ public:
     void cancel();
 
     // The name the update gets in directory: the download address's file name, made unique.
-    static QString finalPath(const QString& directory, const AppcastItem& item);
+    static QString finalPath(const QString& directory, const UpdateItem& item);
 
 signals:
     void progress(qint64 received, qint64 expected);
@@ -38,7 +38,7 @@ private:
     void dropReply();
 
     QNetworkAccessManager& network_;
-    AppcastItem item_;
+    UpdateItem item_;
     QString directory_;
     QByteArray publicKey_;
     QTimer stall_;

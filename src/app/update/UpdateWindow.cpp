@@ -15,7 +15,7 @@
 namespace gm::update {
 
 UpdateWindow::UpdateWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setWindowTitle(QStringLiteral("Software Update"));
+    setWindowTitle(QStringLiteral("Glidemark Update"));
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(20, 20, 20, 16);
     outer->setSpacing(16);
@@ -91,18 +91,18 @@ void UpdateWindow::showChecking() {
     fitToWidth(420);
 }
 
-void UpdateWindow::showUpdate(const AppcastItem& item, const QString& currentDisplayVersion) {
+void UpdateWindow::showUpdate(const UpdateItem& item, const QString& currentDisplayVersion) {
     QWidget* page = replacePage();
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
-    addHeading(layout, QStringLiteral("A new version of Glidemark is available!"));
-    auto* text = new QLabel(QStringLiteral("Glidemark %1 is now available — you have %2. Would you like to download it now?")
-                                .arg(item.displayVersion, currentDisplayVersion),
+    addHeading(layout, QStringLiteral("Glidemark %1 is available").arg(item.displayVersion));
+    auto* text = new QLabel(QStringLiteral("You are using version %1. Download the new version now, or be reminded later?")
+                                .arg(currentDisplayVersion),
                             page);
     text->setWordWrap(true);
     layout->addWidget(text);
     layout->addSpacing(8);
-    auto* notesLabel = new QLabel(QStringLiteral("Release Notes:"), page);
+    auto* notesLabel = new QLabel(QStringLiteral("What’s new:"), page);
     QFont bold = notesLabel->font();
     bold.setBold(true);
     notesLabel->setFont(bold);
@@ -142,7 +142,7 @@ void UpdateWindow::setReleaseNotes(const QString& notes) {
         notes_->setPlainText(notes);
 }
 
-void UpdateWindow::showDownloading(const AppcastItem& item) {
+void UpdateWindow::showDownloading(const UpdateItem& item) {
     QWidget* page = replacePage();
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -168,7 +168,7 @@ void UpdateWindow::setProgress(qint64 received, qint64 expected) {
     progressText_->setText(QStringLiteral("%1 of %2").arg(formatSize(received), formatSize(expected)));
 }
 
-void UpdateWindow::showReady(const AppcastItem& item, const QString& path) {
+void UpdateWindow::showReady(const UpdateItem& item, const QString& path) {
     QWidget* page = replacePage();
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);

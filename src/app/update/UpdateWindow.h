@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/update/Appcast.h"
+#include "app/update/UpdateFeed.h"
 
 class QLabel;
 class QProgressBar;
@@ -19,10 +19,10 @@ public:
     explicit UpdateWindow(QWidget* parent = nullptr);
 
     void showChecking();
-    void showUpdate(const AppcastItem& item, const QString& currentDisplayVersion);
-    void showDownloading(const AppcastItem& item);
+    void showUpdate(const UpdateItem& item, const QString& currentDisplayVersion);
+    void showDownloading(const UpdateItem& item);
     void setProgress(qint64 received, qint64 expected);
-    void showReady(const AppcastItem& item, const QString& path);
+    void showReady(const UpdateItem& item, const QString& path);
     void showMessage(const QString& title, const QString& text);
     // Release notes that had to be fetched; ignored when the update page is gone.
     void setReleaseNotes(const QString& notes);

@@ -222,13 +222,13 @@ void Updater::feedArrived() {
         finishCheck(CheckOutcome::Failed, QStringLiteral("The update server could not be reached: %1").arg(reply->errorString()));
         return;
     }
-    const AppcastResult parsed = parseAppcast(reply->readAll(), options_.transport);
-    if (!parsed.appcast) {
+    const FeedResult parsed = parseFeed(reply->readAll(), options_.transport);
+    if (!parsed.feed) {
         finishCheck(CheckOutcome::Failed, parsed.error);
         return;
     }
-    for (const auto& line : parsed.appcast->skipped) logLine(QStringLiteral("Update feed: ignored ") + line);
-    const AppcastItem* update = newestUpdate(*parsed.appcast, options_.currentVersion);
+    for (const auto& line : parsed.feed->skipped) logLine(QStringLiteral("Update feed: ignored ") + line);
+    const UpdateItem* update = newestUpdate(*parsed.feed, options_.currentVersion);
     const QString skipped = settings_.skippedVersion();
     // A skipped version stays quiet in the background; the user asking explicitly still sees it.
     if (update && !userInitiated_ && !skipped.isEmpty() && compareVersions(update->version, skipped) <= 0) {
@@ -250,7 +250,7 @@ void Updater::finishCheck(CheckOutcome outcome, const QString& message) {
         logLine(QStringLiteral("Update check failed: ") + message);
         if (userInitiated_) {
             setStage(Stage::Informing);
-            driver_.showUpdaterError(message);
+            driver_.showUpdaterError(message, false);
         } else {
             endSession();
         }
@@ -276,7 +276,7 @@ void Updater::finishCheck(CheckOutcome outcome, const QString& message) {
     emit checkFinished(outcome, message);
 }
 
-void Updater::present(const AppcastItem& item, bool downloaded) {
+void Updater::present(const UpdateItem& item, bool downloaded) {
     setStage(downloaded ? Stage::Ready : Stage::Presenting);
     driver_.showUpdateFound(item, UserUpdateState{userInitiated_, downloaded});
     if (downloaded) driver_.showDownloadReady(downloadedPath_);
@@ -326,7 +326,7 @@ void Updater::downloadEnded(bool ok, const QString& pathOrMessage) {
             endSession();
         } else {
             setStage(Stage::Informing);
-            driver_.showUpdaterError(pathOrMessage);
+            driver_.showUpdaterError(pathOrMessage, true);
         }
         return;
     }

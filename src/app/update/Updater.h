@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/update/Appcast.h"
+#include "app/update/UpdateFeed.h"
 #include "app/update/UpdaterSettings.h"
 
 class QNetworkReply;
@@ -135,7 +135,7 @@ private:
     void startCheck(bool userInitiated);
     void feedArrived();
     void finishCheck(CheckOutcome outcome, const QString& message);
-    void present(const AppcastItem& item, bool downloaded);
+    void present(const UpdateItem& item, bool downloaded);
     void startDownload(bool presented);
     void downloadEnded(bool ok, const QString& pathOrMessage);
     void endSession();
@@ -159,7 +159,7 @@ private:
     bool quietDownload_ = false;
     QNetworkReply* feedReply_ = nullptr;  // the feed request under way
     std::unique_ptr<UpdateDownload> download_;
-    std::optional<AppcastItem> update_;
+    std::optional<UpdateItem> update_;
     QString downloadedPath_;
     std::optional<QDateTime> nextCheck_;
 };

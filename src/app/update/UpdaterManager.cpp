@@ -16,7 +16,7 @@ void UpdaterDelegate::willScheduleUpdateCheckAfterDelay(Updater&, std::chrono::s
 UserDriverDelegate::UserDriverDelegate(Notifier& notifier, std::chrono::milliseconds badgeDelay, QObject* parent)
     : QObject(parent), notifier_(notifier), badgeDelay_(badgeDelay) {}
 
-void UserDriverDelegate::standardUserDriverWillHandleShowingUpdate(bool, const AppcastItem& update,
+void UserDriverDelegate::standardUserDriverWillHandleShowingUpdate(bool, const UpdateItem& update,
                                                                    const UserUpdateState& state) {
     std::fputs("User updater check\n", stdout);
     if (state.userInitiated) return;  // the user is already looking at the update window
@@ -34,7 +34,7 @@ void UserDriverDelegate::standardUserDriverWillHandleShowingUpdate(bool, const A
                    QStringLiteral("Version ") + update.displayVersion + QStringLiteral(" is now available"));
 }
 
-void UserDriverDelegate::standardUserDriverDidReceiveUserAttentionForUpdate(const AppcastItem&) {
+void UserDriverDelegate::standardUserDriverDidReceiveUserAttentionForUpdate(const UpdateItem&) {
     ++reminder_;
     setBadge(QString());
     notifier_.removeDelivered(QLatin1String(kUpdateNotificationId));

@@ -31,9 +31,9 @@ public:
     UserDriverDelegate(Notifier& notifier, std::chrono::milliseconds badgeDelay, QObject* parent = nullptr);
 
     bool supportsGentleScheduledUpdateReminders() override { return true; }
-    void standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate, const AppcastItem& update,
+    void standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate, const UpdateItem& update,
                                                    const UserUpdateState& state) override;
-    void standardUserDriverDidReceiveUserAttentionForUpdate(const AppcastItem& update) override;
+    void standardUserDriverDidReceiveUserAttentionForUpdate(const UpdateItem& update) override;
     void standardUserDriverWillFinishUpdateSession() override;
 
     QString badgeLabel() const { return badge_; }

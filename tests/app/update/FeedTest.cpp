@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/update/Appcast.h"
+#include "app/update/UpdateFeed.h"
 #include "app/update/Version.h"
 #include "app/update/FeedDocuments.h"
 
@@ -26,7 +26,7 @@ TEST(VersionTest, ComparesLikePeopleReadVersions) {
     EXPECT_EQ(sign("99999999999999999999999", "1"), 1) << "huge numbers must not wrap";
 }
 
-AppcastResult parse(const QByteArray& xml) { return parseAppcast(xml, TransportPolicy::HttpsOnly); }
+FeedResult parse(const QByteArray& xml) { return parseFeed(xml, TransportPolicy::HttpsOnly); }
 
 test::FeedItem item(const QString& version) {
     return {version, {}, QStringLiteral("https://example.org/Glidemark-%1.tar.gz").arg(version), 1234,
@@ -37,9 +37,9 @@ TEST(FeedTest, ReadsEveryFieldOfAnItem) {
     auto full = item(QStringLiteral("1.3.0"));
     full.displayVersion = QStringLiteral("1.3");
     const auto result = parse(test::feed({full}));
-    ASSERT_TRUE(result.appcast) << result.error.toStdString();
-    ASSERT_EQ(result.appcast->items.size(), 1U);
-    const AppcastItem& read = result.appcast->items[0];
+    ASSERT_TRUE(result.feed) << result.error.toStdString();
+    ASSERT_EQ(result.feed->items.size(), 1U);
+    const UpdateItem& read = result.feed->items[0];
     EXPECT_EQ(read.version, QStringLiteral("1.3.0"));
     EXPECT_EQ(read.displayVersion, QStringLiteral("1.3"));
     EXPECT_EQ(read.downloadUrl, QUrl(full.url));
@@ -47,7 +47,7 @@ TEST(FeedTest, ReadsEveryFieldOfAnItem) {
     EXPECT_EQ(read.signature, QByteArray(64, 'x'));
     EXPECT_EQ(read.releaseNotes, full.notes);
     // Without a display version people see the version itself.
-    EXPECT_EQ(parse(test::feed({item(QStringLiteral("1.4"))})).appcast->items[0].displayVersion, QStringLiteral("1.4"));
+    EXPECT_EQ(parse(test::feed({item(QStringLiteral("1.4"))})).feed->items[0].displayVersion, QStringLiteral("1.4"));
 }
 
 TEST(FeedTest, SkipsUnusableItemsAndSaysWhy) {
@@ -61,10 +61,10 @@ TEST(FeedTest, SkipsUnusableItemsAndSaysWhy) {
     plainHttp.url = QStringLiteral("http://example.org/Glidemark-2.3.tar.gz");
     auto noVersion = item(QString());
     const auto result = parse(test::feed({noSignature, shortSignature, noLength, plainHttp, noVersion, item(QStringLiteral("1.5"))}));
-    ASSERT_TRUE(result.appcast);
-    ASSERT_EQ(result.appcast->items.size(), 1U);
-    EXPECT_EQ(result.appcast->items[0].version, QStringLiteral("1.5"));
-    const QString why = result.appcast->skipped.join(QLatin1Char('|'));
+    ASSERT_TRUE(result.feed);
+    ASSERT_EQ(result.feed->items.size(), 1U);
+    EXPECT_EQ(result.feed->items[0].version, QStringLiteral("1.5"));
+    const QString why = result.feed->skipped.join(QLatin1Char('|'));
     EXPECT_TRUE(why.contains(QStringLiteral("item 1 (2.0) has no signature"))) << why.toStdString();
     EXPECT_TRUE(why.contains(QStringLiteral("2.1) has a signature that is not 64 bytes"))) << why.toStdString();
     EXPECT_TRUE(why.contains(QStringLiteral("2.2) has no usable length"))) << why.toStdString();
@@ -72,7 +72,7 @@ TEST(FeedTest, SkipsUnusableItemsAndSaysWhy) {
     EXPECT_TRUE(why.contains(QStringLiteral("item 5 (no version) has no version"))) << why.toStdString();
     // A feed of nothing but unusable items is an error, not "up to date".
     const auto none = parse(test::feed({noSignature}));
-    EXPECT_FALSE(none.appcast);
+    EXPECT_FALSE(none.feed);
     EXPECT_TRUE(none.error.contains(QStringLiteral("no usable entry"))) << none.error.toStdString();
 }
 
@@ -85,21 +85,21 @@ TEST(FeedTest, RejectsDocumentsThatAreNotFeeds) {
     // Our fields only count in our namespace.
     const auto foreign = parse(R"(<rss xmlns:x="urn:other"><channel><item><x:version>9</x:version>
         <enclosure url="https://example.org/a" length="1"/></item></channel></rss>)");
-    ASSERT_FALSE(foreign.appcast);
+    ASSERT_FALSE(foreign.feed);
     EXPECT_TRUE(foreign.error.contains(QStringLiteral("has no version"))) << foreign.error.toStdString();
     // An empty channel is a feed with no releases yet.
     const auto empty = parse("<rss><channel><title>x</title></channel></rss>");
-    ASSERT_TRUE(empty.appcast);
-    EXPECT_TRUE(empty.appcast->items.empty());
+    ASSERT_TRUE(empty.feed);
+    EXPECT_TRUE(empty.feed->items.empty());
 }
 
 TEST(FeedTest, NewestUpdateIsTheHighestVersionAboveTheRunningOne) {
     const auto result = parse(test::feed({item(QStringLiteral("1.9")), item(QStringLiteral("1.10")), item(QStringLiteral("1.2"))}));
-    ASSERT_TRUE(result.appcast);
-    ASSERT_NE(newestUpdate(*result.appcast, QStringLiteral("1.2")), nullptr);
-    EXPECT_EQ(newestUpdate(*result.appcast, QStringLiteral("1.2"))->version, QStringLiteral("1.10"));
-    EXPECT_EQ(newestUpdate(*result.appcast, QStringLiteral("1.10.0")), nullptr);
-    EXPECT_EQ(newestUpdate(*result.appcast, QStringLiteral("2.0")), nullptr);
+    ASSERT_TRUE(result.feed);
+    ASSERT_NE(newestUpdate(*result.feed, QStringLiteral("1.2")), nullptr);
+    EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("1.2"))->version, QStringLiteral("1.10"));
+    EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("1.10.0")), nullptr);
+    EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("2.0")), nullptr);
 }
 
 TEST(FeedTest, OnlyHttpsLeavesTheMachine) {

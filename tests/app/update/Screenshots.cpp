@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     using namespace gm::update;
     bool ok = true;
 
-    AppcastItem item;
+    UpdateItem item;
     item.version = QStringLiteral("1.3.0");
     item.displayVersion = QStringLiteral("1.3");
     item.length = 4'718'592;
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     window.showReady(item, QStringLiteral("/home/user/Downloads/Glidemark-1.3.tar.gz"));
     ok &= save(window, dir + QStringLiteral("/update-window-ready.png"));
     window.showMessage(QStringLiteral("You're up to date!"),
-                       QStringLiteral("Glidemark 0.1.0 is currently the newest version available."));
+                       QStringLiteral("Glidemark 0.1.0 is the latest version."));
     ok &= save(window, dir + QStringLiteral("/update-window-up-to-date.png"));
     window.hide();
 

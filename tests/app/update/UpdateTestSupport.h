@@ -83,19 +83,19 @@ struct Harness {
         settingsPath = (configDir.isEmpty() ? config.path() : configDir) + QStringLiteral("/glidemark/updater.ini");
     }
 
-    // Serves `payload` at /Glidemark-<version>.tar.gz and a feed offering it at /appcast.xml.
+    // Serves `payload` at /Glidemark-<version>.tar.gz and a feed offering it at /feed.xml.
     FeedItem offer(const QString& version, const QByteArray& payload) {
         const QString path = QStringLiteral("/Glidemark-%1.tar.gz").arg(version);
         server.route(path, {200, payload, false});
         FeedItem item{version, version, server.url(path).toString(), payload.size(), keys.sign(payload)};
-        server.route(QStringLiteral("/appcast.xml"), {200, feed({item}), false});
+        server.route(QStringLiteral("/feed.xml"), {200, feed({item}), false});
         return item;
     }
 
     UpdaterManager& start(const QString& currentVersion = QStringLiteral("1.2"),
                           const std::function<void(UpdaterManager::Parts&)>& tweak = {}) {
         UpdaterManager::Parts parts;
-        parts.options.feedUrl = server.url(QStringLiteral("/appcast.xml"));
+        parts.options.feedUrl = server.url(QStringLiteral("/feed.xml"));
         parts.options.publicKeyBase64 = keys.publicBase64();
         parts.options.currentVersion = currentVersion;
         parts.options.settingsPath = settingsPath;

@@ -14,7 +14,7 @@ namespace {
 using test::Harness;
 using test::Route;
 
-const QString kFeed = QStringLiteral("/appcast.xml");
+const QString kFeed = QStringLiteral("/feed.xml");
 
 platform::MemoryLogSink& logSink() {
     static platform::MemoryLogSink sink;
@@ -42,8 +42,9 @@ TEST_F(UpdaterTest, UserCheckShowsANewerVersionInTheWindowWithoutAReminder) {
     QSignalSpy reminding(h.manager.get(), &UpdaterManager::remindingChanged);
     EXPECT_EQ(h.check(true), CheckOutcome::UpdateFound);
     ASSERT_TRUE(h.windowVisible());
-    EXPECT_TRUE(h.windowText().contains(QStringLiteral("Glidemark 1.10 is now available — you have 1.9")))
+    EXPECT_TRUE(h.windowText().contains(QStringLiteral("Glidemark 1.10 is available")))
         << h.windowText().toStdString();
+    EXPECT_TRUE(h.windowText().contains(QStringLiteral("You are using version 1.9.")));
     EXPECT_NE(h.button(QStringLiteral("Remind Me Later")), nullptr);
     EXPECT_NE(h.button(QStringLiteral("Skip This Version")), nullptr);
     EXPECT_TRUE(h.notifier->posted.empty());
@@ -61,7 +62,7 @@ TEST_F(UpdaterTest, SameOrOlderVersionsAreUpToDate) {
         one.start(QString::fromLatin1(running));
         EXPECT_EQ(one.check(true), CheckOutcome::NoUpdate) << running;
         EXPECT_TRUE(one.windowText().contains(QStringLiteral("You're up to date!"))) << running;
-        EXPECT_TRUE(one.windowText().contains(QStringLiteral("Glidemark %1 is currently the newest version available.")
+        EXPECT_TRUE(one.windowText().contains(QStringLiteral("Glidemark %1 is the latest version.")
                                                    .arg(QString::fromLatin1(running))));
         one.button(QStringLiteral("OK"))->click();
         EXPECT_FALSE(one.windowVisible());
@@ -104,7 +105,7 @@ TEST_F(UpdaterTest, BrokenFeedsEndTheCheckWithAMessageOrALogLine) {
         QSignalSpy finished(&one.updater(), &Updater::checkFinished);
         EXPECT_EQ(one.check(true), CheckOutcome::Failed);
         EXPECT_TRUE(one.lastMessage(finished).startsWith(message)) << one.lastMessage(finished).toStdString();
-        EXPECT_TRUE(one.windowText().contains(QStringLiteral("Update Error!")));
+        EXPECT_TRUE(one.windowText().contains(QStringLiteral("Could not check for updates")));
         EXPECT_TRUE(one.windowText().contains(message)) << one.windowText().toStdString();
         one.button(QStringLiteral("OK"))->click();
         logSink().clear();
@@ -187,7 +188,7 @@ TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttends) {
     // Clicking the notification is the user attending: the window comes, the reminders go.
     h.notifier->click(QStringLiteral("UpdateCheck"));
     EXPECT_TRUE(h.windowVisible());
-    EXPECT_TRUE(h.windowText().contains(QStringLiteral("Glidemark 1.3 is now available")));
+    EXPECT_TRUE(h.windowText().contains(QStringLiteral("Glidemark 1.3 is available")));
     EXPECT_EQ(h.manager->badgeLabel(), QString());
     EXPECT_FALSE(h.notifier->shown.contains(QStringLiteral("UpdateCheck")));
     EXPECT_EQ(h.server.hits(kFeed), 1) << "the waiting update is shown, not fetched again";
@@ -262,7 +263,7 @@ TEST_F(UpdaterTest, DownloadsThatFailVerificationAreDeletedAndSaySo) {
         EXPECT_FALSE(ok) << c.name;
         EXPECT_TRUE(message.startsWith(c.message)) << c.name << ": " << message.toStdString();
         EXPECT_TRUE(one.downloadedFiles().isEmpty()) << c.name << ": " << one.downloadedFiles().join(' ').toStdString();
-        EXPECT_TRUE(one.windowText().contains(QStringLiteral("Update Error!"))) << c.name;
+        EXPECT_TRUE(one.windowText().contains(QStringLiteral("The update could not be downloaded"))) << c.name;
         EXPECT_TRUE(one.windowText().contains(c.message)) << c.name;
         EXPECT_EQ(canCheck.size(), 2) << c.name << ": checking is off while downloading, on after";
     }

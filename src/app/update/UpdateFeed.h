@@ -18,7 +18,7 @@ bool isAllowedUrl(const QUrl& url, TransportPolicy policy);
 
 inline constexpr const char* kFeedNamespace = "urn:glidemark:update:1";
 
-struct AppcastItem {
+struct UpdateItem {
     QString title;
     QString version;         // compared with the running version
     QString displayVersion;  // shown to people; the version when the feed gives none
@@ -29,19 +29,19 @@ struct AppcastItem {
     QByteArray signature;    // raw 64-byte ed25519 signature of the download
 };
 
-struct Appcast {
-    std::vector<AppcastItem> items;
+struct UpdateFeed {
+    std::vector<UpdateItem> items;
     QStringList skipped;  // one line per unusable item, for the log
 };
 
-struct AppcastResult {
-    std::optional<Appcast> appcast;
+struct FeedResult {
+    std::optional<UpdateFeed> feed;
     QString error;  // why the document could not be used, for people
 };
 
-AppcastResult parseAppcast(const QByteArray& document, TransportPolicy policy);
+FeedResult parseFeed(const QByteArray& document, TransportPolicy policy);
 
 // The newest item strictly newer than currentVersion, or nullptr.
-const AppcastItem* newestUpdate(const Appcast& appcast, const QString& currentVersion);
+const UpdateItem* newestUpdate(const UpdateFeed& feed, const QString& currentVersion);
 
 }  // namespace gm::update

@@ -1,4 +1,4 @@
-#include "app/update/Appcast.h"
+#include "app/update/UpdateFeed.h"
 
 #include <QHostAddress>
 #include <QXmlStreamReader>
@@ -30,7 +30,7 @@ bool isPlain(const QXmlStreamReader& xml, const char* name) {
 
 // Reads one <item> (the reader stands on its start element). Returns the reason it is
 // unusable, or an empty string.
-QString readItem(QXmlStreamReader& xml, AppcastItem& item, TransportPolicy policy) {
+QString readItem(QXmlStreamReader& xml, UpdateItem& item, TransportPolicy policy) {
     QString url;
     QString length;
     QString signature;
@@ -40,7 +40,7 @@ QString readItem(QXmlStreamReader& xml, AppcastItem& item, TransportPolicy polic
             item.version = xml.readElementText().trimmed();
         } else if (isOurs(xml, "displayVersion")) {
             item.displayVersion = xml.readElementText().trimmed();
-        } else if (isOurs(xml, "releaseNotesLink")) {
+        } else if (isOurs(xml, "releaseNotesUrl")) {
             item.releaseNotesUrl = QUrl(xml.readElementText().trimmed());
         } else if (isPlain(xml, "description")) {
             item.releaseNotes = xml.readElementText().trimmed();
@@ -79,10 +79,10 @@ QString readItem(QXmlStreamReader& xml, AppcastItem& item, TransportPolicy polic
 
 }  // namespace
 
-AppcastResult parseAppcast(const QByteArray& document, TransportPolicy policy) {
+FeedResult parseFeed(const QByteArray& document, TransportPolicy policy) {
     if (document.trimmed().isEmpty()) return {std::nullopt, QStringLiteral("The update feed is empty.")};
     QXmlStreamReader xml(document);
-    Appcast appcast;
+    UpdateFeed feed;
     bool sawChannel = false;
     if (!xml.readNextStartElement() || !isPlain(xml, "rss")) {
         if (!xml.hasError())
@@ -101,12 +101,12 @@ AppcastResult parseAppcast(const QByteArray& document, TransportPolicy policy) {
                     continue;
                 }
                 ++index;
-                AppcastItem item;
+                UpdateItem item;
                 const QString problem = readItem(xml, item, policy);
                 if (problem.isEmpty()) {
-                    if (!xml.hasError()) appcast.items.push_back(std::move(item));
+                    if (!xml.hasError()) feed.items.push_back(std::move(item));
                 } else {
-                    appcast.skipped << QStringLiteral("item %1 (%2) has %3")
+                    feed.skipped << QStringLiteral("item %1 (%2) has %3")
                                            .arg(index)
                                            .arg(item.version.isEmpty() ? QStringLiteral("no version") : item.version,
                                                 problem);
@@ -119,14 +119,14 @@ AppcastResult parseAppcast(const QByteArray& document, TransportPolicy policy) {
                                   .arg(xml.errorString())
                                   .arg(xml.lineNumber())};
     if (!sawChannel) return {std::nullopt, QStringLiteral("The update feed has no channel.")};
-    if (appcast.items.empty() && !appcast.skipped.isEmpty())
-        return {std::nullopt, QStringLiteral("The update feed has no usable entry: %1.").arg(appcast.skipped.join(QStringLiteral("; ")))};
-    return {std::move(appcast), {}};
+    if (feed.items.empty() && !feed.skipped.isEmpty())
+        return {std::nullopt, QStringLiteral("The update feed has no usable entry: %1.").arg(feed.skipped.join(QStringLiteral("; ")))};
+    return {std::move(feed), {}};
 }
 
-const AppcastItem* newestUpdate(const Appcast& appcast, const QString& currentVersion) {
-    const AppcastItem* best = nullptr;
-    for (const auto& item : appcast.items) {
+const UpdateItem* newestUpdate(const UpdateFeed& feed, const QString& currentVersion) {
+    const UpdateItem* best = nullptr;
+    for (const auto& item : feed.items) {
         if (compareVersions(item.version, currentVersion) <= 0) continue;
         if (!best || compareVersions(item.version, best->version) > 0) best = &item;
     }
