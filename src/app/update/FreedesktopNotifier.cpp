@@ -46,6 +46,7 @@ void FreedesktopNotifier::post(const QString& requestId, const QString& title, c
     call << QStringLiteral("Glidemark") << delivered_.value(requestId, 0U) << QString() << title << body
          << QStringList{QStringLiteral("default"), QStringLiteral("Show Update")} << hints << -1;
     removeWhenDelivered_.remove(requestId);
+    closedWhilePending_.remove(requestId);
     ++pending_[requestId];
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, requestId](QDBusPendingCallWatcher* w) {
@@ -59,15 +60,22 @@ void FreedesktopNotifier::post(const QString& requestId, const QString& title, c
         delivered_.insert(requestId, reply.value());
         if (removeWhenDelivered_.contains(requestId) && !pending_.contains(requestId)) {
             removeWhenDelivered_.remove(requestId);
-            close(delivered_.take(requestId));
+            const uint id = delivered_.take(requestId);
+            // A replacement keeps the id it replaced; that id was closed after it was posted.
+            if (closedWhilePending_.take(requestId) != id) close(id);
         }
     });
 }
 
 void FreedesktopNotifier::removeDelivered(const QString& requestId) {
     if (!connected_) return;
-    if (pending_.contains(requestId)) removeWhenDelivered_.insert(requestId);
-    if (delivered_.contains(requestId)) close(delivered_.take(requestId));
+    const bool posting = pending_.contains(requestId);
+    if (posting) removeWhenDelivered_.insert(requestId);
+    if (delivered_.contains(requestId)) {
+        const uint id = delivered_.take(requestId);
+        close(id);
+        if (posting) closedWhilePending_.insert(requestId, id);
+    }
 }
 
 void FreedesktopNotifier::close(uint id) {

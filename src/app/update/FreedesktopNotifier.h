@@ -16,6 +16,8 @@ public:
     void requestAuthorization() override;
     void post(const QString& requestId, const QString& title, const QString& body) override;
     void removeDelivered(const QString& requestId) override;
+    // The server has shown the notification posted under requestId, and it is still up.
+    bool hasDelivered(const QString& requestId) const { return delivered_.contains(requestId); }
 
 private slots:
     void onActionInvoked(uint id, const QString& action);
@@ -27,6 +29,7 @@ private:
     QHash<QString, uint> delivered_;   // request id -> server id
     QSet<QString> removeWhenDelivered_;  // removed before the server answered the post
     QHash<QString, int> pending_;        // posts still waiting for their server id
+    QHash<QString, uint> closedWhilePending_;  // ids closed while a replacement was on its way
 };
 
 }  // namespace gm::update
