@@ -137,6 +137,10 @@ void UpdateDownload::replyFinished() {
     }
     const QString target = finalPath(directory_, item_);
     file_->close();
+    // Temporary files are private to the user; the finished download is an ordinary file, and
+    // never executable.
+    file_->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                          QFileDevice::ReadOther);
     if (!file_->rename(target)) {
         fail(QStringLiteral("The verified update could not be renamed to %1: %2").arg(QDir::toNativeSeparators(target), file_->errorString()));
         return;

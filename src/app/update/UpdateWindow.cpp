@@ -16,6 +16,8 @@ namespace gm::update {
 
 UpdateWindow::UpdateWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Glidemark Update"));
+    // Glidemark lives in the tray: closing this window must never end the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(20, 20, 20, 16);
     outer->setSpacing(16);

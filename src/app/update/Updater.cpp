@@ -14,6 +14,8 @@
 namespace gm::update {
 namespace {
 
+constexpr qint64 kLargestFeed = 4 * 1024 * 1024;
+
 void logLine(const QString& line) { platform::log().info(line.toStdString()); }
 
 QString seconds(std::chrono::milliseconds ms) {
@@ -181,6 +183,7 @@ void Updater::checkForUpdatesInBackground() {
 void Updater::startCheck(bool userInitiated) {
     userInitiated_ = userInitiated;
     feedTimedOut_ = false;
+    feedTooLarge_ = false;
     timer_->stop();
     nextCheck_.reset();
     setStage(Stage::Checking);
@@ -199,6 +202,13 @@ void Updater::startCheck(bool userInitiated) {
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Glidemark/%1").arg(options_.currentVersion));
     feedReply_ = network_.get(request);
     connect(feedReply_, &QNetworkReply::finished, this, &Updater::feedArrived);
+    connect(feedReply_, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+        // A feed is a few kilobytes; something far bigger is not one, and is not worth reading.
+        if (received > kLargestFeed && feedReply_ != nullptr) {
+            feedTooLarge_ = true;
+            feedReply_->abort();
+        }
+    });
     feedDeadline_.start(options_.feedTimeout);
 }
 
@@ -212,6 +222,11 @@ void Updater::feedArrived() {
     if (feedTimedOut_) {
         finishCheck(CheckOutcome::Failed,
                     QStringLiteral("The update server did not answer within %1.").arg(seconds(options_.feedTimeout)));
+        return;
+    }
+    if (feedTooLarge_) {
+        finishCheck(CheckOutcome::Failed, QStringLiteral("The update feed is larger than %1 MB, so it was not read.")
+                                              .arg(kLargestFeed / (1024 * 1024)));
         return;
     }
     if (status >= 400) {

@@ -157,6 +157,7 @@ private:
     bool userInitiated_ = false;
     bool feedTimedOut_ = false;
     bool quietDownload_ = false;
+    bool feedTooLarge_ = false;
     QNetworkReply* feedReply_ = nullptr;  // the feed request under way
     std::unique_ptr<UpdateDownload> download_;
     std::optional<UpdateItem> update_;

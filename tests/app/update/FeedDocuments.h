@@ -13,6 +13,7 @@ struct FeedItem {
     qint64 length = 0;
     QByteArray signature;
     QString notes = QStringLiteral("<ul><li>Smoother.</li></ul>");
+    QString notesUrl = QString();  // given: a link instead of the notes
 };
 
 inline QByteArray feed(const std::vector<FeedItem>& items) {
@@ -23,7 +24,10 @@ inline QByteArray feed(const std::vector<FeedItem>& items) {
         if (!item.version.isEmpty()) xml += "<gm:version>" + item.version.toUtf8() + "</gm:version>";
         if (!item.displayVersion.isEmpty())
             xml += "<gm:displayVersion>" + item.displayVersion.toUtf8() + "</gm:displayVersion>";
-        xml += "<description><![CDATA[" + item.notes.toUtf8() + "]]></description>";
+        if (item.notesUrl.isEmpty())
+            xml += "<description><![CDATA[" + item.notes.toUtf8() + "]]></description>";
+        else
+            xml += "<gm:releaseNotesUrl>" + item.notesUrl.toUtf8() + "</gm:releaseNotesUrl>";
         xml += "<enclosure url=\"" + item.url.toUtf8() + "\" length=\"" + QByteArray::number(item.length) +
                "\" type=\"application/octet-stream\"";
         if (!item.signature.isEmpty()) xml += " gm:signature=\"" + item.signature + "\"";

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTest>
+#include <QTextBrowser>
 
 #include "app/update/UpdateTestSupport.h"
 #include "app/update/UpdatesView.h"
@@ -165,6 +167,48 @@ TEST_F(UpdaterTest, CancellingACheckEndsTheSessionQuietly) {
     EXPECT_FALSE(h.windowVisible());
     EXPECT_TRUE(h.updater().canCheckForUpdates());
     EXPECT_FALSE(finished.wait(500)) << "the abandoned request must not come back as a result";
+}
+
+TEST_F(UpdaterTest, ReleaseNotesBehindALinkAreFetchedOrPointedTo) {
+    test::FeedItem item = h.offer(QStringLiteral("1.3"), "payload");
+    item.notesUrl = h.server.url(QStringLiteral("/notes.html")).toString();
+    h.server.route(kFeed, {200, test::feed({item}), false});
+    h.server.route(QStringLiteral("/notes.html"), {200, "<p>Faster <b>wheel</b> response.</p>", false});
+    h.start();
+    ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
+    auto* notes = h.window()->findChild<QTextBrowser*>();
+    ASSERT_NE(notes, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notes->toPlainText().contains(QStringLiteral("Faster wheel response.")); }, 2000))
+        << notes->toPlainText().toStdString();
+    h.button(QStringLiteral("Remind Me Later"))->click();
+
+    h.server.route(QStringLiteral("/notes.html"), {500, "", false});
+    ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
+    notes = h.window()->findChild<QTextBrowser*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notes->toPlainText().contains(QStringLiteral("could not be loaded")); }, 2000));
+    EXPECT_TRUE(notes->toHtml().contains(item.notesUrl.toHtmlEscaped())) << "the reader can still follow the link";
+}
+
+TEST_F(UpdaterTest, CancellingADownloadLeavesNoFile) {
+    h.offer(QStringLiteral("1.3"), "payload");
+    h.server.route(QStringLiteral("/Glidemark-1.3.tar.gz"), {200, {}, true});
+    h.start();
+    ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
+    h.button(QStringLiteral("Download"))->click();
+    EXPECT_FALSE(h.updater().canCheckForUpdates());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.server.hits(QStringLiteral("/Glidemark-1.3.tar.gz")) == 1; }, 1000));
+    h.button(QStringLiteral("Cancel"))->click();
+    EXPECT_TRUE(h.downloadedFiles().isEmpty());
+    EXPECT_FALSE(h.windowVisible());
+    EXPECT_TRUE(h.updater().canCheckForUpdates());
+}
+
+TEST_F(UpdaterTest, AnOversizedFeedIsNotRead) {
+    h.server.route(kFeed, {200, QByteArray(5 * 1024 * 1024, ' '), false});
+    h.start();
+    QSignalSpy finished(&h.updater(), &Updater::checkFinished);
+    EXPECT_EQ(h.check(true), CheckOutcome::Failed);
+    EXPECT_EQ(h.lastMessage(finished), QStringLiteral("The update feed is larger than 4 MB, so it was not read."));
 }
 
 TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttends) {
