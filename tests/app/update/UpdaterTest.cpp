@@ -265,6 +265,7 @@ TEST_F(UpdaterTest, AVerifiedDownloadIsRenamedAndOnlyItsFolderOpened) {
     EXPECT_EQ(file.readAll(), payload);
     EXPECT_TRUE(h.windowText().contains(QStringLiteral("Glidemark 1.3 is ready to install")));
     EXPECT_FALSE(QFileInfo(path).isExecutable());
+    EXPECT_TRUE(QFileInfo(path).permission(QFileDevice::ReadOther)) << "an ordinary file, not a private temporary one";
     h.button(QStringLiteral("Show in Folder"))->click();
     ASSERT_EQ(h.opened.size(), 1U);
     EXPECT_EQ(h.opened[0], QUrl::fromLocalFile(h.downloads.path()));
