@@ -56,7 +56,6 @@ AppMenu::AppMenu(Dependencies dependencies, QObject* parent)
     // Built but kept hidden: there is no update source to check yet.
     checkForUpdatesItem_ = new QAction(QStringLiteral("Check for Updates\u2026"), menu_.get());
     checkForUpdatesItem_->setObjectName(QStringLiteral("checkForUpdates"));
-    checkForUpdatesItem_->setVisible(false);
     connect(checkForUpdatesItem_, &QAction::triggered, &deps_.updater, &UpdaterController::checkForUpdates);
     menu_->addAction(checkForUpdatesItem_);
     menu_->addSeparator();

@@ -33,4 +33,22 @@ QIcon icon(const QString& resource) {
     return result;
 }
 
+QIcon badgedMenuIcon() {
+    QIcon result;
+    for (int side : {16, 22, 24, 32, 48, 64}) {
+        QPixmap image = pixmap(kMenuMouse, QSize(side, side));
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal dot = side * 0.42;
+        const QRectF where(side - dot - 0.5, 0.5, dot, dot);
+        // A dark ring keeps the dot visible on light panels, the red on dark ones.
+        painter.setPen(QPen(QColor(0, 0, 0, 200), std::max(1.0, side / 16.0)));
+        painter.setBrush(QColor(0xE5, 0x39, 0x35));
+        painter.drawEllipse(where);
+        painter.end();
+        result.addPixmap(image);
+    }
+    return result;
+}
+
 }  // namespace gm::app::artwork

@@ -17,5 +17,7 @@ inline const QString kMenuMouse = QStringLiteral(":/glidemark/menu-mouse.svg");
 QPixmap pixmap(const QString& resource, QSize logicalSize, qreal devicePixelRatio = 1.0);
 // An icon with the common tray sizes rendered up front.
 QIcon icon(const QString& resource);
+// The tray symbol with a small dot in its top right corner: an update is waiting.
+QIcon badgedMenuIcon();
 
 }  // namespace gm::app::artwork

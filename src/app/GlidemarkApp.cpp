@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstring>
 #include <string>
@@ -10,9 +11,12 @@
 #include "app/Artwork.h"
 #include "app/PlatformChoice.h"
 #include "app/SessionMonitor.h"
+#include "app/StatusBarManager.h"
+#include "app/UpdaterManager.h"
 #include "app/SignalWatcher.h"
 #include "app/SingleInstance.h"
 #include "app/Utils.h"
+#include "app/update/UpdaterManager.h"
 #include "platform/Log.h"
 #include "settings/SettingsManager.h"
 
@@ -37,6 +41,23 @@ void quitOnSignal(SignalWatcher& watcher) {
 }
 
 // No tray, no windows: the engine runs as soon as input access allows it.
+// The menu's "Check for Updates…" asks the updater; an update waiting in the
+// background puts a badge on the tray icon until the user attends to it.
+void connectUpdates(AppDelegate& delegate, update::UpdaterManager& updates) {
+    if (UpdaterManager* holder = delegate.updaterManager())
+        QObject::connect(&holder->updaterController(), &UpdaterController::checkRequested, &updates,
+                         &update::UpdaterManager::checkForUpdates);
+    StatusBarManager* bar = delegate.statusBarManager();
+    if (!bar || !bar->statusItem()) return;
+    auto show = [bar](const QString& label) {
+        bar->statusItem()->setIcon(label.isEmpty() ? artwork::icon(artwork::kMenuMouse) : artwork::badgedMenuIcon());
+        bar->statusItem()->setToolTip(label.isEmpty() ? QStringLiteral("Glidemark")
+                                                      : QStringLiteral("Glidemark \u2013 an update is available"));
+    };
+    QObject::connect(&updates, &update::UpdaterManager::badgeLabelChanged, bar, show);
+    show(updates.badgeLabel());
+}
+
 int runWithoutDisplay(int argc, char** argv, EngineControl& engine, platform::InputAccess& access) {
     QCoreApplication app(argc, argv);
     describe(app);
@@ -92,6 +113,9 @@ int runGlidemark(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("glidemark"));
     QApplication::setWindowIcon(artwork::icon(artwork::kGlidemouse));
 
+    // The update controller comes first, so it exists before any launch step runs.
+    update::UpdaterManager& updates = update::UpdaterManager::shared();
+
     SessionMonitor session;
     const std::unique_ptr<QObject> sessionWatch = watchSession(session);
     SingleInstance instance(SingleInstance::defaultSocketName(), SingleInstance::currentProcess());
@@ -100,6 +124,7 @@ int runGlidemark(int argc, char** argv) {
                           makeWindowContent(*backend, settings), {}});
     if (!delegate.applicationWillFinishLaunching()) return 0;
     delegate.applicationDidFinishLaunching();
+    connectUpdates(delegate, updates);
 
     SignalWatcher watcher;
     quitOnSignal(watcher);

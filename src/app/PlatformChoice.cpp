@@ -11,6 +11,8 @@
 #include "app/LaunchAtLogin.h"
 #include "app/SessionMonitor.h"
 #include "app/StandInPlatform.h"
+#include "app/update/AboutView.h"
+#include "app/update/UpdatesView.h"
 #include "engine/Engine.h"
 #include "platform/linux/desktop/LinuxDesktopPlatform.h"
 #include "platform/linux/desktop/LogindSession.h"
@@ -123,6 +125,7 @@ WindowContent makeWindowContent(platform::Platform& platform, settings::Settings
     else
         appInfo = std::make_shared<preferences::AppInfoProvider>();
     platform::Workspace* workspace = &platform.workspace();
+    content.about = [] { return static_cast<QWidget*>(new update::AboutView); };
     content.preferences = [&settings, workspace, appInfo] {
         preferences::PreferencesContext context;
         context.settingsManager = &settings;
@@ -130,6 +133,7 @@ WindowContent makeWindowContent(platform::Platform& platform, settings::Settings
         context.appInfo = appInfo.get();
         context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
         // The tray icon follows the stored setting by itself.
+        context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
         // This factory, and with it the provider, lives as long as the window registry's content.
         return static_cast<QWidget*>(preferences::createPreferencesTabView(context));
     };

@@ -9,7 +9,7 @@ UpdaterManager* liveInstance = nullptr;
 }
 
 void UpdaterController::checkForUpdates() {
-    platform::log().info("Update check requested; no update source is configured on this system");
+    platform::log().info("Update check requested");
     emit checkRequested();
 }
 

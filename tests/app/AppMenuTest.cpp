@@ -59,7 +59,7 @@ TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStates) {
         {nullptr, nullptr, false, true},
         {"Enable Smooth", "disableForAllApps", true, true},
         {"Disable for current app", "disableForCurrentApp", false, true},
-        {"Check for Updates\u2026", "checkForUpdates", false, false},
+        {"Check for Updates\u2026", "checkForUpdates", false, true},
         {nullptr, nullptr, false, true},
         {"Quit Glidemark", "quit", false, true},
     };

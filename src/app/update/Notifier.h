@@ -1,0 +1,23 @@
+#pragma once
+// Desktop notifications as the updater's reminders need them: one notification per request
+// identifier (a new one replaces the old), removable, and a way to hear about clicks.
+#include <QObject>
+#include <QString>
+
+namespace gm::update {
+
+class Notifier : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Makes sure notifications can be shown; the answer does not matter to anyone.
+    virtual void requestAuthorization() = 0;
+    virtual void post(const QString& requestId, const QString& title, const QString& body) = 0;
+    virtual void removeDelivered(const QString& requestId) = 0;
+
+signals:
+    // The user clicked the notification posted under requestId.
+    void activated(const QString& requestId);
+};
+
+}  // namespace gm::update

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "app/update/UpdateFeed.h"
+#include "app/update/Version.h"
+#include "app/update/FeedDocuments.h"
+
+namespace gm::update {
+namespace {
+
+int sign(const char* a, const char* b) {
+    const int c = compareVersions(QString::fromLatin1(a), QString::fromLatin1(b));
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+TEST(VersionTest, ComparesLikePeopleReadVersions) {
+    EXPECT_EQ(sign("1.10", "1.9"), 1) << "numbers, not text";
+    EXPECT_EQ(sign("1.2", "1.2.0"), 0);
+    EXPECT_EQ(sign("1.2.0.0", "1.2"), 0);
+    EXPECT_EQ(sign("1.2.1", "1.2"), 1);
+    EXPECT_EQ(sign("2", "10"), -1);
+    EXPECT_EQ(sign("1.2b1", "1.2"), -1) << "a pre-release comes before its release";
+    EXPECT_EQ(sign("1.2.0b1", "1.2"), -1);
+    EXPECT_EQ(sign("1.2rc1", "1.2b3"), 1);
+    EXPECT_EQ(sign("1.2b2", "1.2b10"), -1);
+    EXPECT_EQ(sign("1.2.1", "1.2b"), 1);
+    EXPECT_EQ(sign("99999999999999999999999", "1"), 1) << "huge numbers must not wrap";
+}
+
+FeedResult parse(const QByteArray& xml) { return parseFeed(xml, TransportPolicy::HttpsOnly); }
+
+test::FeedItem item(const QString& version) {
+    return {version, {}, QStringLiteral("https://example.org/Glidemark-%1.tar.gz").arg(version), 1234,
+            QByteArray(64, 'x').toBase64()};
+}
+
+TEST(FeedTest, ReadsEveryFieldOfAnItem) {
+    auto full = item(QStringLiteral("1.3.0"));
+    full.displayVersion = QStringLiteral("1.3");
+    const auto result = parse(test::feed({full}));
+    ASSERT_TRUE(result.feed) << result.error.toStdString();
+    ASSERT_EQ(result.feed->items.size(), 1U);
+    const UpdateItem& read = result.feed->items[0];
+    EXPECT_EQ(read.version, QStringLiteral("1.3.0"));
+    EXPECT_EQ(read.displayVersion, QStringLiteral("1.3"));
+    EXPECT_EQ(read.downloadUrl, QUrl(full.url));
+    EXPECT_EQ(read.length, 1234);
+    EXPECT_EQ(read.signature, QByteArray(64, 'x'));
+    EXPECT_EQ(read.releaseNotes, full.notes);
+    // Without a display version people see the version itself.
+    EXPECT_EQ(parse(test::feed({item(QStringLiteral("1.4"))})).feed->items[0].displayVersion, QStringLiteral("1.4"));
+}
+
+TEST(FeedTest, SkipsUnusableItemsAndSaysWhy) {
+    auto noSignature = item(QStringLiteral("2.0"));
+    noSignature.signature.clear();
+    auto shortSignature = item(QStringLiteral("2.1"));
+    shortSignature.signature = QByteArray(10, 'x').toBase64();
+    auto noLength = item(QStringLiteral("2.2"));
+    noLength.length = 0;
+    auto plainHttp = item(QStringLiteral("2.3"));
+    plainHttp.url = QStringLiteral("http://example.org/Glidemark-2.3.tar.gz");
+    auto noVersion = item(QString());
+    const auto result = parse(test::feed({noSignature, shortSignature, noLength, plainHttp, noVersion, item(QStringLiteral("1.5"))}));
+    ASSERT_TRUE(result.feed);
+    ASSERT_EQ(result.feed->items.size(), 1U);
+    EXPECT_EQ(result.feed->items[0].version, QStringLiteral("1.5"));
+    const QString why = result.feed->skipped.join(QLatin1Char('|'));
+    EXPECT_TRUE(why.contains(QStringLiteral("item 1 (2.0) has no signature"))) << why.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("2.1) has a signature that is not 64 bytes"))) << why.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("2.2) has no usable length"))) << why.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("2.3) has a download address that is not HTTPS"))) << why.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("item 5 (no version) has no version"))) << why.toStdString();
+    // A feed of nothing but unusable items is an error, not "up to date".
+    const auto none = parse(test::feed({noSignature}));
+    EXPECT_FALSE(none.feed);
+    EXPECT_TRUE(none.error.contains(QStringLiteral("no usable entry"))) << none.error.toStdString();
+}
+
+TEST(FeedTest, RejectsDocumentsThatAreNotFeeds) {
+    EXPECT_EQ(parse("").error, QStringLiteral("The update feed is empty."));
+    EXPECT_EQ(parse(" \n").error, QStringLiteral("The update feed is empty."));
+    EXPECT_TRUE(parse("<rss><channel><item>").error.startsWith(QStringLiteral("The update feed is not valid XML")));
+    EXPECT_TRUE(parse("<html><body>Gateway timeout</body></html>").error.contains(QStringLiteral("not an RSS document")));
+    EXPECT_TRUE(parse("<rss version=\"2.0\"/>").error.contains(QStringLiteral("no channel")));
+    // Our fields only count in our namespace.
+    const auto foreign = parse(R"(<rss xmlns:x="urn:other"><channel><item><x:version>9</x:version>
+        <enclosure url="https://example.org/a" length="1"/></item></channel></rss>)");
+    ASSERT_FALSE(foreign.feed);
+    EXPECT_TRUE(foreign.error.contains(QStringLiteral("has no version"))) << foreign.error.toStdString();
+    // An empty channel is a feed with no releases yet.
+    const auto empty = parse("<rss><channel><title>x</title></channel></rss>");
+    ASSERT_TRUE(empty.feed);
+    EXPECT_TRUE(empty.feed->items.empty());
+}
+
+TEST(FeedTest, NewestUpdateIsTheHighestVersionAboveTheRunningOne) {
+    const auto result = parse(test::feed({item(QStringLiteral("1.9")), item(QStringLiteral("1.10")), item(QStringLiteral("1.2"))}));
+    ASSERT_TRUE(result.feed);
+    ASSERT_NE(newestUpdate(*result.feed, QStringLiteral("1.2")), nullptr);
+    EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("1.2"))->version, QStringLiteral("1.10"));
+    EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("1.10.0")), nullptr);
+    EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("2.0")), nullptr);
+}
+
+TEST(FeedTest, OnlyHttpsLeavesTheMachine) {
+    using P = TransportPolicy;
+    EXPECT_TRUE(isAllowedUrl(QUrl(QStringLiteral("https://example.org/feed.xml")), P::HttpsOnly));
+    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://example.org/feed.xml")), P::HttpsOnly));
+    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://127.0.0.1:8080/feed.xml")), P::HttpsOnly));
+    EXPECT_TRUE(isAllowedUrl(QUrl(QStringLiteral("http://127.0.0.1:8080/feed.xml")), P::HttpsOrLoopbackHttp));
+    EXPECT_TRUE(isAllowedUrl(QUrl(QStringLiteral("http://[::1]/feed.xml")), P::HttpsOrLoopbackHttp));
+    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://example.org/feed.xml")), P::HttpsOrLoopbackHttp));
+    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://127.0.0.1.example.org/feed.xml")), P::HttpsOrLoopbackHttp));
+    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("file:///etc/passwd")), P::HttpsOrLoopbackHttp));
+    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("ftp://example.org/x")), P::HttpsOrLoopbackHttp));
+}
+
+}  // namespace
+}  // namespace gm::update
