@@ -20,31 +20,42 @@ namespace {
 
 using platform::EventType;
 
+// The engine over one fake mouse on the Linux backend, started.
+struct EngineOnFakeMouse {
+    explicit EngineOnFakeMouse(const std::string& name)
+        : mouse(name), platform(backendFor(mouse), monitorFor(mouse), DeviceHub::Options{0.0}) {
+        engine = std::make_unique<engine::Engine>(platform, settings);
+        platform.engineLoop().runSync([&] { engine->core.start(); });
+        platform.hub().sync();
+    }
+    ~EngineOnFakeMouse() {
+        platform.engineLoop().runSync([&] { engine->core.end(); });
+        platform.shutdown();
+        engine.reset();
+    }
+    static std::unique_ptr<FakeBackend> backendFor(FakeMouse& m) {
+        auto backend = std::make_unique<FakeBackend>();
+        backend->add(m);
+        return backend;
+    }
+    static std::unique_ptr<FakeMonitor> monitorFor(FakeMouse& m) {
+        auto monitor = std::make_unique<FakeMonitor>();
+        monitor->present(m.id);
+        return monitor;
+    }
+
+    FakeMouse mouse;
+    LinuxPlatform platform;
+    settings::SettingsManager settings{platform.userDefaults(), platform.logger(), platform.clock()};
+    std::unique_ptr<engine::Engine> engine;
+};
+
 TEST(EngineOnLinux, NotchesPressesModifiersSettingsAndRestartsTogether) {
     constexpr int kNotches = 100000;
-    FakeMouse mouse("engine-mouse");
-    auto backend = std::make_unique<FakeBackend>();
-    auto monitor = std::make_unique<FakeMonitor>();
-    backend->add(mouse);
-    monitor->present(mouse.id);
-    LinuxPlatform platform(std::move(backend), std::move(monitor), DeviceHub::Options{0.0});
-    settings::SettingsManager settings(platform.userDefaults(), platform.logger(), platform.clock());
-    auto engine = std::make_unique<engine::Engine>(platform, settings);
-    platform.engineLoop().runSync([&] { engine->core.start(); });
-    platform.hub().sync();
+    EngineOnFakeMouse world("engine-mouse");
+    auto& [mouse, platform, settings, engine] = world;
     ASSERT_EQ(platform.hub().devices().size(), 1u);
-
-    std::vector<Frame> frames;
-    std::atomic<bool> reading{true};
-    std::thread reader([&] {
-        while (true) {
-            pollfd p{mouse.cloneReadFd, POLLIN, 0};
-            poll(&p, 1, 20);
-            auto got = mouse.cloneFrames();
-            frames.insert(frames.end(), got.begin(), got.end());
-            if (got.empty() && !reading.load()) break;
-        }
-    });
+    CloneReader reader(mouse);
 
     std::atomic<bool> busy{true};
     std::thread settingsWriter([&] {
@@ -94,9 +105,7 @@ TEST(EngineOnLinux, NotchesPressesModifiersSettingsAndRestartsTogether) {
     const auto stats = platform.hub().stats();
     platform.engineLoop().runSync([&] { engine->core.end(); });
     platform.shutdown();
-    engine.reset();
-    reading = false;
-    reader.join();
+    const std::vector<Frame> frames = reader.stop();
 
     int motion = 0, lastX = 0, buttonFrames = 0;
     for (const Frame& f : frames) {
@@ -116,17 +125,8 @@ TEST(EngineOnLinux, NotchesPressesModifiersSettingsAndRestartsTogether) {
 }
 
 TEST(EngineOnLinux, ANotchBecomesATrainOfHighResolutionFrames) {
-    FakeMouse mouse("smooth-mouse");
-    auto backend = std::make_unique<FakeBackend>();
-    auto monitor = std::make_unique<FakeMonitor>();
-    backend->add(mouse);
-    monitor->present(mouse.id);
-    LinuxPlatform platform(std::move(backend), std::move(monitor), DeviceHub::Options{0.0});
-    settings::SettingsManager settings(platform.userDefaults(), platform.logger(), platform.clock());
-    auto engine = std::make_unique<engine::Engine>(platform, settings);
-    platform.engineLoop().runSync([&] { engine->core.start(); });
-    platform.hub().sync();
-
+    EngineOnFakeMouse world("smooth-mouse");
+    auto& mouse = world.mouse;
     mouse.send({ev(EV_REL, REL_WHEEL, 1), syn()});
     // One 90-point tick travels about one notch (120 units) over 350 ms; wait for it, bounded.
     std::vector<Frame> frames;
@@ -142,10 +142,6 @@ TEST(EngineOnLinux, ANotchBecomesATrainOfHighResolutionFrames) {
             frames.push_back(std::move(f));
         }
     }
-    platform.engineLoop().runSync([&] { engine->core.end(); });
-    platform.shutdown();
-    engine.reset();
-
     EXPECT_GE(frames.size(), 10u) << "spread over many display refreshes, not one jump";
     EXPECT_GE(units, 115);
     EXPECT_LE(units, 120);

@@ -4,6 +4,7 @@
 // every write() arrives as one record, so the tests see frame boundaries
 // exactly as the hub wrote them.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -95,6 +97,33 @@ struct FakeMouse {
         }
         return out;
     }
+};
+
+// Reads a mouse's clone all along on a thread of its own, so its socket never
+// fills up; stop() returns every frame read.
+class CloneReader {
+public:
+    explicit CloneReader(const FakeMouse& mouse)
+        : thread_([this, &mouse] {
+              while (true) {
+                  pollfd p{mouse.cloneReadFd, POLLIN, 0};
+                  poll(&p, 1, 20);
+                  auto got = mouse.cloneFrames();
+                  frames_.insert(frames_.end(), got.begin(), got.end());
+                  if (got.empty() && !reading_.load()) break;
+              }
+          }) {}
+    ~CloneReader() { stop(); }
+    std::vector<Frame> stop() {
+        reading_ = false;
+        if (thread_.joinable()) thread_.join();
+        return frames_;
+    }
+
+private:
+    std::vector<Frame> frames_;
+    std::atomic<bool> reading_{true};
+    std::thread thread_;
 };
 
 class FakeSource final : public InputSource {

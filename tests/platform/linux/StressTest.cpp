@@ -47,18 +47,7 @@ TEST(LinuxStress, TicksPostsAndTapTogglesLoseAndTearNothing) {
     ASSERT_EQ(platform.hub().devices().size(), 1u);
     const TapProxy proxy = platform::linux_input::LinuxEventTaps::proxyFor(platform.hub().devices().front());
 
-    // Reads the clone all along, so its socket never fills up.
-    std::vector<Frame> frames;
-    std::atomic<bool> reading{true};
-    std::thread reader([&] {
-        while (true) {
-            pollfd p{mouse.cloneReadFd, POLLIN, 0};
-            poll(&p, 1, 20);
-            auto got = mouse.cloneFrames();
-            frames.insert(frames.end(), got.begin(), got.end());
-            if (got.empty() && !reading.load()) break;
-        }
-    });
+    CloneReader reader(mouse);
 
     std::atomic<bool> feeding{true};
     std::atomic<int> posts{0};
@@ -100,8 +89,7 @@ TEST(LinuxStress, TicksPostsAndTapTogglesLoseAndTearNothing) {
     const auto emitted = platform.hub().emittedUnits(platform.hub().devices().front());
     const auto stats = platform.hub().stats();
     platform.shutdown();
-    reading = false;
-    reader.join();
+    const std::vector<Frame> frames = reader.stop();
 
     int motion = 0, lastX = 0, passedNotches = 0;
     long hiRes = 0;  // from posts only
