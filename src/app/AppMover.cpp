@@ -342,6 +342,13 @@ Outcome moveToApplicationsFolderIfNecessary() {
     where.prefixes = {QStringLiteral("/usr"), QStringLiteral("/opt"), QStringLiteral("/snap"),
                       QStringLiteral("/nix/store"), where.home + QStringLiteral("/.local"),
                       QStringLiteral(GLIDEMARK_INSTALL_PREFIX), QStringLiteral(GLIDEMARK_BUILD_DIR)};
+    // The executable's path has its links resolved; so must the prefixes be
+    // (a home folder reached through a link, say), or an installed copy would
+    // be offered again at every launch.
+    for (const QString& prefix : QStringList(where.prefixes)) {
+        const QString canonical = QFileInfo(prefix).canonicalFilePath();
+        if (!canonical.isEmpty() && canonical != prefix) where.prefixes.push_back(canonical);
+    }
     where.systemPrefix = QStringLiteral("/usr/local");
     where.pid = QCoreApplication::applicationPid();
     where.displayName = QGuiApplication::applicationDisplayName();

@@ -20,7 +20,8 @@ namespace {
 using AppMover::Outcome;
 using AppMover::PrivilegedRunner;
 
-const QByteArray kNewBytes = QByteArray("\x7f" "ELF new copy\0\x01\x02\n$(x)", 24);
+constexpr char kNewRaw[] = "\x7f" "ELF new copy\0\x01\x02\n$(x)";
+const QByteArray kNewBytes = QByteArray(kNewRaw, sizeof kNewRaw - 1);
 const QByteArray kOldBytes = "older copy";
 
 // The real file operations, with folders that can be made to look read-only
