@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -301,6 +302,17 @@ TEST_F(HostilePathTest, CopiedAndRelaunchedExactlyAndNothingRuns) {
         EXPECT_FALSE(anyFileNamed(root, name)) << name;
         EXPECT_FALSE(QFileInfo::exists(QDir::currentPath() + '/' + name)) << name;
     }
+
+    // The desktop entry naming such a path is still a valid one.
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validator.isEmpty()) GTEST_SKIP() << "desktop-file-validate is not installed";
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(validator, {where.dataHome + "/applications/glidemark.desktop"});
+    ASSERT_TRUE(validate.waitForFinished(10000));
+    const QByteArray report = validate.readAll();
+    EXPECT_EQ(validate.exitCode(), 0) << report.constData();
+    EXPECT_FALSE(report.contains("error")) << report.constData();
 }
 
 TEST(DesktopEntryTest, ExecQuotesThePathAsOneArgument) {
