@@ -5,10 +5,12 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "app/AppDelegate.h"
 #include "app/Artwork.h"
+#include "app/CommandLine.h"
 #include "app/PlatformChoice.h"
 #include "app/SessionMonitor.h"
 #include "app/StatusBarManager.h"
@@ -101,6 +103,9 @@ bool hasDisplay(int argc, char** argv) {
 }
 
 int runGlidemark(int argc, char** argv) {
+    // --help, --version and a relaunch's wait come before any backend or display.
+    if (const std::optional<int> status = handleCommandLine(argc, argv)) return *status;
+
     std::unique_ptr<platform::Platform> backend = makePlatform();
     platform::select(*backend);
     std::unique_ptr<EngineControl> engine = makeEngine(*backend);

@@ -33,17 +33,43 @@ void StdoutConsole::print(std::string_view line) {
 }
 
 namespace {
-std::string dataFile(const std::string& relative) {
-    for (const char* dir : {GLIDEMARK_DATA_DIR, "/usr/local/share/glidemark", "/usr/share/glidemark"}) {
-        const std::string path = std::string(dir) + "/" + relative;
-        if (std::filesystem::exists(path)) return path;
+namespace fs = std::filesystem;
+
+// The prefix the running program was installed under: /usr for /usr/bin/glidemark.
+fs::path installPrefix() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    return self.parent_path().parent_path();
+}
+
+// The first of `candidates` that exists, or empty.
+std::string firstExisting(std::initializer_list<fs::path> candidates) {
+    for (const fs::path& path : candidates) {
+        std::error_code error;
+        if (!path.empty() && fs::exists(path, error)) return path.string();
     }
     return {};
+}
+
+// A file of the installation the program runs from, else of the configured
+// prefix, else of the source tree (a program run from its build tree).
+std::string dataFile(const std::string& relative) {
+    const fs::path prefix = installPrefix();
+    return firstExisting({prefix.empty() ? fs::path() : prefix / "share/glidemark" / relative,
+                          fs::path(GLIDEMARK_DATA_DIR) / relative, fs::path(GLIDEMARK_SOURCE_DATA_DIR) / relative});
+}
+
+std::string accessHelper() {
+    const fs::path prefix = installPrefix();
+    return firstExisting({prefix.empty() ? fs::path() : prefix / "libexec/glidemark/glidemark-install-access",
+                          fs::path(GLIDEMARK_LIBEXEC_DIR) / "glidemark-install-access",
+                          fs::path(GLIDEMARK_SOURCE_DATA_DIR) / "udev/glidemark-install-access"});
 }
 }  // namespace
 
 void LinuxInputAccess::requestAccess() {
-    const std::string helper = dataFile("udev/glidemark-install-access");
+    const std::string helper = accessHelper();
     const std::string rules = dataFile("udev/70-glidemark.rules");
     const std::string modules = dataFile("udev/glidemark-uinput.conf");
     if (helper.empty() || rules.empty() || modules.empty()) {
