@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/AppDelegate.h"
+#include "app/AppMover.h"
 #include "app/Artwork.h"
 #include "app/CommandLine.h"
 #include "app/PlatformChoice.h"
@@ -117,6 +118,20 @@ int runGlidemark(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Glidemark"));
     QApplication::setDesktopFileName(QStringLiteral("glidemark"));
     QApplication::setWindowIcon(artwork::icon(artwork::kGlidemouse));
+
+    // Before the single-instance rule: a copy already running from the installation is
+    // brought forward by the mover, and must not be asked to quit by the rule.
+    switch (AppMover::moveToApplicationsFolderIfNecessary()) {
+    case AppMover::Outcome::Stay: break;
+    case AppMover::Outcome::BroughtForward:  // the installed copy was asked to come forward
+    case AppMover::Outcome::Relaunch:        // the new copy waits for this process to end
+        return 0;
+    case AppMover::Outcome::Terminate:
+        // A failed install is no reason to leave the user without smooth scrolling:
+        // say so and carry on from where the program is.
+        platform::log().error("Glidemark could not be installed; it keeps running from where it is");
+        break;
+    }
 
     // The update controller comes first, so it exists before any launch step runs.
     update::UpdaterManager& updates = update::UpdaterManager::shared();

@@ -82,6 +82,8 @@ protected:
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         // These tests are about the program's instances, not about this machine's mice.
         environment.insert("GLIDEMARK_BACKEND", "standin");
+        // Copies run from temporary folders would otherwise offer to install themselves.
+        environment.insert("GLIDEMARK_NO_MOVE", "1");
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
     }
