@@ -3,7 +3,6 @@
 #include <xcb/res.h>
 
 #include <algorithm>
-#include <map>
 #include <set>
 
 #include "platform/Log.h"
@@ -31,63 +30,10 @@ std::string propertyString(const xcb_get_property_reply_t* reply) {
 
 }  // namespace
 
-// Activation observers. A block queued on the main queue checks, when it
-// runs, that its subscription still exists, so cancelling a subscription
-// stops even the notifications already on their way.
-class X11Workspace::Observers {
-public:
-    std::uint64_t add(std::function<void()> block) {
-        std::lock_guard lock(mutex_);
-        blocks_.emplace(next_, std::move(block));
-        return next_++;
-    }
-    void remove(std::uint64_t id) {
-        std::lock_guard lock(mutex_);
-        blocks_.erase(id);
-    }
-    static void post(const std::shared_ptr<Observers>& self, DispatchQueue& queue) {
-        std::vector<std::uint64_t> ids;
-        {
-            std::lock_guard lock(self->mutex_);
-            for (const auto& entry : self->blocks_) ids.push_back(entry.first);
-        }
-        for (const auto id : ids) {
-            queue.async([weak = std::weak_ptr<Observers>(self), id] {
-                const auto observers = weak.lock();
-                if (!observers) return;
-                std::function<void()> block;
-                {
-                    std::lock_guard lock(observers->mutex_);
-                    const auto it = observers->blocks_.find(id);
-                    if (it == observers->blocks_.end()) return;
-                    block = it->second;
-                }
-                block();
-            });
-        }
-    }
-
-private:
-    std::mutex mutex_;
-    std::map<std::uint64_t, std::function<void()>> blocks_;
-    std::uint64_t next_ = 1;
-};
-
-namespace {
-class ObserverSubscription final : public Subscription {
-public:
-    explicit ObserverSubscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
-    ~ObserverSubscription() override { cancel_(); }
-
-private:
-    std::function<void()> cancel_;
-};
-}  // namespace
-
 X11Workspace::X11Workspace(X11Connection& connection, DispatchQueue& mainQueue,
                            std::shared_ptr<const AppResolver> resolver, Options options)
     : connection_(connection), mainQueue_(mainQueue), resolver_(std::move(resolver)), options_(std::move(options)),
-      observers_(std::make_shared<Observers>()) {
+      observers_(std::make_shared<ActivationObservers>()) {
     auto* c = connection_.raw();
     // XRes names the process that owns a window even when the client does not
     // set _NET_WM_PID (or sets a pid from another pid namespace).
@@ -151,7 +97,7 @@ void X11Workspace::refreshFrontmost() {
         changed = !sameApplication(frontmost_, app);
         if (changed) frontmost_ = app;
     }
-    if (changed) Observers::post(observers_, mainQueue_);
+    if (changed) ActivationObservers::post(observers_, mainQueue_);
 }
 
 AppRef X11Workspace::frontmostApplication() const {
@@ -160,11 +106,7 @@ AppRef X11Workspace::frontmostApplication() const {
 }
 
 std::unique_ptr<Subscription> X11Workspace::observeActivations(std::function<void()> block) {
-    const auto id = observers_->add(std::move(block));
-    return std::make_unique<ObserverSubscription>(
-        [weak = std::weak_ptr<Observers>(observers_), id] {
-            if (const auto o = weak.lock()) o->remove(id);
-        });
+    return ActivationObservers::subscribe(observers_, std::move(block));
 }
 
 PointerTarget X11Workspace::pointerTarget() const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Services.h"
+#include "platform/linux/desktop/ActivationObservers.h"
 #include "platform/linux/desktop/AppResolver.h"
 #include "platform/linux/desktop/X11Connection.h"
 
@@ -66,7 +67,6 @@ public:
     const AppResolver& resolver() const { return *resolver_; }
 
 private:
-    class Observers;
     struct CacheEntry {
         xcb_window_t client = 0;
         AppRef app;
@@ -93,7 +93,7 @@ private:
     mutable std::unordered_map<xcb_window_t, CacheEntry> cache_;
     mutable std::unordered_map<ProcessID, AppRef> byPid_;
     AppRef frontmost_;
-    std::shared_ptr<Observers> observers_;
+    std::shared_ptr<ActivationObservers> observers_;
 };
 
 }  // namespace gm::platform::linux_desktop
