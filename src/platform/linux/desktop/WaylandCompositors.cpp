@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -61,6 +62,50 @@ Rect rectOf(const json& r) {
     return Rect{get(r, "x", 0.0), get(r, "y", 0.0), get(r, "width", 0.0), get(r, "height", 0.0)};
 }
 
+CompositorWindow swayWindow(const json& node) {
+    CompositorWindow w;
+    w.pid = get(node, "pid", 0);
+    w.appId = get(node, "app_id", std::string());
+    if (const auto props = node.find("window_properties"); props != node.end()) {
+        // An XWayland window: no app_id, but the X11 class and instance.
+        if (w.appId.empty()) w.appId = get(*props, "class", std::string());
+        w.instance = get(*props, "instance", std::string());
+    }
+    if (const auto rect = node.find("rect"); rect != node.end()) w.frame = rectOf(*rect);
+    w.floating = get(node, "type", std::string()) == "floating_con";
+    w.fullscreen = get(node, "fullscreen_mode", 0) != 0;
+    return w;
+}
+
+void collectWindows(const json& node, int depth, std::vector<CompositorWindow>& out) {
+    // Real trees are a handful of levels deep; a reply nested deeper than
+    // this is not worth the stack.
+    if (!node.is_object() || depth > 64) return;
+    const auto type = get(node, "type", std::string());
+    if (type == "con" || type == "floating_con") {
+        auto w = swayWindow(node);
+        if (w.pid > 0 && !w.appId.empty()) out.push_back(std::move(w));
+    }
+    for (const char* key : {"nodes", "floating_nodes"}) {
+        const auto it = node.find(key);
+        if (it == node.end() || !it->is_array()) continue;
+        for (const auto& child : *it) collectWindows(child, depth + 1, out);
+    }
+}
+
+// A display number that stays with an output across reconnections and
+// layout changes, where an index in the list would not (FNV-1a of the name).
+DisplayID displayIdOfName(std::string_view name) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : name) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+double refreshOr(double hz) { return hz > 1.0 ? hz : 60.0; }
+
 // ---- Hyprland --------------------------------------------------------------------
 
 std::optional<CompositorWindow> hyprWindow(const json& c) {
@@ -108,18 +153,33 @@ std::optional<CompositorWindow> focusedWindow(std::string_view treeJson) {
     if (!node) return std::nullopt;
     const auto type = get(*node, "type", std::string());
     if (type != "con" && type != "floating_con") return std::nullopt;
-    CompositorWindow w;
-    w.pid = get(*node, "pid", 0);
-    w.appId = get(*node, "app_id", std::string());
-    if (const auto props = node->find("window_properties"); props != node->end()) {
-        // An XWayland window: no app_id, but the X11 class and instance.
-        if (w.appId.empty()) w.appId = get(*props, "class", std::string());
-        w.instance = get(*props, "instance", std::string());
+    return swayWindow(*node);
+}
+
+std::vector<CompositorWindow> windows(std::string_view treeJson) {
+    std::vector<CompositorWindow> out;
+    if (const auto tree = parse(treeJson)) collectWindows(*tree, 0, out);
+    return out;
+}
+
+std::vector<Screen> outputs(std::string_view outputsJson) {
+    std::vector<Screen> out;
+    const auto value = parse(outputsJson);
+    if (!value || !value->is_array()) return out;
+    for (const auto& o : *value) {
+        // Disabled or disconnected outputs are listed too, with an empty rect.
+        if (!get(o, "active", false)) continue;
+        const auto rect = o.find("rect");
+        if (rect == o.end()) continue;
+        Screen s;
+        s.frame = rectOf(*rect);  // already in the layout's logical units
+        if (s.frame.width <= 0 || s.frame.height <= 0) continue;
+        s.displayID = displayIdOfName(get(o, "name", std::string()));
+        if (const auto mode = o.find("current_mode"); mode != o.end())
+            s.refreshRate = refreshOr(get(*mode, "refresh", 0.0) / 1000.0);  // millihertz
+        out.push_back(s);
     }
-    if (const auto rect = node->find("rect"); rect != node->end()) w.frame = rectOf(*rect);
-    w.floating = type == "floating_con";
-    w.fullscreen = get(*node, "fullscreen_mode", 0) != 0;
-    return w;
+    return out;
 }
 
 }  // namespace sway
@@ -146,6 +206,29 @@ std::vector<CompositorWindow> clients(std::string_view clientsJson) {
     for (const auto& c : *value) {
         if (!get(c, "mapped", true) || get(c, "hidden", false)) continue;
         if (auto w = hyprWindow(c)) out.push_back(std::move(*w));
+    }
+    return out;
+}
+
+std::vector<Screen> monitors(std::string_view monitorsJson) {
+    std::vector<Screen> out;
+    const auto value = parse(monitorsJson);
+    if (!value || !value->is_array()) return out;
+    for (const auto& m : *value) {
+        if (!m.is_object() || get(m, "disabled", false)) continue;
+        // width and height are the mode's pixels; the layout (x, y, and the
+        // pointer) is in logical units, pixels divided by the scale, with the
+        // sides swapped when the monitor is turned a quarter.
+        const double scale = get(m, "scale", 1.0) > 0 ? get(m, "scale", 1.0) : 1.0;
+        double width = get(m, "width", 0.0) / scale;
+        double height = get(m, "height", 0.0) / scale;
+        if (get(m, "transform", 0) % 2 == 1) std::swap(width, height);
+        if (width <= 0 || height <= 0) continue;
+        Screen s;
+        s.frame = Rect{get(m, "x", 0.0), get(m, "y", 0.0), width, height};
+        if (const int id = get(m, "id", -1); id >= 0) s.displayID = static_cast<DisplayID>(id);
+        s.refreshRate = refreshOr(get(m, "refreshRate", 0.0));
+        out.push_back(s);
     }
     return out;
 }

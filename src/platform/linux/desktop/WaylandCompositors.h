@@ -30,6 +30,7 @@ struct CompositorWindow {
 
 // ---- sway (i3 IPC) -------------------------------------------------------------
 namespace sway {
+inline constexpr std::uint32_t kGetOutputs = 3;
 inline constexpr std::uint32_t kGetTree = 4;
 // "i3-ipc", payload length, type (both native byte order), then the payload.
 std::string encodeMessage(std::uint32_t type, std::string_view payload);
@@ -38,6 +39,11 @@ std::optional<std::uint32_t> decodeHeader(std::string_view header);
 // The focused window in a GET_TREE reply; nothing when a workspace or
 // nothing at all has the focus.
 std::optional<CompositorWindow> focusedWindow(std::string_view treeJson);
+// Every window of a GET_TREE reply (tiled and floating, on every workspace)
+// that names its process and its application.
+std::vector<CompositorWindow> windows(std::string_view treeJson);
+// The active outputs of a GET_OUTPUTS reply, in logical coordinates.
+std::vector<Screen> outputs(std::string_view outputsJson);
 }  // namespace sway
 
 // ---- Hyprland ------------------------------------------------------------------
@@ -45,6 +51,8 @@ namespace hyprland {
 std::optional<Point> cursorPosition(std::string_view cursorposJson);
 std::optional<CompositorWindow> activeWindow(std::string_view activewindowJson);
 std::vector<CompositorWindow> clients(std::string_view clientsJson);
+// The monitors of a "j/monitors" reply, in logical coordinates.
+std::vector<Screen> monitors(std::string_view monitorsJson);
 // The ids of the workspaces showing on some monitor (active and special ones).
 std::vector<int> visibleWorkspaces(std::string_view monitorsJson);
 // The window the pointer is over: on a visible workspace, containing the

@@ -1,0 +1,125 @@
+// Window lists and screen layouts in the shapes sway and Hyprland send them
+// (trimmed to the fields we read).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/linux/desktop/WaylandCompositors.h"
+
+namespace ld = gm::platform::linux_desktop;
+
+namespace {
+
+// Tiled windows inside a split container, a floating window, an XWayland
+// window on a second output and a window hidden in the scratchpad.
+constexpr std::string_view kTree = R"({
+  "id": 1, "type": "root", "name": "root", "nodes": [
+    {"id": 2, "type": "output", "name": "__i3", "nodes": [
+      {"id": 3, "type": "workspace", "name": "__i3_scratch", "nodes": [], "floating_nodes": [
+        {"id": 20, "type": "floating_con", "pid": 2005, "app_id": "pavucontrol", "focused": false,
+         "rect": {"x": 0, "y": 0, "width": 600, "height": 400}, "nodes": [], "floating_nodes": []}
+      ]}
+    ], "floating_nodes": []},
+    {"id": 4, "type": "output", "name": "DP-1", "nodes": [
+      {"id": 5, "type": "workspace", "name": "1", "nodes": [
+        {"id": 6, "type": "con", "layout": "splitv", "name": null, "focused": false,
+         "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}, "floating_nodes": [], "nodes": [
+          {"id": 7, "type": "con", "pid": 2001, "app_id": "kitty", "focused": true, "fullscreen_mode": 0,
+           "rect": {"x": 0, "y": 0, "width": 1920, "height": 540}, "nodes": [], "floating_nodes": []},
+          {"id": 8, "type": "con", "pid": 2002, "app_id": "org.gnome.TextEditor", "focused": false,
+           "rect": {"x": 0, "y": 540, "width": 1920, "height": 540}, "nodes": [], "floating_nodes": []}
+        ]}
+      ], "floating_nodes": [
+        {"id": 9, "type": "floating_con", "pid": 2003, "app_id": "org.gnome.Calculator", "focused": false,
+         "rect": {"x": 700, "y": 300, "width": 400, "height": 500}, "nodes": [], "floating_nodes": []}
+      ]}
+    ], "floating_nodes": []},
+    {"id": 10, "type": "output", "name": "HDMI-A-1", "nodes": [
+      {"id": 11, "type": "workspace", "name": "2", "nodes": [
+        {"id": 12, "type": "con", "pid": 2004, "app_id": null, "shell": "xwayland", "focused": false,
+         "window_properties": {"class": "firefox", "instance": "Navigator", "title": "Mozilla Firefox"},
+         "rect": {"x": 1920, "y": 0, "width": 1920, "height": 1080}, "nodes": [], "floating_nodes": []},
+        {"id": 13, "type": "con", "pid": 0, "app_id": "ghost", "focused": false, "nodes": [], "floating_nodes": []}
+      ], "floating_nodes": []}
+    ], "floating_nodes": []}
+  ], "floating_nodes": []
+})";
+
+constexpr std::string_view kOutputs = R"([
+  {"name": "eDP-1", "active": true, "scale": 1.333333, "rect": {"x": 0, "y": 0, "width": 1920, "height": 1200},
+   "current_mode": {"width": 2560, "height": 1600, "refresh": 59999}},
+  {"name": "HDMI-A-1", "active": false, "rect": {"x": 0, "y": 0, "width": 0, "height": 0}},
+  {"name": "DP-2", "active": true, "scale": 1.0, "rect": {"x": 1920, "y": -200, "width": 2560, "height": 1440},
+   "current_mode": {"width": 2560, "height": 1440, "refresh": 143912}}
+])";
+
+// A laptop panel at 1.5 and an external monitor turned a quarter.
+constexpr std::string_view kMonitors = R"([
+  {"id": 0, "name": "eDP-1", "x": 0, "y": 0, "width": 2880, "height": 1800, "scale": 1.50, "transform": 0,
+   "refreshRate": 120.00000, "activeWorkspace": {"id": 1, "name": "1"}, "focused": true},
+  {"id": 3, "name": "DP-1", "x": 1920, "y": 0, "width": 2560, "height": 1440, "scale": 1.00, "transform": 1,
+   "refreshRate": 59.95100, "activeWorkspace": {"id": 4, "name": "4"}, "focused": false}
+])";
+
+const ld::CompositorWindow* withPid(const std::vector<ld::CompositorWindow>& windows, int pid) {
+    const auto it = std::find_if(windows.begin(), windows.end(), [&](const auto& w) { return w.pid == pid; });
+    return it == windows.end() ? nullptr : &*it;
+}
+
+}  // namespace
+
+TEST(SwayWindowList, EveryWindowAtAnyDepthButNoContainers) {
+    const auto windows = ld::sway::windows(kTree);
+    // The split container and the window without a process are not applications.
+    ASSERT_EQ(windows.size(), 5u);
+    for (const int pid : {2001, 2002, 2003, 2004, 2005}) EXPECT_TRUE(withPid(windows, pid)) << pid;
+    EXPECT_TRUE(withPid(windows, 2003)->floating);
+    EXPECT_FALSE(withPid(windows, 2001)->floating);
+    EXPECT_EQ(withPid(windows, 2004)->appId, "firefox");
+    EXPECT_EQ(withPid(windows, 2004)->instance, "Navigator");
+    EXPECT_EQ(withPid(windows, 2005)->appId, "pavucontrol");
+    // The same tree also answers which one is focused, below the split container.
+    ASSERT_TRUE(ld::sway::focusedWindow(kTree));
+    EXPECT_EQ(ld::sway::focusedWindow(kTree)->pid, 2001);
+
+    EXPECT_TRUE(ld::sway::windows("not json").empty());
+    EXPECT_TRUE(ld::sway::windows(R"({"type":"root","nodes":{"oops":1}})").empty());
+}
+
+TEST(SwayOutputs, ActiveOutputsInLogicalUnitsWithStableIds) {
+    const auto screens = ld::sway::outputs(kOutputs);
+    ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(screens[0].frame.width, 1920);  // the rect, not the mode's pixels
+    EXPECT_EQ(screens[0].frame.height, 1200);
+    EXPECT_NEAR(screens[0].refreshRate, 59.999, 1e-9);
+    EXPECT_EQ(screens[1].frame.x, 1920);
+    EXPECT_EQ(screens[1].frame.y, -200);
+    EXPECT_NEAR(screens[1].refreshRate, 143.912, 1e-9);
+    ASSERT_TRUE(screens[0].displayID && screens[1].displayID);
+    EXPECT_NE(*screens[0].displayID, *screens[1].displayID);
+
+    // An output keeps its number when the others come and go.
+    const auto alone = ld::sway::outputs(
+        R"([{"name":"DP-2","active":true,"rect":{"x":0,"y":0,"width":2560,"height":1440},"current_mode":{}}])");
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_EQ(alone[0].displayID, screens[1].displayID);
+    EXPECT_EQ(alone[0].refreshRate, 60.0);  // no mode rate: the usual one
+    EXPECT_TRUE(ld::sway::outputs("{}").empty());
+}
+
+TEST(HyprlandMonitors, LogicalSizeFromScaleAndRotation) {
+    const auto screens = ld::hyprland::monitors(kMonitors);
+    ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(screens[0].frame.width, 1920);
+    EXPECT_EQ(screens[0].frame.height, 1200);
+    EXPECT_EQ(screens[0].refreshRate, 120.0);
+    EXPECT_EQ(screens[0].displayID, 0u);
+    // Turned a quarter: tall, and placed where the layout says.
+    EXPECT_EQ(screens[1].frame.x, 1920);
+    EXPECT_EQ(screens[1].frame.width, 1440);
+    EXPECT_EQ(screens[1].frame.height, 2560);
+    EXPECT_NEAR(screens[1].refreshRate, 59.951, 1e-9);
+    EXPECT_EQ(screens[1].displayID, 3u);
+    EXPECT_TRUE(ld::hyprland::monitors("ok").empty());
+}
