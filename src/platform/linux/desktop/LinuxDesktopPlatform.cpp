@@ -19,6 +19,12 @@ LinuxDesktopPlatform::LinuxDesktopPlatform(DispatchQueue& uiQueue)
         connection_->startThread();
     } else if (kind_ == DesktopKind::Sway || kind_ == DesktopKind::Hyprland || kind_ == DesktopKind::OtherWayland) {
         targets_ = PointerTargets::forWayland(kind_, resolver_);
+        if (kind_ != DesktopKind::OtherWayland) {
+            waylandWorkspace_ = std::make_unique<WaylandWorkspace>(kind_, uiQueue, resolver_);
+            waylandScreens_ = std::make_unique<WaylandScreens>(kind_);
+            setWorkspace(waylandWorkspace_.get());
+            setScreens([this](std::vector<Screen>& out) { waylandScreens_->screens(out); });
+        }
     }
     if (targets_) {
         setPointerTarget([this](FieldTableEvent& event) {

@@ -1,14 +1,16 @@
 #pragma once
 // The Linux backend with the desktop plugged in: on X11 the applications,
 // the window under the pointer, modifier keys and the screens come from the X
-// server; on sway and Hyprland the application under the pointer comes from
-// the compositor. Without either, the plain backend's stand-ins remain.
+// server; on sway and Hyprland the applications, the one under the pointer
+// and the screens come from the compositor. Without either, the plain
+// backend's stand-ins remain.
 #include <memory>
 
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/desktop/AppResolver.h"
 #include "platform/linux/desktop/PointerTargets.h"
 #include "platform/linux/desktop/RandrScreens.h"
+#include "platform/linux/desktop/WaylandWorkspace.h"
 #include "platform/linux/desktop/X11Connection.h"
 #include "platform/linux/desktop/X11Modifiers.h"
 #include "platform/linux/desktop/X11Workspace.h"
@@ -33,6 +35,8 @@ private:
     std::unique_ptr<X11Modifiers> modifiers_;
     std::unique_ptr<RandrScreens> screens_;
     std::unique_ptr<PointerTargets> targets_;
+    std::unique_ptr<WaylandWorkspace> waylandWorkspace_;
+    std::unique_ptr<WaylandScreens> waylandScreens_;
 };
 
 }  // namespace gm::platform::linux_desktop
