@@ -187,7 +187,7 @@ std::uint64_t EvdevModifiers::flags() const {
 }
 
 std::size_t EvdevModifiers::start() {
-    if (thread_.joinable()) return fds_.size();
+    if (thread_.joinable()) return 0;  // the thread owns the list now
     std::size_t refused = 0;
     for (const int fd : devices_->open()) {
         if (devices_->restrictToModifiers(fd)) {
@@ -246,12 +246,8 @@ void EvdevModifiers::run() {
             const int fd = polled[i].fd;
             if (drain(fd)) continue;
             // Unplugged: its keys count as released.
-            std::vector<KeyboardModifierState::Change> released;
-            {
-                std::lock_guard lock(mutex_);
-                released = state_.forget(fd);
-            }
-            for (const auto& change : released) emit(change);
+            release(fd);
+            dropping_.erase(std::remove(dropping_.begin(), dropping_.end(), fd), dropping_.end());
             devices_->close(fd);
             fds_.erase(std::find(fds_.begin(), fds_.end(), fd));
         }
@@ -267,6 +263,19 @@ bool EvdevModifiers::drain(int fd) {
         const auto count = static_cast<std::size_t>(n) / sizeof(input_event);
         for (std::size_t i = 0; i < count; ++i) {
             const auto& ev = events[i];
+            if (ev.type == EV_SYN && ev.code == SYN_DROPPED) {
+                // The kernel's buffer overflowed and a release may be lost.
+                // Rather than ask for the whole keyboard's state, let go of
+                // this keyboard's keys and ignore the rest of the broken report.
+                if (std::find(dropping_.begin(), dropping_.end(), fd) == dropping_.end()) dropping_.push_back(fd);
+                release(fd);
+                continue;
+            }
+            const auto dropped = std::find(dropping_.begin(), dropping_.end(), fd);
+            if (dropped != dropping_.end()) {
+                if (ev.type == EV_SYN && ev.code == SYN_REPORT) dropping_.erase(dropped);
+                continue;
+            }
             if (ev.type != EV_KEY) continue;
             std::optional<KeyboardModifierState::Change> change;
             {
@@ -276,6 +285,15 @@ bool EvdevModifiers::drain(int fd) {
             if (change) emit(*change);
         }
     }
+}
+
+void EvdevModifiers::release(int fd) {
+    std::vector<KeyboardModifierState::Change> released;
+    {
+        std::lock_guard lock(mutex_);
+        released = state_.forget(fd);
+    }
+    for (const auto& change : released) emit(change);
 }
 
 void EvdevModifiers::emit(const KeyboardModifierState::Change& change) {

@@ -82,6 +82,7 @@ public:
     void setCallback(Callback callback);
     // Opens and restricts the keyboards, then reads them on a thread of its
     // own. The number of keyboards being read; with none, no thread starts.
+    // Once running, a second call does nothing and returns 0.
     std::size_t start();
     // Joins the thread and closes the keyboards. Safe to call twice.
     void stop();
@@ -91,11 +92,14 @@ private:
     void run();
     // False when the device is gone or broken and must be dropped.
     bool drain(int fd);
+    // Lets go of every key the keyboard holds, reporting those now up everywhere.
+    void release(int fd);
     void emit(const KeyboardModifierState::Change& change);
     void closeAll();
 
     std::unique_ptr<KeyboardDevices> devices_;
     std::vector<int> fds_;      // the restricted keyboards; only the thread changes it once started
+    std::vector<int> dropping_;  // keyboards whose events are skipped until the next report
     int wake_[2] = {-1, -1};    // a pipe that ends the thread's poll
     std::atomic<bool> stopping_{false};
     std::thread thread_;

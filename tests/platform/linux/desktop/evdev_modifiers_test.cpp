@@ -240,6 +240,26 @@ TEST(EvdevModifiers, UnpluggedKeyboardLetsGoOfItsKeysAndStopEndsTheThread) {
     modifiers.stop();
 }
 
+TEST(EvdevModifiers, LostEventsLetGoOfTheKeyboardsKeysUntilTheNextReport) {
+    auto owned = std::make_unique<FakeKeyboards>(std::vector<bool>{true});
+    auto& fake = *owned;
+    const int fd = fake.keyboards[0].write;
+    Received got;
+    ld::EvdevModifiers modifiers(std::move(owned));
+    modifiers.setCallback([&](const gm::platform::EventRef& e) { got.add(e); });
+    ASSERT_EQ(modifiers.start(), 1u);
+    key(fd, KEY_LEFTMETA, 1);
+    send(fd, EV_SYN, SYN_DROPPED, 0);
+    send(fd, EV_KEY, KEY_LEFTCTRL, 1);  // part of the broken report: not trusted
+    send(fd, EV_SYN, SYN_REPORT, 0);
+    key(fd, KEY_LEFTALT, 1);
+    ASSERT_TRUE(got.waitFor(3));
+    modifiers.stop();
+    const std::vector<std::pair<std::int64_t, std::uint64_t>> expected = {
+        {55, flag::command}, {55, 0}, {58, flag::alternate}};
+    EXPECT_EQ(got.events, expected);
+}
+
 TEST(EvdevModifiers, NoKeyboardsNoThread) {
     ld::EvdevModifiers modifiers(std::make_unique<FakeKeyboards>(std::vector<bool>{false}));
     EXPECT_EQ(modifiers.start(), 0u);
