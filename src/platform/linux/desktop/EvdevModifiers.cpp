@@ -282,7 +282,7 @@ bool EvdevModifiers::drain(int fd) {
                 std::lock_guard lock(mutex_);
                 change = state_.key(fd, ev.code, ev.value);
             }
-            if (change) emit(*change);
+            if (change) report(*change);
         }
     }
 }
@@ -293,10 +293,10 @@ void EvdevModifiers::release(int fd) {
         std::lock_guard lock(mutex_);
         released = state_.forget(fd);
     }
-    for (const auto& change : released) emit(change);
+    for (const auto& change : released) report(change);
 }
 
-void EvdevModifiers::emit(const KeyboardModifierState::Change& change) {
+void EvdevModifiers::report(const KeyboardModifierState::Change& change) {
     Callback callback;
     {
         std::lock_guard lock(mutex_);

@@ -94,7 +94,7 @@ private:
     bool drain(int fd);
     // Lets go of every key the keyboard holds, reporting those now up everywhere.
     void release(int fd);
-    void emit(const KeyboardModifierState::Change& change);
+    void report(const KeyboardModifierState::Change& change);
     void closeAll();
 
     std::unique_ptr<KeyboardDevices> devices_;
