@@ -259,9 +259,3 @@ TEST(EvdevModifiers, LostEventsLetGoOfTheKeyboardsKeysUntilTheNextReport) {
         {55, flag::command}, {55, 0}, {58, flag::alternate}};
     EXPECT_EQ(got.events, expected);
 }
-
-TEST(EvdevModifiers, NoKeyboardsNoThread) {
-    ld::EvdevModifiers modifiers(std::make_unique<FakeKeyboards>(std::vector<bool>{false}));
-    EXPECT_EQ(modifiers.start(), 0u);
-    modifiers.stop();
-}
