@@ -259,3 +259,12 @@ TEST(EvdevModifiers, LostEventsLetGoOfTheKeyboardsKeysUntilTheNextReport) {
         {55, flag::command}, {55, 0}, {58, flag::alternate}};
     EXPECT_EQ(got.events, expected);
 }
+
+TEST(UdevKeyboards, RefusesToRestrictWhatIsNoEventDevice) {
+    int p[2];
+    ASSERT_EQ(::pipe2(p, O_CLOEXEC), 0);
+    ld::UdevKeyboards keyboards;
+    EXPECT_FALSE(keyboards.restrictToModifiers(p[0]));  // so start() closes it unread
+    ::close(p[0]);
+    ::close(p[1]);
+}
