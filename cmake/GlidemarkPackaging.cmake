@@ -66,6 +66,10 @@ install(FILES ${GLIDEMARK_DATA}/udev/glidemark-uinput.conf DESTINATION lib/modul
 install(FILES ${GLIDEMARK_DATA}/udev/70-glidemark.rules ${GLIDEMARK_DATA}/udev/glidemark-uinput.conf
   DESTINATION ${CMAKE_INSTALL_DATADIR}/glidemark/udev)
 install(PROGRAMS ${GLIDEMARK_DATA}/udev/glidemark-install-access DESTINATION ${GLIDEMARK_LIBEXEC_SUBDIR})
+# The keyboard rule is the user's choice to make, never the package's: it is
+# shipped as an example only, for the helper above to install on request.
+install(FILES ${GLIDEMARK_DATA}/udev/71-glidemark-keyboards.rules
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/glidemark/examples)
 # polkit reads actions only from /usr/share, so the action names the helper at
 # the package's path.
 set(GLIDEMARK_ACCESS_HELPER ${GLIDEMARK_PACKAGE_PREFIX}/${GLIDEMARK_LIBEXEC_SUBDIR}/glidemark-install-access)

@@ -57,6 +57,7 @@ expected=(
   /usr/libexec/glidemark/glidemark-install-access
   /usr/share/glidemark/udev/70-glidemark.rules
   /usr/share/glidemark/udev/glidemark-uinput.conf
+  /usr/share/glidemark/examples/71-glidemark-keyboards.rules
   /usr/share/polkit-1/actions/org.glidemark.install-access.policy
   /usr/share/man/man1/glidemark.1.gz
   /usr/share/man/man1/glidemarkctl.1.gz
@@ -69,6 +70,10 @@ done
 status=0
 for f in "${expected[@]}"; do
   if [ ! -f "$f" ]; then echo "missing: $f" >&2; status=1; fi
+done
+# Keyboard access is the user's choice: the package must never put that rule to work.
+for f in /usr/lib/udev/rules.d/71-glidemark-keyboards.rules /etc/udev/rules.d/71-glidemark-keyboards.rules; do
+  if [ -e "$f" ]; then echo "installed without opt-in: $f" >&2; status=1; fi
 done
 for size in 16 24 32 48 64 128 256; do
   file "/usr/share/icons/hicolor/${size}x${size}/apps/glidemark.png" | grep -q "PNG image data, $size x $size" ||

@@ -120,17 +120,23 @@ std::unique_ptr<EngineControl> makeEngine(platform::Platform& platform) {
 WindowContent makeWindowContent(platform::Platform& platform, settings::SettingsManager& settings) {
     WindowContent content = WindowContent::interim();
     std::shared_ptr<const preferences::AppInfoProvider> appInfo;
-    if (auto* desktop = dynamic_cast<platform::linux_desktop::LinuxDesktopPlatform*>(&platform))
+    QString exceptionsNotice;
+    if (auto* desktop = dynamic_cast<platform::linux_desktop::LinuxDesktopPlatform*>(&platform)) {
         appInfo = std::make_shared<DesktopAppInfo>(desktop->resolver());
-    else
+        if (!desktop->knowsApplicationUnderPointer())
+            exceptionsNotice = QObject::tr("Exceptions apply only on X11, sway and Hyprland: this desktop does not "
+                                           "say which application is under the pointer.");
+    } else {
         appInfo = std::make_shared<preferences::AppInfoProvider>();
+    }
     platform::Workspace* workspace = &platform.workspace();
     content.about = [] { return static_cast<QWidget*>(new update::AboutView); };
-    content.preferences = [&settings, workspace, appInfo] {
+    content.preferences = [&settings, workspace, appInfo, exceptionsNotice] {
         preferences::PreferencesContext context;
         context.settingsManager = &settings;
         context.workspace = workspace;
         context.appInfo = appInfo.get();
+        context.exceptionsNotice = exceptionsNotice;
         context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
         // The tray icon follows the stored setting by itself.
         context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };

@@ -322,6 +322,16 @@ ExceptionsView::ExceptionsView(const PreferencesContext& context, QWidget* paren
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(8);
 
+    if (!context.exceptionsNotice.isEmpty()) {
+        notice_ = new QLabel(context.exceptionsNotice, this);
+        notice_->setFont(footnoteFont(notice_->font()));
+        notice_->setWordWrap(true);  // long translations wrap instead of widening the window
+        QPalette pal = notice_->palette();
+        pal.setColor(QPalette::WindowText, secondaryTextColor(pal));
+        notice_->setPalette(pal);
+        page->addWidget(notice_);
+    }
+
     auto* group = new QFrame(this);
     group->setFrameShape(QFrame::StyledPanel);
     auto* groupLayout = new QVBoxLayout(group);

@@ -136,6 +136,8 @@ public:
     void setShowingPopover(bool show);
 
     QListWidget* list() const { return list_; }
+    // The line over the list from the context's exceptionsNotice; null without one.
+    QLabel* notice() const { return notice_; }
     QToolButton* addButton() const { return add_; }
     QToolButton* removeButton() const { return remove_; }
     QFrame* pickerPopover() const { return pickerPopover_; }
@@ -160,6 +162,7 @@ private:
     std::vector<settings::ExceptionRef> shown_;  // the exceptions the rows stand for, in order
     int smoothColumnWidth_ = 0;
     QWidget* header_ = nullptr;
+    QLabel* notice_ = nullptr;
     QListWidget* list_ = nullptr;
     QToolButton* add_ = nullptr;
     QToolButton* remove_ = nullptr;

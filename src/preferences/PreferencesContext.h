@@ -31,6 +31,9 @@ struct PreferencesContext {
     // Asks the user for an application's `.desktop` file; nullopt when cancelled.
     // Without it a file dialog on the applications folders is shown.
     std::function<std::optional<QString>(QWidget* parent)> chooseApplicationFile;
+    // A line over the exceptions list saying why they may not apply on this
+    // desktop; empty: none shown.
+    QString exceptionsNotice;
     // Builds the Updates page; without it a page with a disabled
     // "Check for Updates…" button stands in.
     std::function<QWidget*()> updatesPage;

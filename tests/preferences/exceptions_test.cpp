@@ -2,6 +2,7 @@
 // and selection, the per-row switch and the per-application panel.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
@@ -220,6 +221,25 @@ TEST_F(ExceptionsTest, PanelSlidersAreDisabledWhileInheritedAndOwnValuesSurvive)
     EXPECT_FALSE(panel->resetButton()->isEnabled());
     EXPECT_EQ(panel->sliders()->valueLabel(SliderRow::step)->text(), "90px");
     EXPECT_TRUE(panel->isShowingPopover());  // editing did not rebuild the row under the open panel
+}
+
+TEST_F(ExceptionsTest, NoticeShowsOverTheListOnlyWhenTheDesktopNeedsOne) {
+    {
+        ExceptionsView view(context);
+        EXPECT_EQ(view.notice(), nullptr);
+        EXPECT_TRUE(view.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+    }
+    context.exceptionsNotice = "Exceptions apply only on X11, sway and Hyprland.";
+    ExceptionsView view(context);
+    view.resize(480, 360);
+    view.show();
+    QLabel* notice = view.notice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->text(), context.exceptionsNotice);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_LT(notice->geometry().bottom(), view.list()->mapTo(&view, QPoint(0, 0)).y());
+    // Secondary text, not the primary colour of the rows' names.
+    EXPECT_NE(notice->palette().color(QPalette::WindowText), view.palette().color(QPalette::WindowText));
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/linux/desktop/LinuxDesktopPlatform.h"
 
 #include <cstdlib>
+#include <string>
+
+#include "platform/Log.h"
 
 namespace gm::platform::linux_desktop {
 
@@ -12,6 +15,7 @@ LinuxDesktopPlatform::LinuxDesktopPlatform(DispatchQueue& uiQueue)
         workspace_ = std::make_unique<X11Workspace>(*connection_, uiQueue, resolver_);
         modifiers_ = std::make_unique<X11Modifiers>(*connection_);
         modifiers_->setCallback([this](const EventRef& event) { modifierChanged(event); });
+        if (modifiers_->available()) log().info("Block keys: modifier keys read through XInput 2");
         screens_ = std::make_unique<RandrScreens>(*connection_);
         targets_ = PointerTargets::forX11(*workspace_);
         setWorkspace(workspace_.get());
@@ -25,6 +29,7 @@ LinuxDesktopPlatform::LinuxDesktopPlatform(DispatchQueue& uiQueue)
             setWorkspace(waylandWorkspace_.get());
             setScreens([this](std::vector<Screen>& out) { waylandScreens_->screens(out); });
         }
+        startKeyboardModifiers();
     }
     if (targets_) {
         setPointerTarget([this](FieldTableEvent& event) {
@@ -38,8 +43,36 @@ LinuxDesktopPlatform::LinuxDesktopPlatform(DispatchQueue& uiQueue)
 
 LinuxDesktopPlatform::~LinuxDesktopPlatform() {
     // Nothing may call into the pieces below once they start going away.
+    if (keyboardModifiers_) keyboardModifiers_->stop();
     shutdown();
     connection_.reset();
+}
+
+}  // namespace gm::platform::linux_desktop
+
+namespace gm::platform::linux_desktop {
+
+bool LinuxDesktopPlatform::knowsApplicationUnderPointer() const {
+    return (kind_ == DesktopKind::X11 && connection_) || kind_ == DesktopKind::Sway ||
+           kind_ == DesktopKind::Hyprland;
+}
+
+void LinuxDesktopPlatform::startKeyboardModifiers() {
+    // Keyboards are readable only after the user installed the second udev
+    // rule; without it, block keys stay unknown rather than asking for more.
+    if (!UdevKeyboards::anyReadable()) {
+        log().info("Block keys: keyboard access not granted; see README");
+        return;
+    }
+    keyboardModifiers_ = std::make_unique<EvdevModifiers>(std::make_unique<UdevKeyboards>());
+    keyboardModifiers_->setCallback([this](const EventRef& event) { modifierChanged(event); });
+    const auto count = keyboardModifiers_->start();
+    if (count == 0) {
+        log().info("Block keys: no keyboard could be read with only its modifier keys");
+        keyboardModifiers_.reset();
+        return;
+    }
+    log().info("Block keys: modifier keys read from " + std::to_string(count) + " keyboard(s), filtered by the kernel");
 }
 
 }  // namespace gm::platform::linux_desktop

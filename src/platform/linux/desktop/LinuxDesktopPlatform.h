@@ -2,12 +2,14 @@
 // The Linux backend with the desktop plugged in: on X11 the applications,
 // the window under the pointer, modifier keys and the screens come from the X
 // server; on sway and Hyprland the applications, the one under the pointer
-// and the screens come from the compositor. Without either, the plain
-// backend's stand-ins remain.
+// and the screens come from the compositor. On Wayland, modifier keys come
+// from the keyboards' event nodes when the user has granted read access to
+// them. Without either, the plain backend's stand-ins remain.
 #include <memory>
 
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/desktop/AppResolver.h"
+#include "platform/linux/desktop/EvdevModifiers.h"
 #include "platform/linux/desktop/PointerTargets.h"
 #include "platform/linux/desktop/RandrScreens.h"
 #include "platform/linux/desktop/WaylandWorkspace.h"
@@ -26,13 +28,19 @@ public:
 
     std::shared_ptr<const AppResolver> resolver() const { return resolver_; }
     DesktopKind desktop() const { return kind_; }
+    // False where the desktop does not say which application is under the
+    // pointer, so per-application exceptions cannot apply.
+    bool knowsApplicationUnderPointer() const;
 
 private:
+    void startKeyboardModifiers();
+
     DesktopKind kind_;
     std::shared_ptr<const AppResolver> resolver_;
     std::unique_ptr<X11Connection> connection_;
     std::unique_ptr<X11Workspace> workspace_;
     std::unique_ptr<X11Modifiers> modifiers_;
+    std::unique_ptr<EvdevModifiers> keyboardModifiers_;
     std::unique_ptr<RandrScreens> screens_;
     std::unique_ptr<PointerTargets> targets_;
     std::unique_ptr<WaylandWorkspace> waylandWorkspace_;

@@ -17,14 +17,14 @@ constexpr std::uint32_t XK_Shift_L = 0xffe1, XK_Shift_R = 0xffe2, XK_Control_L =
 
 std::optional<ModifierKey> modifierForKeysym(std::uint32_t keysym) {
     switch (keysym) {
-        case XK_Super_L: return ModifierKey{55, flag::command};
-        case XK_Super_R: return ModifierKey{54, flag::command};
-        case XK_Shift_L: return ModifierKey{56, flag::shift};
-        case XK_Shift_R: return ModifierKey{60, flag::shift};
-        case XK_Alt_L: return ModifierKey{58, flag::alternate};
-        case XK_Alt_R: return ModifierKey{61, flag::alternate};
-        case XK_Control_L: return ModifierKey{59, flag::control};
-        case XK_Control_R: return ModifierKey{62, flag::control};
+        case XK_Super_L: return modifier_keys::leftCommand;
+        case XK_Super_R: return modifier_keys::rightCommand;
+        case XK_Shift_L: return modifier_keys::leftShift;
+        case XK_Shift_R: return modifier_keys::rightShift;
+        case XK_Alt_L: return modifier_keys::leftOption;
+        case XK_Alt_R: return modifier_keys::rightOption;
+        case XK_Control_L: return modifier_keys::leftControl;
+        case XK_Control_R: return modifier_keys::rightControl;
         default: return std::nullopt;
     }
 }

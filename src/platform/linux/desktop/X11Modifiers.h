@@ -11,17 +11,12 @@
 #include <vector>
 
 #include "platform/Event.h"
+#include "platform/linux/desktop/ModifierKeys.h"
 #include "platform/linux/desktop/X11Connection.h"
 
 namespace gm::platform::linux_desktop {
 
-// A modifier key as the engine knows it: its key code and flag.
-struct ModifierKey {
-    std::uint16_t keyCode = 0;
-    std::uint64_t flag = 0;
-};
-
-// Super is the Command key, Alt the Option key; other key symbols are no modifier.
+// Other key symbols are no modifier.
 std::optional<ModifierKey> modifierForKeysym(std::uint32_t keysym);
 
 // Which of the engine's flags the X modifier bits stand for, from the server's
