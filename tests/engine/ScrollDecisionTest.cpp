@@ -3,6 +3,8 @@
 // the effective values, and the modifier hotkeys.
 #include <gtest/gtest.h>
 
+#include "AxisFields.h"
+
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -24,15 +26,6 @@ using settings::ScrollBase;
 namespace field = platform::field;
 namespace flag = platform::flag;
 
-using AxisFields = std::tuple<std::int64_t, double, double>;
-AxisFields yFields(const FieldTableEvent& e) {
-    return {e.integerValue(field::scrollDeltaAxis1), e.doubleValue(field::scrollPointDeltaAxis1),
-            e.doubleValue(field::scrollFixedPtDeltaAxis1)};
-}
-AxisFields xFields(const FieldTableEvent& e) {
-    return {e.integerValue(field::scrollDeltaAxis2), e.doubleValue(field::scrollPointDeltaAxis2),
-            e.doubleValue(field::scrollFixedPtDeltaAxis2)};
-}
 
 // A wheel tick as the system sends it: line, point and fixed-point deltas together.
 const AxisFields kTickY{-1, -3.0, -1.0};

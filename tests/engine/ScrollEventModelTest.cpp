@@ -2,6 +2,8 @@
 // and one-minute application cache, and in-place reversal.
 #include <gtest/gtest.h>
 
+#include "AxisFields.h"
+
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -18,16 +20,6 @@ namespace field = platform::field;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// (line, point, fixed-point) fields of one axis, as the event holds them.
-using AxisFields = std::tuple<std::int64_t, double, double>;
-AxisFields yFields(const FieldTableEvent& e) {
-    return {e.integerValue(field::scrollDeltaAxis1), e.doubleValue(field::scrollPointDeltaAxis1),
-            e.doubleValue(field::scrollFixedPtDeltaAxis1)};
-}
-AxisFields xFields(const FieldTableEvent& e) {
-    return {e.integerValue(field::scrollDeltaAxis2), e.doubleValue(field::scrollPointDeltaAxis2),
-            e.doubleValue(field::scrollFixedPtDeltaAxis2)};
-}
 
 // Same value, NaN included.
 void expectSame(double expected, double actual, const char* what) {
