@@ -1,13 +1,15 @@
-// Window lists and screen layouts in the shapes sway and Hyprland send them
-// (trimmed to the fields we read).
+// Replies in the shapes sway and Hyprland send them (trimmed to the fields we
+// read): window lists, focus, the cursor, screen layouts; and desktop detection.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 
 #include "platform/linux/desktop/WaylandCompositors.h"
 
 namespace ld = gm::platform::linux_desktop;
+using gm::platform::Point;
 
 namespace {
 
@@ -57,9 +59,24 @@ constexpr std::string_view kOutputs = R"([
 // A laptop panel at 1.5 and an external monitor turned a quarter.
 constexpr std::string_view kMonitors = R"([
   {"id": 0, "name": "eDP-1", "x": 0, "y": 0, "width": 2880, "height": 1800, "scale": 1.50, "transform": 0,
-   "refreshRate": 120.00000, "activeWorkspace": {"id": 1, "name": "1"}, "focused": true},
+   "refreshRate": 120.00000, "activeWorkspace": {"id": 1, "name": "1"}, "specialWorkspace": {"id": 0}, "focused": true},
   {"id": 3, "name": "DP-1", "x": 1920, "y": 0, "width": 2560, "height": 1440, "scale": 1.00, "transform": 1,
    "refreshRate": 59.95100, "activeWorkspace": {"id": 4, "name": "4"}, "focused": false}
+])";
+
+// Two tiled windows, a floating one whose class is empty, one on a hidden
+// workspace and one not mapped.
+constexpr std::string_view kHyprClients = R"([
+  {"mapped": true, "hidden": false, "at": [0, 0], "size": [1280, 1440], "workspace": {"id": 1},
+   "floating": false, "class": "org.gnome.TextEditor", "pid": 3001, "fullscreen": 0, "focusHistoryID": 1},
+  {"mapped": true, "hidden": false, "at": [1280, 0], "size": [1280, 1440], "workspace": {"id": 1},
+   "floating": false, "class": "kitty", "pid": 3002, "fullscreen": 0, "focusHistoryID": 0},
+  {"mapped": true, "hidden": false, "at": [1000, 500], "size": [500, 400], "workspace": {"id": 1},
+   "floating": true, "class": "", "initialClass": "org.gnome.Calculator", "pid": 3003, "focusHistoryID": 2},
+  {"mapped": true, "hidden": false, "at": [0, 0], "size": [2560, 1440], "workspace": {"id": 2},
+   "floating": false, "class": "firefox", "pid": 3004, "fullscreen": 0, "focusHistoryID": 3},
+  {"mapped": false, "hidden": false, "at": [0, 0], "size": [2560, 1440], "workspace": {"id": 1},
+   "floating": true, "class": "ghost", "pid": 3005, "fullscreen": 0, "focusHistoryID": 4}
 ])";
 
 const ld::CompositorWindow* withPid(const std::vector<ld::CompositorWindow>& windows, int pid) {
@@ -78,6 +95,7 @@ TEST(SwayWindowList, EveryWindowAtAnyDepthButNoContainers) {
     EXPECT_FALSE(withPid(windows, 2001)->floating);
     EXPECT_EQ(withPid(windows, 2004)->appId, "firefox");
     EXPECT_EQ(withPid(windows, 2004)->instance, "Navigator");
+    EXPECT_EQ(withPid(windows, 2004)->frame.x, 1920);
     EXPECT_EQ(withPid(windows, 2005)->appId, "pavucontrol");
     // The same tree also answers which one is focused, below the split container.
     ASSERT_TRUE(ld::sway::focusedWindow(kTree));
@@ -85,6 +103,12 @@ TEST(SwayWindowList, EveryWindowAtAnyDepthButNoContainers) {
 
     EXPECT_TRUE(ld::sway::windows("not json").empty());
     EXPECT_TRUE(ld::sway::windows(R"({"type":"root","nodes":{"oops":1}})").empty());
+}
+
+TEST(SwayWindowList, NoFocusedWindowWhenAWorkspaceOrNothingIsFocusedOrTheReplyIsBroken) {
+    for (const std::string_view reply : {R"({"type":"root","nodes":[{"type":"workspace","focused":true,"nodes":[]}]})",
+                                         R"({"type":"root","nodes":[]})", R"({"type":"root","nodes":[)", "[]"})
+        EXPECT_FALSE(ld::sway::focusedWindow(reply)) << reply;
 }
 
 TEST(SwayOutputs, ActiveOutputsInLogicalUnitsWithStableIds) {
@@ -122,4 +146,62 @@ TEST(HyprlandMonitors, LogicalSizeFromScaleAndRotation) {
     EXPECT_NEAR(screens[1].refreshRate, 59.951, 1e-9);
     EXPECT_EQ(screens[1].displayID, 3u);
     EXPECT_TRUE(ld::hyprland::monitors("ok").empty());
+}
+
+TEST(HyprlandIpc, CursorAndActiveWindow) {
+    const auto p = ld::hyprland::cursorPosition(R"({"x": 1500, "y": 650})");
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->x, 1500);
+    EXPECT_EQ(p->y, 650);
+    EXPECT_FALSE(ld::hyprland::cursorPosition("{}"));
+    EXPECT_FALSE(ld::hyprland::cursorPosition("unknown request"));
+
+    const auto active = ld::hyprland::activeWindow(
+        R"({"at":[1280,0],"size":[1280,1440],"workspace":{"id":1},"class":"kitty","pid":3002,"floating":false})");
+    ASSERT_TRUE(active);
+    EXPECT_EQ(active->pid, 3002);
+    EXPECT_EQ(active->appId, "kitty");
+    EXPECT_FALSE(ld::hyprland::activeWindow("{}"));  // nothing focused
+}
+
+TEST(HyprlandIpc, ClientsSkipUnmappedWindowsAndFallBackToTheInitialClass) {
+    const auto list = ld::hyprland::clients(kHyprClients);
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[2].appId, "org.gnome.Calculator");
+    EXPECT_TRUE(list[2].floating);
+    EXPECT_EQ(list[3].workspace, 2);
+    EXPECT_EQ(ld::hyprland::visibleWorkspaces(kMonitors), (std::vector<int>{1, 4}));
+}
+
+TEST(HyprlandIpc, WindowUnderTheCursor) {
+    const auto list = ld::hyprland::clients(kHyprClients);
+    const auto at = [&](double x, double y) {
+        const auto w = ld::hyprland::windowAt(list, {1}, Point{x, y});
+        return w ? w->pid : 0;
+    };
+    EXPECT_EQ(at(100, 100), 3001);
+    EXPECT_EQ(at(2000, 100), 3002);
+    EXPECT_EQ(at(1100, 600), 3003);  // floating above the tiled one beneath
+    EXPECT_EQ(at(1300, 600), 3003);
+    EXPECT_EQ(at(3000, 100), 0);     // off every window
+    // Workspace 2's window covers everything, but it is not shown.
+    auto withSpecial = list;
+    withSpecial[3].workspace = -98;
+    EXPECT_EQ(ld::hyprland::windowAt(withSpecial, {1, -98}, Point{100, 100})->pid, 3004);  // special workspace on top
+}
+
+TEST(DesktopDetection, WaylandCompositorsBeforeX11) {
+    const auto detect = [](std::map<std::string, std::string> env) {
+        return ld::detectDesktop([&](const char* name) -> const char* {
+            const auto it = env.find(name);
+            return it == env.end() ? nullptr : it->second.c_str();
+        });
+    };
+    EXPECT_EQ(detect({{"DISPLAY", ":0"}}), ld::DesktopKind::X11);
+    EXPECT_EQ(detect({{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}), ld::DesktopKind::OtherWayland);
+    EXPECT_EQ(detect({{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-1"}, {"SWAYSOCK", "/run/user/1000/sway.sock"}}),
+              ld::DesktopKind::Sway);
+    EXPECT_EQ(detect({{"WAYLAND_DISPLAY", "wayland-1"}, {"HYPRLAND_INSTANCE_SIGNATURE", "abc_123"}}),
+              ld::DesktopKind::Hyprland);
+    EXPECT_EQ(detect({{"DISPLAY", ""}}), ld::DesktopKind::None);
 }
