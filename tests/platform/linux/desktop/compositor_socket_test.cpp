@@ -1,16 +1,10 @@
 // The compositor connections end to end, against fake sway and Hyprland
 // sockets that answer with recorded replies.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <map>
-#include <thread>
 
 #include "FakeCompositor.h"
 #include "TempDir.h"

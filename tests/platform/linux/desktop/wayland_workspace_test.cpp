@@ -10,37 +10,16 @@
 
 #include "FakeCompositor.h"
 #include "TempDir.h"
+#include "TestQueue.h"
 #include "platform/linux/desktop/WaylandWorkspace.h"
 
 namespace ld = gm::platform::linux_desktop;
 using gm::testing::FakeCompositor;
 using gm::testing::TempDir;
+using gm::testing::TestQueue;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Keeps the queued blocks until the test runs them, as the main queue would.
-class HeldQueue final : public gm::platform::DispatchQueue {
-public:
-    void async(std::function<void()> block) override {
-        std::lock_guard lock(mutex_);
-        blocks_.push_back(std::move(block));
-    }
-    void asyncAfter(double, std::function<void()> block) override { async(std::move(block)); }
-    std::size_t runAll() {
-        std::vector<std::function<void()>> blocks;
-        {
-            std::lock_guard lock(mutex_);
-            blocks.swap(blocks_);
-        }
-        for (auto& b : blocks) b();
-        return blocks.size();
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::function<void()>> blocks_;
-};
 
 // Answers requests from a table the test may change while the workspace polls.
 class Replies {
@@ -90,11 +69,13 @@ std::string hyprWindow(int pid, const std::string& cls, const std::string& addre
            std::to_string(pid) + R"(,"fullscreen":0,"focusHistoryID":0})";
 }
 
-// i3-ipc: the reply is chosen by the message type in the request's header.
-std::string swayType(const std::string& header) {
-    std::uint32_t type = 0;
-    if (header.size() == 14) std::memcpy(&type, header.data() + 10, sizeof type);
-    return std::to_string(type);
+// A sway socket whose reply is chosen by the message type in the request's header.
+std::unique_ptr<FakeCompositor> fakeSway(const std::filesystem::path& path, Replies& replies) {
+    return std::make_unique<FakeCompositor>(path, gm::testing::readSwayHeader, [&replies](const std::string& header) {
+        std::uint32_t type = 0;
+        if (header.size() == 14) std::memcpy(&type, header.data() + 10, sizeof type);
+        return ld::sway::encodeMessage(type, replies.answer(std::to_string(type)));
+    });
 }
 
 }  // namespace
@@ -106,7 +87,7 @@ TEST(WaylandWorkspace, HyprlandAnnouncesEachChangeOfApplicationOnce) {
     const auto path = runtime.path() / "hypr/sig/.socket.sock";
     auto hyprland = std::make_unique<FakeCompositor>(path, gm::testing::readSome,
                                                      [&](const std::string& r) { return replies.answer(r); });
-    HeldQueue queue;
+    TestQueue queue;
     ld::WaylandWorkspace::Options options;
     options.socketPath = path.string();
     options.pollInterval = 5ms;
@@ -121,17 +102,17 @@ TEST(WaylandWorkspace, HyprlandAnnouncesEachChangeOfApplicationOnce) {
     });
     auto cancelled = workspace.observeActivations([&] { ++cancelledSeen; });
     ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
-    EXPECT_EQ(queue.runAll(), 0u) << "where we start is no change";
+    EXPECT_EQ(queue.drain(), 0u) << "where we start is no change";
 
     // Another window of the same application.
     replies.set("j/activewindow", hyprWindow(3002, "kitty", "0xa2"));
     ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
-    EXPECT_EQ(queue.runAll(), 0u);
+    EXPECT_EQ(queue.drain(), 0u);
 
     replies.set("j/activewindow", hyprWindow(3004, "firefox", "0xb1"));
     ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
     cancelled.reset();  // after the notice was queued: it must not run any more
-    EXPECT_EQ(queue.runAll(), 2u);
+    EXPECT_EQ(queue.drain(), 2u);
     EXPECT_EQ(seen, 1);
     EXPECT_EQ(cancelledSeen, 0);
     EXPECT_EQ(frontAtNotice, "firefox");
@@ -139,18 +120,18 @@ TEST(WaylandWorkspace, HyprlandAnnouncesEachChangeOfApplicationOnce) {
     // Nothing focused (an empty workspace) is a change too.
     replies.set("j/activewindow", "{}");
     ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
-    queue.runAll();
+    queue.drain();
     EXPECT_EQ(seen, 2);
     EXPECT_FALSE(workspace.frontmostApplication());
 
     // A compositor that stops answering is not "nothing focused".
     replies.set("j/activewindow", hyprWindow(3004, "firefox", "0xb1"));
     ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
-    queue.runAll();
+    queue.drain();
     EXPECT_EQ(seen, 3);
     hyprland.reset();
     std::this_thread::sleep_for(60ms);
-    EXPECT_EQ(queue.runAll(), 0u);
+    EXPECT_EQ(queue.drain(), 0u);
     ASSERT_TRUE(workspace.frontmostApplication());
     EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, "firefox");
 }
@@ -167,11 +148,8 @@ TEST(WaylandWorkspace, SwayApplicationsFromOneCachedTree) {
     Replies replies;
     replies.set(std::to_string(ld::sway::kGetTree), tree);
     const auto path = runtime.path() / "sway-ipc.sock";
-    FakeCompositor sway(path, gm::testing::readSwayHeader, [&](const std::string& header) {
-        const auto type = swayType(header);
-        return ld::sway::encodeMessage(static_cast<std::uint32_t>(std::stoul(type)), replies.answer(type));
-    });
-    HeldQueue queue;
+    const auto sway = fakeSway(path, replies);
+    TestQueue queue;
     ld::WaylandWorkspace::Options options;
     options.socketPath = path.string();
     options.listLifetime = 1h;
@@ -209,7 +187,7 @@ TEST(WaylandWorkspace, SwayApplicationsFromOneCachedTree) {
     EXPECT_FALSE(workspace.onScreenWindows(windows));
     EXPECT_TRUE(windows.empty());
     EXPECT_EQ(workspace.mainBundleIdentifier(), "glidemark");
-    EXPECT_EQ(queue.runAll(), 0u);
+    EXPECT_EQ(queue.drain(), 0u);
 }
 
 TEST(WaylandScreens, AnswersReusedForTheirLifetime) {
@@ -219,10 +197,7 @@ TEST(WaylandScreens, AnswersReusedForTheirLifetime) {
     replies.set(getOutputs, R"([{"name":"DP-1","active":true,"rect":{"x":0,"y":0,"width":1920,"height":1080},)"
                             R"("current_mode":{"refresh":74973}}])");
     const auto swayPath = runtime.path() / "sway-ipc.sock";
-    FakeCompositor sway(swayPath, gm::testing::readSwayHeader, [&](const std::string& header) {
-        const auto type = swayType(header);
-        return ld::sway::encodeMessage(static_cast<std::uint32_t>(std::stoul(type)), replies.answer(type));
-    });
+    const auto sway = fakeSway(swayPath, replies);
     const auto hyprPath = runtime.path() / "hypr/sig/.socket.sock";
     replies.set("j/monitors", R"([{"id":1,"x":0,"y":0,"width":3000,"height":2000,"scale":2,"refreshRate":60}])");
     FakeCompositor hyprland(hyprPath, gm::testing::readSome, [&](const std::string& r) { return replies.answer(r); });

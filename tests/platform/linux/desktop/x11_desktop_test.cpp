@@ -9,16 +9,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
-#include <mutex>
 #include <vector>
 
 #include "TempDir.h"
+#include "TestQueue.h"
 #include "XvfbServer.h"
 #include "platform/linux/desktop/RandrScreens.h"
 #include "platform/linux/desktop/X11Connection.h"
@@ -30,45 +28,10 @@ using gm::platform::ActivationPolicy;
 using gm::platform::AppRef;
 using gm::platform::EventRef;
 using gm::testing::TempDir;
+using gm::testing::TestQueue;
 using gm::testing::XvfbServer;
 
 namespace {
-
-class TestQueue final : public gm::platform::DispatchQueue {
-public:
-    void async(std::function<void()> block) override {
-        {
-            std::lock_guard lock(mutex_);
-            blocks_.push_back(std::move(block));
-        }
-        cv_.notify_all();
-    }
-    void asyncAfter(double, std::function<void()> block) override { async(std::move(block)); }
-    int drain() {
-        std::vector<std::function<void()>> blocks;
-        {
-            std::lock_guard lock(mutex_);
-            blocks.swap(blocks_);
-        }
-        for (auto& b : blocks) b();
-        return static_cast<int>(blocks.size());
-    }
-    // Runs blocks as they come until `done` or the bound runs out.
-    bool drainUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 500 && !done(); ++i) {
-            std::unique_lock lock(mutex_);
-            cv_.wait_for(lock, std::chrono::milliseconds(10), [&] { return !blocks_.empty(); });
-            lock.unlock();
-            drain();
-        }
-        return done();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::vector<std::function<void()>> blocks_;
-};
 
 xcb_atom_t intern(xcb_connection_t* c, const char* name) {
     ld::XcbReply<xcb_intern_atom_reply_t> r{
@@ -108,10 +71,7 @@ protected:
                     "StartupWMClass=gnome-text-editor\nExec=gnome-text-editor\n");
         data_.write("applications/helper.desktop",
                     "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\nStartupWMClass=helper\n");
-        data_.write("applications/org.example.Sandboxed.desktop",
-                    "[Desktop Entry]\nType=Application\nName=Sandboxed\n");
         data_.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=Tool\nExec=/opt/tool/bin/tool\n");
-        proc_.write("6001/root/.flatpak-info", "[Application]\nname=org.example.Sandboxed\n");
         std::filesystem::create_directories(proc_.path() / "6002");
         std::filesystem::create_symlink("/opt/tool/bin/tool", proc_.path() / "6002/exe");
         for (const char* pid : {"5001", "5002", "5003"}) std::filesystem::create_directories(proc_.path() / pid);
@@ -147,23 +107,26 @@ protected:
         xcb_create_window(app_, XCB_COPY_FROM_PARENT, id, parent ? parent : root_, static_cast<std::int16_t>(x),
                           static_cast<std::int16_t>(y), static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h), 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-        if (!instance.empty() || !cls.empty()) {
-            const auto value = instance + '\0' + cls + '\0';
-            xcb_change_property(app_, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                                static_cast<std::uint32_t>(value.size()), value.data());
-        }
+        if (!instance.empty() || !cls.empty()) setString(id, XCB_ATOM_WM_CLASS, instance + '\0' + cls + '\0');
         if (pid)
             xcb_change_property(app_, XCB_PROP_MODE_REPLACE, id, intern(app_, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
                                 &*pid);
-        if (managed) {
-            const auto state = intern(app_, "WM_STATE");
-            const std::uint32_t normal[2] = {1, XCB_NONE};
-            xcb_change_property(app_, XCB_PROP_MODE_REPLACE, id, state, state, 32, 2, normal);
-        }
+        if (managed) manage(id);
         xcb_map_window(app_, id);
         sync(app_);
         if (!parent) windows_.push_back(id);
         return id;
+    }
+
+    void setString(xcb_window_t w, xcb_atom_t property, const std::string& value) {
+        xcb_change_property(app_, XCB_PROP_MODE_REPLACE, w, property, XCB_ATOM_STRING, 8,
+                            static_cast<std::uint32_t>(value.size()), value.data());
+    }
+    // WM_STATE, as a window manager sets it on the windows it manages.
+    void manage(xcb_window_t w) {
+        const auto state = intern(app_, "WM_STATE");
+        const std::uint32_t normal[2] = {1, XCB_NONE};
+        xcb_change_property(app_, XCB_PROP_MODE_REPLACE, w, state, state, 32, 2, normal);
     }
 
     void setActive(xcb_window_t w) {
@@ -261,12 +224,8 @@ TEST_F(X11Desktop, AWindowWithoutApplicationIsRetriedAfterItsLifetime) {
     EXPECT_FALSE(remembering.pointerTarget().app);
     EXPECT_FALSE(retrying.pointerTarget().app);
     // It becomes an application window, as when a window manager adopts it.
-    const std::string cls = std::string("viewer") + '\0' + "Viewer" + '\0';
-    xcb_change_property(app_, XCB_PROP_MODE_REPLACE, bare, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                        static_cast<std::uint32_t>(cls.size()), cls.data());
-    const std::uint32_t normal[2] = {1, XCB_NONE};
-    const auto state = intern(app_, "WM_STATE");
-    xcb_change_property(app_, XCB_PROP_MODE_REPLACE, bare, state, state, 32, 2, normal);
+    setString(bare, XCB_ATOM_WM_CLASS, std::string("viewer") + '\0' + "Viewer" + '\0');
+    manage(bare);
     sync(app_);
     EXPECT_FALSE(remembering.pointerTarget().app);
     ASSERT_TRUE(retrying.pointerTarget().app);
@@ -279,16 +238,6 @@ TEST_F(X11Desktop, ProcessIdFromXResBeforeTheWindowProperty) {
     EXPECT_EQ(workspace(/*useXRes=*/false).pointerTarget().pid, 5002);
     // XRes names the connection's real owner: this test process.
     EXPECT_EQ(workspace(/*useXRes=*/true).pointerTarget().pid, ::getpid());
-}
-
-TEST_F(X11Desktop, SandboxIdBeatsTheWindowClass) {
-    auto& ws = workspace();
-    // Claims the editor's class, but runs in a Flatpak sandbox of its own.
-    window(0, 0, 400, 400, "gnome-text-editor", "Gnome-text-editor", 6001);
-    warp(10, 10);
-    const auto t = ws.pointerTarget();
-    ASSERT_TRUE(t.app);
-    EXPECT_EQ(t.app->bundleIdentifier, "org.example.Sandboxed");
 }
 
 TEST_F(X11Desktop, FrontmostApplicationAndItsNotifications) {
@@ -327,8 +276,7 @@ TEST_F(X11Desktop, RunningApplicationsForThePicker) {
     const auto named = window(300, 0, 100, 100, "viewer", "Viewer", 5002);
     window(400, 0, 100, 100, "popup", "Popup", 5001, /*managed=*/false);  // no WM_STATE: not an application window
     const std::string title = "Holiday photos";
-    xcb_change_property(app_, XCB_PROP_MODE_REPLACE, named, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                        static_cast<std::uint32_t>(title.size()), title.data());
+    setString(named, XCB_ATOM_WM_NAME, title);
     sync(app_);
     auto& ws = workspace();
 
