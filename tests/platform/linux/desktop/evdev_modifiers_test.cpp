@@ -36,20 +36,6 @@ TEST(KeyboardModifierState, MapsEachSideToItsKeyCode) {
     EXPECT_EQ(s.flags(), flag::command | flag::shift | flag::alternate | flag::control);
 }
 
-TEST(KeyboardModifierState, KeyHeldOnOneKeyboardOutlivesReleaseOnAnother) {
-    ld::KeyboardModifierState s;
-    auto c = s.key(1, KEY_LEFTSHIFT, kPress);
-    ASSERT_TRUE(c);
-    EXPECT_EQ(c->flags, flag::shift);
-    EXPECT_FALSE(s.key(2, KEY_LEFTSHIFT, kPress));    // already down: no second event
-    EXPECT_FALSE(s.key(1, KEY_LEFTSHIFT, kRelease));  // keyboard 2 still holds it
-    EXPECT_EQ(s.flags(), flag::shift);
-    c = s.key(2, KEY_LEFTSHIFT, kRelease);
-    ASSERT_TRUE(c);
-    EXPECT_EQ(c->key.keyCode, 56);
-    EXPECT_EQ(c->flags, 0u);
-}
-
 TEST(KeyboardModifierState, LeftAndRightAreSeparateKeysOfOneFlag) {
     ld::KeyboardModifierState s;
     EXPECT_EQ(s.key(1, KEY_LEFTCTRL, kPress)->flags, flag::control);
@@ -165,16 +151,31 @@ struct Received {
     }
 };
 
+// Keyboards are made first, so a test may type before the reader starts.
+class EvdevModifiers : public ::testing::Test {
+protected:
+    FakeKeyboards& keyboards(std::vector<bool> maskWorks) {
+        owned_ = std::make_unique<FakeKeyboards>(std::move(maskWorks));
+        return *owned_;
+    }
+    std::size_t start() {
+        modifiers = std::make_unique<ld::EvdevModifiers>(std::move(owned_));
+        modifiers->setCallback([&](const gm::platform::EventRef& e) { got.add(e); });
+        return modifiers->start();
+    }
+    Received got;
+    std::unique_ptr<ld::EvdevModifiers> modifiers;
+
+private:
+    std::unique_ptr<FakeKeyboards> owned_;
+};
+
 }  // namespace
 
-TEST(EvdevModifiers, FollowsModifiersAcrossKeyboards) {
-    auto owned = std::make_unique<FakeKeyboards>(std::vector<bool>{true, true});
-    auto& fake = *owned;
+TEST_F(EvdevModifiers, FollowsModifiersAcrossKeyboards) {
+    auto& fake = keyboards({true, true});
     const int a = fake.keyboards[0].write, b = fake.keyboards[1].write;
-    Received got;
-    ld::EvdevModifiers modifiers(std::move(owned));
-    modifiers.setCallback([&](const gm::platform::EventRef& e) { got.add(e); });
-    ASSERT_EQ(modifiers.start(), 2u);
+    ASSERT_EQ(start(), 2u);
 
     key(a, KEY_LEFTSHIFT, 1);
     ASSERT_TRUE(got.waitFor(1));
@@ -186,7 +187,7 @@ TEST(EvdevModifiers, FollowsModifiersAcrossKeyboards) {
     key(a, KEY_LEFTSHIFT, 0);
     key(b, KEY_LEFTSHIFT, 0);
     ASSERT_TRUE(got.waitFor(3));
-    modifiers.stop();
+    modifiers->stop();
 
     const std::vector<std::pair<std::int64_t, std::uint64_t>> expected = {
         {56, flag::shift}, {54, flag::shift | flag::command}, {56, flag::command}};
@@ -195,16 +196,12 @@ TEST(EvdevModifiers, FollowsModifiersAcrossKeyboards) {
     EXPECT_EQ(fake.closed.size(), 2u);
 }
 
-TEST(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
-    auto owned = std::make_unique<FakeKeyboards>(std::vector<bool>{false, true, false});
-    auto& fake = *owned;
+TEST_F(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
+    auto& fake = keyboards({false, true, false});
     const auto refused1 = fake.keyboards[0], kept = fake.keyboards[1], refused2 = fake.keyboards[2];
     // Typed before and after start: none of it may be taken from the refused ones.
     key(refused1.write, KEY_LEFTCTRL, 1);
-    Received got;
-    ld::EvdevModifiers modifiers(std::move(owned));
-    modifiers.setCallback([&](const gm::platform::EventRef& e) { got.add(e); });
-    ASSERT_EQ(modifiers.start(), 1u);
+    ASSERT_EQ(start(), 1u);
     {
         std::lock_guard lock(fake.mutex);
         EXPECT_EQ(fake.restricted, (std::vector<int>{refused1.read, kept.read, refused2.read}));
@@ -213,7 +210,7 @@ TEST(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
     key(refused2.write, KEY_LEFTALT, 1);
     key(kept.write, KEY_RIGHTSHIFT, 1);
     ASSERT_TRUE(got.waitFor(1));
-    modifiers.stop();
+    modifiers->stop();
     EXPECT_EQ(got.events, (std::vector<std::pair<std::int64_t, std::uint64_t>>{{60, flag::shift}}));
     // Both refused pipes still hold every byte written to them.
     for (const auto& k : {refused1, refused2}) {
@@ -222,39 +219,30 @@ TEST(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
     }
 }
 
-TEST(EvdevModifiers, UnpluggedKeyboardLetsGoOfItsKeysAndStopEndsTheThread) {
-    auto owned = std::make_unique<FakeKeyboards>(std::vector<bool>{true});
-    auto& fake = *owned;
-    Received got;
-    ld::EvdevModifiers modifiers(std::move(owned));
-    modifiers.setCallback([&](const gm::platform::EventRef& e) { got.add(e); });
-    ASSERT_EQ(modifiers.start(), 1u);
+TEST_F(EvdevModifiers, UnpluggedKeyboardLetsGoOfItsKeysAndStopEndsTheThread) {
+    auto& fake = keyboards({true});
+    ASSERT_EQ(start(), 1u);
     key(fake.keyboards[0].write, KEY_RIGHTCTRL, 1);
     ASSERT_TRUE(got.waitFor(1));
     ::close(fake.keyboards[0].write);  // the node goes away
     fake.keyboards[0].write = -1;
     ASSERT_TRUE(got.waitFor(2));
     EXPECT_EQ(got.events.back(), (std::pair<std::int64_t, std::uint64_t>{62, 0}));
-    EXPECT_EQ(modifiers.flags(), 0u);
-    modifiers.stop();
-    modifiers.stop();
+    EXPECT_EQ(modifiers->flags(), 0u);
+    modifiers->stop();
+    modifiers->stop();
 }
 
-TEST(EvdevModifiers, LostEventsLetGoOfTheKeyboardsKeysUntilTheNextReport) {
-    auto owned = std::make_unique<FakeKeyboards>(std::vector<bool>{true});
-    auto& fake = *owned;
-    const int fd = fake.keyboards[0].write;
-    Received got;
-    ld::EvdevModifiers modifiers(std::move(owned));
-    modifiers.setCallback([&](const gm::platform::EventRef& e) { got.add(e); });
-    ASSERT_EQ(modifiers.start(), 1u);
+TEST_F(EvdevModifiers, LostEventsLetGoOfTheKeyboardsKeysUntilTheNextReport) {
+    const int fd = keyboards({true}).keyboards[0].write;
+    ASSERT_EQ(start(), 1u);
     key(fd, KEY_LEFTMETA, 1);
     send(fd, EV_SYN, SYN_DROPPED, 0);
     send(fd, EV_KEY, KEY_LEFTCTRL, 1);  // part of the broken report: not trusted
     send(fd, EV_SYN, SYN_REPORT, 0);
     key(fd, KEY_LEFTALT, 1);
     ASSERT_TRUE(got.waitFor(3));
-    modifiers.stop();
+    modifiers->stop();
     const std::vector<std::pair<std::int64_t, std::uint64_t>> expected = {
         {55, flag::command}, {55, 0}, {58, flag::alternate}};
     EXPECT_EQ(got.events, expected);
