@@ -67,18 +67,14 @@ protected:
 TEST_F(HubTest, ForwardsEachNonWheelFrameWhole) {
     start();
     ASSERT_TRUE(mouse.grabbed.load());
-    const Frame motion{ev(EV_REL, REL_X, 3), ev(EV_REL, REL_Y, -2), syn()};
-    const Frame click{ev(EV_MSC, MSC_SCAN, 90001), ev(EV_KEY, BTN_RIGHT, 1), syn()};
-    const Frame key{ev(EV_KEY, KEY_VOLUMEUP, 1), syn()};
-    mouse.send(motion);
-    mouse.send(click);
-    mouse.send(key);
+    const std::vector<Frame> sent = {{ev(EV_REL, REL_X, 3), ev(EV_REL, REL_Y, -2), syn()},
+                                     {ev(EV_MSC, MSC_SCAN, 90001), ev(EV_KEY, BTN_RIGHT, 1), syn()},
+                                     {ev(EV_KEY, KEY_VOLUMEUP, 1), syn()}};
+    for (const auto& frame : sent) mouse.send(frame);
     hub->sync();
     auto frames = mouse.cloneFrames();
-    ASSERT_EQ(frames.size(), 3u);
-    EXPECT_EQ(codes(frames[0]), codes(motion));
-    EXPECT_EQ(codes(frames[1]), codes(click));
-    EXPECT_EQ(codes(frames[2]), codes(key));
+    ASSERT_EQ(frames.size(), sent.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(codes(frames[i]), codes(sent[i])) << i;
 }
 
 TEST_F(HubTest, OverrunDropsOnlyTheIncompleteFrame) {

@@ -67,6 +67,9 @@ protected:
         spec.mask = platform::eventMaskBit(EventType::ScrollWheel);
         spec.callback = scrollCallback;
         spec.userInfo = &state;
+        return makeTap(spec);
+    }
+    std::shared_ptr<platform::EventTap> makeTap(const platform::TapSpec& spec) {
         std::shared_ptr<platform::EventTap> tap;
         platform->engineLoop().runSync([&] {
             tap = platform->eventTaps().createTap(spec);
@@ -150,12 +153,8 @@ TEST_F(PlatformTest, NoTapWithoutAccessAndListenOnlyLeftClicks) {
         if (type == EventType::LeftMouseDown) ++clicks;
         return e;
     };
-    std::shared_ptr<platform::EventTap> tap;
-    platform->engineLoop().runSync([&] {
-        tap = platform->eventTaps().createTap(spec);
-        platform->currentRunLoop().addSource(tap->createRunLoopSource());
-    });
-    platform->hub().sync();
+    const auto tap = makeTap(spec);
+    ASSERT_TRUE(tap);
     mouse.send({ev(EV_KEY, BTN_LEFT, 1), syn()});
     auto frames = settle();
     ASSERT_EQ(frames.size(), 1u);  // forwarded regardless of the listener
@@ -276,9 +275,7 @@ struct LinkProbe {
     std::atomic<int> ticks{0};
     std::atomic<bool> afterStop{false};
     std::atomic<bool> stopped{false};
-    std::thread::id thread;
     platform::DisplayLink* link = nullptr;
-    std::atomic<bool> stopFromInside{false};
 };
 
 TEST(DisplayClock, TicksOnItsOwnThreadAndNothingRunsAfterStopReturns) {
