@@ -132,34 +132,27 @@ int main(int argc, char** argv) {
     app::AppMenu menu({settingsManager, engine, tracker, windows, updater.updaterController(),
                        app::WindowContent::interim(), [] {}});
 
-    menu.menu()->popup(QPoint(200, 120));
-    settle();
-    ok &= save(menu.menu()->grab(), folder + "/menu.png");
-    menu.menu()->hide();
-
-    menu.toggleDisableForCurrentApp();
-    menu.menu()->popup(QPoint(200, 120));
-    settle();
-    ok &= save(menu.menu()->grab(), folder + "/menu-disabled-for-app.png");
-    menu.menu()->hide();
-
-    app::HUDManager hud;
-    hud.show(QStringLiteral("Glidemark enabled"), std::nullopt, 30.0, 300.0);
-    settle(500);
-    if (QWidget* overlay = hud.window()) {
-        ok &= save(onBackdrop(overlay->grab()), folder + "/hud.png");
-    } else {
-        ok = false;
+    for (const char* name : {"/menu.png", "/menu-disabled-for-app.png"}) {
+        menu.menu()->popup(QPoint(200, 120));
+        settle();
+        ok &= save(menu.menu()->grab(), folder + name);
+        menu.menu()->hide();
+        menu.toggleDisableForCurrentApp();
     }
+
     // The HUD takes the desktop's colours; with a dark theme it turns dark.
+    app::HUDManager hud;
     const QPalette light = QApplication::palette();
     QPalette dark = light;
     dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
     dark.setColor(QPalette::WindowText, QColor(0xf2, 0xf2, 0xf2));
-    QApplication::setPalette(dark);
-    hud.show(QStringLiteral("Glidemark enabled"), std::nullopt, 30.0, 300.0);
-    settle(500);
-    if (QWidget* overlay = hud.window()) ok &= save(onBackdrop(overlay->grab()), folder + "/hud-dark.png");
+    for (const auto& [name, palette] : {std::pair{"/hud.png", light}, std::pair{"/hud-dark.png", dark}}) {
+        QApplication::setPalette(palette);
+        hud.show(QStringLiteral("Glidemark enabled"), std::nullopt, 30.0, 300.0);
+        settle(500);
+        QWidget* overlay = hud.window();
+        ok &= overlay && save(onBackdrop(overlay->grab()), folder + name);
+    }
     QApplication::setPalette(light);
 
     for (const auto& [name, alert] : {std::pair{QStringLiteral("alert-permission-required"), app::Utils::accessibilityAlert()},

@@ -68,18 +68,6 @@ TEST_F(WindowManagerTest, ClosingForgetsTheWindowAndTheNextOpenBuildsAfresh) {
     EXPECT_NE(windows.window("about"), nullptr);
 }
 
-TEST_F(WindowManagerTest, CloseAllClosesEveryWindowAnnouncingEachClose) {
-    windows.openWindow("preferences", "Glidemark Preferences", countingContent("p"));
-    windows.openWindow("about", "", countingContent("a"));
-    ASSERT_EQ(changes.count(), 2);
-    EXPECT_TRUE(windows.hasVisibleWindows());
-    windows.closeAll();
-    EXPECT_EQ(windows.count(), 0);
-    EXPECT_EQ(changes.count(), 4);
-    windows.closeAll();
-    EXPECT_EQ(changes.count(), 4);
-}
-
 TEST_F(WindowManagerTest, CtrlQIsRefusedWhileOtherKeysPassThrough) {
     QLineEdit* field = nullptr;
     windows.openWindow("preferences", "Glidemark Preferences", [&] {

@@ -98,12 +98,7 @@ TEST_F(AdvancedViewTest, EachSliderStoresItsSnappedValue) {
         EXPECT_EQ(f.writes(), writes + 1);
         EXPECT_EQ(text(view, c.row), c.text);
     }
-    const auto stored = f.stored().scrollAdvanced;
-    EXPECT_EQ(stored.step, 40);
-    EXPECT_EQ(stored.duration, 500);
-    EXPECT_EQ(stored.accelerationDelta, 0);
-    EXPECT_EQ(stored.accelerationLimit, 15);
-    EXPECT_EQ(stored.accelerationTailToHeadRatio, 3);
+    EXPECT_EQ(f.stored().scrollAdvanced.accelerationTailToHeadRatio, 3) << "no slider touches it";
 }
 
 TEST_F(AdvancedViewTest, ResetIsEnabledOnlyAwayFromTheDefaultsAndRestoresBlockKeysToo) {

@@ -33,13 +33,18 @@ protected:
     }
 };
 
-TEST_F(BlockKeysTest, DefaultsShowAllThreeInCommandControlOptionOrder) {
+TEST_F(BlockKeysTest, DefaultsShowAllThreeInOrderAndUncheckingEveryKeyLeavesNone) {
     SettingsFixture f;
     BlockKeysView field(*f.manager);
     BlockKeysListView list(*f.manager);
     EXPECT_EQ(field.shownKeys(), (std::vector<ModifierKey>{ModifierKey::command, ModifierKey::control, ModifierKey::option}));
     EXPECT_EQ(checked(list), (std::vector<bool>{true, true, true}));
     EXPECT_EQ(list.checkBox(ModifierKey::control)->text(), "Control");
+
+    for (ModifierKey key : settings::allModifierKeys) list.checkBox(key)->click();
+    EXPECT_TRUE(f.stored().scrollAdvanced.block.empty());
+    EXPECT_TRUE(field.shownKeys().empty());
+    EXPECT_EQ(checked(list), (std::vector<bool>{false, false, false}));
 }
 
 TEST_F(BlockKeysTest, UncheckingAndCheckingStoreTwiceAndKeepTheListSorted) {
@@ -81,16 +86,6 @@ TEST_F(BlockKeysTest, AnUnsortedListStaysAsItIsUntilChanged) {
     EXPECT_EQ(f.stored().scrollAdvanced.block, (Codes{59, 55}));
     setBlockKeyChosen(*f.manager, ModifierKey::option, true);
     EXPECT_EQ(f.stored().scrollAdvanced.block, (Codes{55, 58, 59}));
-}
-
-TEST_F(BlockKeysTest, EveryKeyUncheckedLeavesAnEmptyListAndAnEmptyField) {
-    SettingsFixture f;
-    BlockKeysView field(*f.manager);
-    BlockKeysListView list(*f.manager);
-    for (ModifierKey key : settings::allModifierKeys) list.checkBox(key)->click();
-    EXPECT_TRUE(f.stored().scrollAdvanced.block.empty());
-    EXPECT_TRUE(field.shownKeys().empty());
-    EXPECT_EQ(checked(list), (std::vector<bool>{false, false, false}));
 }
 
 TEST_F(BlockKeysTest, ClickingTheFieldOpensAndClosesThePopover) {

@@ -111,16 +111,6 @@ TEST_F(GeneralViewTest, ShellIsToldOfLaunchAtLoginAndIconChangesFromAnywhere) {
     EXPECT_EQ(iconCalls.size(), 2U);
 }
 
-TEST_F(GeneralViewTest, ShowsTheRecordBeingAnnouncedNotTheOneItReplaces) {
-    GeneralView view(*f.manager, {});
-    auto base = f.manager->scrollBase();
-    base.reverse = true;
-    base.animationEasing = false;
-    f.manager->setScrollBase(base);
-    EXPECT_TRUE(view.switchButton(GeneralView::reverse)->isChecked());
-    EXPECT_FALSE(view.switchButton(GeneralView::animationEasing)->isChecked());
-}
-
 TEST_F(GeneralViewTest, AClosedPageNoLongerListens) {
     auto view = std::make_unique<GeneralView>(*f.manager, recordingActions());
     view.reset();

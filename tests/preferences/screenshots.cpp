@@ -6,7 +6,6 @@
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QTimer>
 #include <cstdio>
 #include <map>
 
@@ -23,27 +22,20 @@ using namespace gm::preferences;
 
 QPalette darkPalette() {
     QPalette p;
-    const QColor window(0x2b, 0x2b, 0x2e), text(0xe8, 0xe8, 0xea), base(0x1f, 0x1f, 0x22), button(0x3a, 0x3a, 0x3e);
-    const QColor disabledText(0x80, 0x80, 0x86);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x37));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, button);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::BrightText, Qt::white);
-    p.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4f));
-    p.setColor(QPalette::Midlight, QColor(0x42, 0x42, 0x46));
-    p.setColor(QPalette::Mid, QColor(0x55, 0x55, 0x5a));
-    p.setColor(QPalette::Dark, QColor(0x1a, 0x1a, 0x1c));
-    p.setColor(QPalette::Shadow, Qt::black);
-    p.setColor(QPalette::Highlight, QColor(0x2f, 0x7a, 0xe5));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, button);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, disabledText);
-    p.setColor(QPalette::Link, QColor(0x5a, 0x9c, 0xf8));
+    const QColor text(0xe8, 0xe8, 0xea), button(0x3a, 0x3a, 0x3e), disabledText(0x80, 0x80, 0x86);
+    const std::pair<QPalette::ColorRole, QColor> roles[] = {
+        {QPalette::Window, QColor(0x2b, 0x2b, 0x2e)}, {QPalette::WindowText, text},
+        {QPalette::Base, QColor(0x1f, 0x1f, 0x22)},   {QPalette::AlternateBase, QColor(0x33, 0x33, 0x37)},
+        {QPalette::Text, text},                       {QPalette::Button, button},
+        {QPalette::ButtonText, text},                 {QPalette::BrightText, Qt::white},
+        {QPalette::Light, QColor(0x4a, 0x4a, 0x4f)},  {QPalette::Midlight, QColor(0x42, 0x42, 0x46)},
+        {QPalette::Mid, QColor(0x55, 0x55, 0x5a)},    {QPalette::Dark, QColor(0x1a, 0x1a, 0x1c)},
+        {QPalette::Shadow, Qt::black},                {QPalette::Highlight, QColor(0x2f, 0x7a, 0xe5)},
+        {QPalette::HighlightedText, Qt::white},       {QPalette::ToolTipBase, button},
+        {QPalette::ToolTipText, text},                {QPalette::PlaceholderText, disabledText},
+        {QPalette::Link, QColor(0x5a, 0x9c, 0xf8)},
+    };
+    for (const auto& [role, colour] : roles) p.setColor(role, colour);
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         p.setColor(QPalette::Disabled, role, disabledText);
     p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x55, 0x55, 0x5a));
@@ -67,30 +59,27 @@ void settle() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
-bool save(const QPixmap& picture, const QString& dir, const QString& theme, const QString& name) {
-    const QString path = dir + QLatin1Char('/') + theme + QLatin1Char('-') + name + QStringLiteral(".png");
-    const bool ok = picture.save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toUtf8().constData());
-    return ok;
-}
-
 bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     QApplication::setPalette(palette);
     bool ok = true;
+    // Lets the widget settle, then saves its picture as <dir>/<theme>-<name>.png.
+    auto save = [&](QWidget* widget, const char* name) {
+        settle();
+        const QString path = dir + QLatin1Char('/') + theme + QLatin1Char('-') + QLatin1String(name) + QStringLiteral(".png");
+        const bool saved = widget->grab().save(path);
+        std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toUtf8().constData());
+        ok &= saved;
+    };
 
     settings::GlidemarkSettings s;
-    auto browser = std::make_shared<settings::ExceptionalApplication>("org.example.WebBrowser.desktop");
-    auto terminal = std::make_shared<settings::ExceptionalApplication>("org.example.Terminal.desktop");
-    auto drawing = std::make_shared<settings::ExceptionalApplication>("org.example.LongNamedDrawingProgram.desktop");
-    s.appSettings.exceptionalApplication = {browser, terminal, drawing};
+    for (const char* id : {"org.example.WebBrowser.desktop", "org.example.Terminal.desktop",
+                           "org.example.LongNamedDrawingProgram.desktop"})
+        s.appSettings.exceptionalApplication.push_back(std::make_shared<settings::ExceptionalApplication>(id));
     testing::SettingsFixture f(s);
     // The manager holds its own objects, decoded from the stored document.
-    browser = f.manager->settings().appSettings.exceptionalApplication[0];
-    terminal = f.manager->settings().appSettings.exceptionalApplication[1];
-    auto own = terminal->scrollAdvanced();
-    own.step = 40;
-    own.duration = 250;
-    terminal->setScrollAdvanced(own);
+    const auto browser = f.manager->settings().appSettings.exceptionalApplication[0];
+    const auto terminal = f.manager->settings().appSettings.exceptionalApplication[1];
+    terminal->setScrollAdvanced(settings::ScrollAdvanced{.step = 40, .duration = 250});
     terminal->setInherit(false);
     auto base = browser->scrollBase();
     base.smooth = false;
@@ -98,10 +87,11 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
 
     NamedApps apps;
     testing::FakeWorkspace workspace;
-    workspace.add(testing::runningApp("org.example.Nautilus.desktop", "Files"));
-    workspace.add(testing::runningApp("org.example.TextEditor.desktop", "Text Editor"));
-    workspace.add(testing::runningApp("org.example.WebBrowser.desktop", "Web Browser"));
-    workspace.add(testing::runningApp("org.example.Calendar.desktop", "Calendar"));
+    for (const auto& [id, name] : {std::pair{"org.example.Nautilus.desktop", "Files"},
+                                   std::pair{"org.example.TextEditor.desktop", "Text Editor"},
+                                   std::pair{"org.example.WebBrowser.desktop", "Web Browser"},
+                                   std::pair{"org.example.Calendar.desktop", "Calendar"}})
+        workspace.add(testing::runningApp(id, name));
 
     PreferencesContext context;
     context.settingsManager = f.manager.get();
@@ -111,41 +101,34 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     PreferencesTabView view(context);
     view.setWindowTitle(QStringLiteral("Glidemark Preferences"));
     view.show();
-    settle();
-    ok &= save(view.grab(), dir, theme, QStringLiteral("general"));
+    save(&view, "general");
 
     view.setSelectionTab(PreferencesTab::advanced);
-    settle();
-    ok &= save(view.grab(), dir, theme, QStringLiteral("advanced"));
+    save(&view, "advanced");
     auto* advanced = qobject_cast<AdvancedView*>(view.page());
     advanced->blockKeys()->setShowPopover(true);
-    settle();
-    ok &= save(advanced->blockKeys()->popover()->grab(), dir, theme, QStringLiteral("block-keys-popover"));
+    save(advanced->blockKeys()->popover(), "block-keys-popover");
     advanced->blockKeys()->setShowPopover(false);
 
     view.setSelectionTab(PreferencesTab::exceptions);
     settle();
     auto* exceptions = qobject_cast<ExceptionsView*>(view.page());
     exceptions->setSelectedApp("org.example.Terminal.desktop");
-    settle();
-    ok &= save(view.grab(), dir, theme, QStringLiteral("exceptions"));
+    save(&view, "exceptions");
     exceptions->setShowingPopover(true);
-    settle();
-    ok &= save(exceptions->pickerPopover()->grab(), dir, theme, QStringLiteral("picker"));
+    save(exceptions->pickerPopover(), "picker");
     exceptions->setShowingPopover(false);
 
     for (const auto& [id, name] : {std::pair{"org.example.Terminal.desktop", "panel-own-values"},
                                    std::pair{"org.example.WebBrowser.desktop", "panel-inherited"}}) {
         ExceptionsAdvancedView* panel = exceptions->row(id)->advanced();
         panel->setShowPopover(true);
-        settle();
-        ok &= save(panel->popover()->grab(), dir, theme, QString::fromLatin1(name));
+        save(panel->popover(), name);
         panel->setShowPopover(false);
     }
 
     view.setSelectionTab(PreferencesTab::updates);
-    settle();
-    ok &= save(view.grab(), dir, theme, QStringLiteral("updates"));
+    save(&view, "updates");
     return ok;
 }
 

@@ -27,9 +27,6 @@ TEST_F(SettingsManagerTest, StartsFromDefaultsWritingNothing) {
     auto manager = start();
     EXPECT_EQ(manager->settings(), GlidemarkSettings{});
     EXPECT_EQ(env.defaults.writeCount(), 0);
-    ASSERT_EQ(env.sink.lines().size(), 1U);
-    EXPECT_EQ(lastLog(), "Module initialized: SettingsManager");
-    EXPECT_EQ(env.sink.lines()[0].level, platform::LogLevel::Default);
 }
 
 TEST_F(SettingsManagerTest, EachAssignmentIsAnnouncedThenReplacedThenStored) {
