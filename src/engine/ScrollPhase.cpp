@@ -29,17 +29,23 @@ double phaseValue(Phase phase, PhaseItem item) {
 
 std::function<void()> debounce(double interval, platform::DispatchQueue& queue, const platform::Clock& clock,
                                std::function<void()> action) {
-    // Shared between the built function and its queued checks; touched on the main queue only.
+    // Shared by the built function and its queued checks; touched on the main queue only.
     struct State {
         double latest = 0;
+        double interval = 0;
+        const platform::Clock* clock = nullptr;
         std::function<void()> action;
     };
     auto state = std::make_shared<State>();
+    state->interval = interval;
+    state->clock = &clock;
     state->action = std::move(action);
-    return [state, interval, &queue, &clock] {
-        state->latest = clock.mediaTime();
-        queue.asyncAfter(interval, [state, interval, &clock] {
-            if (clock.mediaTime() >= state->latest + interval) state->action();
+    return [state, &queue] {
+        state->latest = state->clock->mediaTime();
+        // The check holds a plain pointer, so queuing it allocates nothing on the scroll path; the
+        // state lives as long as the built function, which its owner keeps for as long as its queue runs.
+        queue.asyncAfter(state->interval, [s = state.get()] {
+            if (s->clock->mediaTime() >= s->latest + s->interval) s->action();
         });
     };
 }

@@ -83,6 +83,27 @@ private:
         platform::EventRef event;
         platform::TapProxy proxy = nullptr;
     };
+    // A tick on its way from the scroll core's thread to stateQ.
+    struct PendingPush {
+        platform::EventRef event;
+        platform::TapProxy proxy = nullptr;
+        double deltaY = 0;
+        double deltaX = 0;
+        TickParameters tick{};
+    };
+    // First in, first out, in storage that is reused: the queued block then
+    // carries only `this`, so handing a tick over allocates nothing.
+    class PushRing {
+    public:
+        PushRing() : slots_(64) {}
+        void put(PendingPush push);
+        PendingPush take();
+
+    private:
+        std::vector<PendingPush> slots_;
+        std::size_t head_ = 0;
+        std::size_t count_ = 0;
+    };
 
     double computeAcceleration();
     void push(const platform::EventRef& event, platform::TapProxy proxy, double deltaY, double deltaX,
@@ -112,6 +133,8 @@ private:
     // Any thread, under the lock.
     mutable std::mutex posterMutex_;
     std::shared_ptr<platform::DisplayLink> poster_;
+    std::mutex pendingMutex_;
+    PushRing pending_;
 
     // stateQ.
     AxisPair delta_;

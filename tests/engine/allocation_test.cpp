@@ -69,5 +69,31 @@ TEST(PerEventPath, AllocatesNothing) {
     EXPECT_EQ(allocations.load() - before, 0);
 }
 
+TEST(ScrollCallback, HandsATickOverWithoutAllocating) {
+    platform::sim::SimDesktop desktop;
+    desktop.simDisplays().setScreen({{0, 0, 1920, 1080}, 1, 60});
+    settings::SettingsManager manager(desktop.userDefaults(), desktop.logger(), desktop.clock());
+    engine::Engine engine(desktop, manager);
+    auto wheel = platform::sim::SimDesktop::makeScroll(-10, 0, -1, 0, -1.0);
+    wheel->setLocation({100, 100});
+    auto tick = [&] {
+        return engine::ScrollCore::scrollEventCallBack(nullptr, platform::EventType::ScrollWheel, wheel, &engine.core);
+    };
+    // The first ticks size the reused storage: the display link, the screen list, the queues.
+    for (int i = 0; i < 100; ++i) {
+        tick();
+        desktop.advance(0.01);
+    }
+    long during = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const long before = allocations.load();
+        auto result = tick();
+        during += allocations.load() - before;
+        ASSERT_EQ(result, nullptr) << "the tick is smoothed";
+        desktop.advance(0.01);  // frames run (and may allocate) outside the measured call
+    }
+    EXPECT_EQ(during, 0);
+}
+
 }  // namespace
 }  // namespace gm::testing
