@@ -171,23 +171,29 @@ bool EvdevBackend::accessible() const {
     return true;
 }
 
-std::vector<DeviceInfo> findWheelMice() {
-    std::vector<DeviceInfo> out;
+void forEachInputEventNode(const char* property, const std::function<void(udev_device*)>& visit) {
     struct udev* u = udev_new();
-    if (!u) return out;
+    if (!u) return;
     struct udev_enumerate* e = udev_enumerate_new(u);
     udev_enumerate_add_match_subsystem(e, "input");
-    udev_enumerate_add_match_property(e, "ID_INPUT_MOUSE", "1");
+    udev_enumerate_add_match_property(e, property, "1");
     udev_enumerate_scan_devices(e);
     struct udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(e)) {
         struct udev_device* dev = udev_device_new_from_syspath(u, udev_list_entry_get_name(entry));
         if (!dev) continue;
-        if (isEventNode(udev_device_get_devnode(dev)) && isWheelMouse(dev)) out.push_back(infoOf(dev));
+        if (isEventNode(udev_device_get_devnode(dev))) visit(dev);
         udev_device_unref(dev);
     }
     udev_enumerate_unref(e);
     udev_unref(u);
+}
+
+std::vector<DeviceInfo> findWheelMice() {
+    std::vector<DeviceInfo> out;
+    forEachInputEventNode("ID_INPUT_MOUSE", [&](udev_device* dev) {
+        if (isWheelMouse(dev)) out.push_back(infoOf(dev));
+    });
     return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The real device layer: wheel mice found with libudev, read with libevdev,
 // cloned through uinput.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -8,6 +9,7 @@
 
 struct udev;
 struct udev_monitor;
+struct udev_device;
 
 namespace gm::platform::linux_input {
 
@@ -40,6 +42,8 @@ private:
 
 // The event nodes of the wheel mice present now (ours excluded).
 std::vector<DeviceInfo> findWheelMice();
+// Visits every input event node (/dev/input/eventN) whose udev property `property` is "1".
+void forEachInputEventNode(const char* property, const std::function<void(udev_device*)>& visit);
 bool uinputWritable();
 
 }  // namespace gm::platform::linux_input

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "platform/Log.h"
+#include "platform/linux/EvdevDevices.h"
 
 namespace gm::platform::linux_desktop {
 namespace {
@@ -42,22 +43,8 @@ bool setMask(int fd, unsigned type, const Bitmap<Count>& bits) {
 
 template <typename Visit>
 void forEachKeyboardNode(Visit visit) {
-    struct udev* u = udev_new();
-    if (!u) return;
-    struct udev_enumerate* e = udev_enumerate_new(u);
-    udev_enumerate_add_match_subsystem(e, "input");
-    udev_enumerate_add_match_property(e, "ID_INPUT_KEYBOARD", "1");
-    udev_enumerate_scan_devices(e);
-    struct udev_list_entry* entry = nullptr;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(e)) {
-        struct udev_device* dev = udev_device_new_from_syspath(u, udev_list_entry_get_name(entry));
-        if (!dev) continue;
-        const char* node = udev_device_get_devnode(dev);
-        if (node && std::strncmp(node, "/dev/input/event", 16) == 0) visit(std::string(node));
-        udev_device_unref(dev);
-    }
-    udev_enumerate_unref(e);
-    udev_unref(u);
+    linux_input::forEachInputEventNode("ID_INPUT_KEYBOARD",
+                                       [&](udev_device* dev) { visit(std::string(udev_device_get_devnode(dev))); });
 }
 
 }  // namespace
