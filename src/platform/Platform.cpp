@@ -12,8 +12,6 @@ std::atomic<Platform*> selected{nullptr};
 
 void select(Platform& platform) { selected.store(&platform, std::memory_order_release); }
 
-bool hasCurrent() { return selected.load(std::memory_order_acquire) != nullptr; }
-
 Platform& current() {
     Platform* p = selected.load(std::memory_order_acquire);
     if (!p) {

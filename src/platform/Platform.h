@@ -32,6 +32,5 @@ public:
 void select(Platform& platform);
 // The selected backend; aborts with a message when none was selected.
 Platform& current();
-bool hasCurrent();
 
 }  // namespace gm::platform

@@ -28,11 +28,6 @@ void Scheduler::dropCancelledTop() {
     }
 }
 
-double Scheduler::nextDueTime() {
-    dropCancelledTop();
-    return heap_.empty() ? -1.0 : heap_.front().due;
-}
-
 void Scheduler::runUntil(double until) {
     for (;;) {
         dropCancelledTop();

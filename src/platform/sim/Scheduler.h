@@ -26,8 +26,6 @@ public:
     // Runs tasks due at the current time only.
     void runDue() { runUntil(now_); }
     std::size_t pendingCount() const { return heap_.size() - cancelled_.size(); }
-    // Due time of the next live task, or a negative number when there is none.
-    double nextDueTime();
 
 private:
     struct Task {

@@ -69,7 +69,6 @@ public:
     void setLogSink(LogSink* sink) { logger_.setSink(sink ? sink : &logSink_); }
 
     void setTrusted(bool trusted) { access_.trusted = trusted; }
-    int accessRequests() const { return access_.requests; }
 
     // Lines the engine printed; when `echo` is set they are also passed on.
     const std::vector<std::string>& printed() const { return console_.lines; }
@@ -101,9 +100,8 @@ private:
     class SimAccess final : public InputAccess {
     public:
         bool isTrusted() const override { return trusted; }
-        void requestAccess() override { ++requests; }
+        void requestAccess() override {}
         bool trusted = true;
-        int requests = 0;
     };
 
     Scheduler scheduler_;

@@ -57,10 +57,8 @@ private:
 }  // namespace
 
 std::unique_ptr<DisplayLink> SimDisplays::createDisplayLink(DisplayID display) {
-    if (failLinkCreation_) return nullptr;
     for (const auto& screen : screens_)
         if (screen.displayID == display) {
-            ++linksCreated_;
             double hz = screen.refreshRate > 0 ? screen.refreshRate : 60.0;
             return std::make_unique<SimDisplayLink>(scheduler_, hz);
         }

@@ -23,15 +23,10 @@ public:
 
     // A known display identifier replaces that screen in its place; a new one is appended.
     void setScreen(const Screen& screen);
-    void clearScreens() { screens_.clear(); }
-    void setFailLinkCreation(bool fail) { failLinkCreation_ = fail; }
-    int linksCreated() const { return linksCreated_; }
 
 private:
     Scheduler& scheduler_;
     std::vector<Screen> screens_;
-    bool failLinkCreation_ = false;
-    int linksCreated_ = 0;
 };
 
 }  // namespace gm::platform::sim

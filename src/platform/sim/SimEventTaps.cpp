@@ -52,10 +52,6 @@ void SimEventTaps::postEvent(TapProxy proxy, const EventRef& event) {
     record(Delivery::Kind::Post, event);
 }
 
-int SimEventTaps::liveTapCount() const {
-    return static_cast<int>(std::count_if(taps_.begin(), taps_.end(), [](const auto& w) { return !w.expired(); }));
-}
-
 void SimEventTaps::deliver(const EventRef& incoming) {
     const std::uint64_t bit = eventMaskBit(incoming->type());
     std::vector<std::shared_ptr<SimEventTap>> chain;

@@ -43,8 +43,6 @@ public:
 
     std::function<void(const Delivery&)> onDelivery;
     const std::vector<Delivery>& deliveries() const { return deliveries_; }
-    void clearDeliveries() { deliveries_.clear(); }
-    int liveTapCount() const;
 
 private:
     void record(Delivery::Kind kind, const EventRef& event);

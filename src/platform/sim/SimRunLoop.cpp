@@ -68,16 +68,7 @@ std::shared_ptr<Timer> SimRunLoop::scheduleTimer(double interval, bool repeats, 
     }
     auto timer = std::make_shared<SimTimer>(scheduler_, interval, repeats, std::move(block));
     timer->arm();
-    std::erase_if(timers_, [](const auto& w) { return w.expired(); });
-    timers_.push_back(timer);
     return timer;
-}
-
-int SimRunLoop::liveTimerCount() const {
-    return static_cast<int>(std::count_if(timers_.begin(), timers_.end(), [](const auto& w) {
-        auto t = w.lock();
-        return t && t->isValid();
-    }));
 }
 
 }  // namespace gm::platform::sim

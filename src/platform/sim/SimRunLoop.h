@@ -20,13 +20,10 @@ public:
     void removeSource(const RunLoopSource& source) override;
     std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats, std::function<void()> block) override;
 
-    std::size_t sourceCount() const { return sources_.size(); }
-    int liveTimerCount() const;
 
 private:
     Scheduler& scheduler_;
     std::vector<std::shared_ptr<RunLoopSource>> sources_;
-    std::vector<std::weak_ptr<Timer>> timers_;
 };
 
 }  // namespace gm::platform::sim
