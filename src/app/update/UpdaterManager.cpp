@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/update/BuildInfo.h"
-#include "app/update/FreedesktopNotifier.h"
+#include "app/update/linux/FreedesktopNotifier.h"
 #include "platform/Log.h"
 
 namespace gm::update {

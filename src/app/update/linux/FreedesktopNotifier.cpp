@@ -1,4 +1,4 @@
-#include "app/update/FreedesktopNotifier.h"
+#include "app/update/linux/FreedesktopNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
