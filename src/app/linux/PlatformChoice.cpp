@@ -10,12 +10,13 @@
 
 #include "app/LaunchAtLogin.h"
 #include "app/SessionMonitor.h"
-#include "app/StandInPlatform.h"
+#include "app/StandInEngine.h"
 #include "app/update/AboutView.h"
 #include "app/update/UpdatesView.h"
 #include "engine/Engine.h"
 #include "platform/linux/desktop/LinuxDesktopPlatform.h"
 #include "platform/linux/desktop/LogindSession.h"
+#include "platform/standin/StandInPlatform.h"
 #include "preferences/PreferencesTabView.h"
 
 namespace gm::app {
@@ -107,7 +108,7 @@ private:
 }  // namespace
 
 std::unique_ptr<platform::Platform> makePlatform() {
-    if (standInRequested()) return std::make_unique<StandInPlatform>();
+    if (standInRequested()) return std::make_unique<platform::standin::StandInPlatform>();
     return std::make_unique<platform::linux_desktop::LinuxDesktopPlatform>(uiQueue());
 }
 

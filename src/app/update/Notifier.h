@@ -3,6 +3,7 @@
 // identifier (a new one replaces the old), removable, and a way to hear about clicks.
 #include <QObject>
 #include <QString>
+#include <memory>
 
 namespace gm::update {
 
@@ -19,5 +20,8 @@ signals:
     // The user clicked the notification posted under requestId.
     void activated(const QString& requestId);
 };
+
+// The desktop's own notifications (per platform: linux/, macos/).
+std::unique_ptr<Notifier> makeSystemNotifier();
 
 }  // namespace gm::update

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "app/update/BuildInfo.h"
-#include "app/update/linux/FreedesktopNotifier.h"
 #include "platform/Log.h"
 
 namespace gm::update {
@@ -58,7 +57,7 @@ UpdaterManager::Parts UpdaterManager::defaultParts() {
     parts.options.feedUrl = build::feedUrl();
     parts.options.publicKeyBase64 = build::publicKeyBase64();
     parts.options.currentVersion = build::version();
-    parts.notifier = std::make_unique<FreedesktopNotifier>();
+    parts.notifier = makeSystemNotifier();
     return parts;
 }
 

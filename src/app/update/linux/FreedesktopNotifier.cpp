@@ -101,4 +101,6 @@ void FreedesktopNotifier::onNotificationClosed(uint id, uint) {
         }
 }
 
+std::unique_ptr<Notifier> makeSystemNotifier() { return std::make_unique<FreedesktopNotifier>(); }
+
 }  // namespace gm::update
