@@ -24,10 +24,16 @@ AlertPresenter& Utils::alerts() { return presenterOverride ? *presenterOverride 
 void Utils::setAlertPresenter(AlertPresenter* presenter) { presenterOverride = presenter; }
 
 Alert Utils::accessibilityAlert() {
+#ifdef Q_OS_MACOS
+    const QString steps =
+        QStringLiteral("Go to System Settings > Privacy & Security > Accessibility to grant permission.");
+#else
+    const QString steps =
+        QStringLiteral("Choose Open System Settings to install a udev rule that gives Glidemark access to your "
+                       "mouse and to /dev/uinput (you will be asked for an administrator password).");
+#endif
     return {QStringLiteral("Accessibility Permission Required"),
-            QStringLiteral("Glidemark needs Accessibility permission to work properly.\n\n"
-                           "Choose Open System Settings to install a udev rule that gives Glidemark access to your "
-                           "mouse and to /dev/uinput (you will be asked for an administrator password)."),
+            QStringLiteral("Glidemark needs Accessibility permission to work properly.\n\n") + steps,
             {QStringLiteral("Open System Settings"), QStringLiteral("Deny")}};
 }
 
@@ -42,7 +48,7 @@ bool Utils::showAccessibilityAlert(platform::InputAccess& access) {
     return true;
 }
 
-void Utils::openAccessibilitySettings(platform::InputAccess& access) { access.requestAccess(); }
+void Utils::openAccessibilitySettings(platform::InputAccess& access) { access.openSettings(); }
 
 void Utils::showPermissionGrantedAlert() { alerts().run(permissionGrantedAlert()); }
 
