@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/DeviceClass.h"
 #include "platform/linux/InputDevices.h"
 
 struct udev;
@@ -12,10 +13,6 @@ struct udev_monitor;
 struct udev_device;
 
 namespace gm::platform::linux_input {
-
-// Marks our own virtual devices, so they are never taken for a mouse to grab.
-inline constexpr const char* kClonePhysPrefix = "glidemark-clone/";
-inline constexpr const char* kCloneNameSuffix = " (glidemark)";
 
 class EvdevBackend final : public DeviceBackend {
 public:
