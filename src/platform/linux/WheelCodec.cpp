@@ -142,7 +142,9 @@ WheelEncoder::Frame WheelEncoder::encodePoints(double pointsV, double pointsH, d
         if (lead != 0 && signOf(lead) == signOf(step)) {
             // Paying back a lead: keep moving, at half this frame's motion,
             // rather than standing still until the posted total catches up.
-            const std::int64_t pay = std::min(std::abs(lead), std::abs(step) / 2);
+            // Rounded up, so the one-unit frames of an eased tail pay too and
+            // the lead is gone before the tick ends.
+            const std::int64_t pay = std::min(std::abs(lead), (std::abs(step) + 1) / 2);
             units = step - signOf(step) * pay;
         }
         // (Against the lead, `units` also settles it: a reversal moves back by the lead too.)
