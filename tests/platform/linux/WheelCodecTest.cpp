@@ -172,6 +172,11 @@ TEST(WheelEncoder, ReversalSettlesAnOutstandingLead) {
     EXPECT_LT(back.units[0], -8);
     EXPECT_EQ(enc.lead()[0], 0);
     EXPECT_EQ(enc.emittedUnits()[0], std::llround(enc.postedUnits()[0]));
+
+    // Cut short and followed by a rest, the lead is forgiven instead: the next
+    // scroll starts afresh (half a notch at once), without the old lead on top.
+    enc.encodePoints(3, 0, 1.0);
+    EXPECT_EQ(enc.encodePoints(-6, 0, 1.7).units[0], -WheelStartModel::kThreshold);
 }
 
 }  // namespace
