@@ -124,7 +124,9 @@ public:
         }
     }
 
-    bool grab(bool on) override { return libevdev_grab(dev_, on ? LIBEVDEV_GRAB : LIBEVDEV_UNGRAB) == 0; }
+    // Straight to the kernel: libevdev remembers its own last grab and skips the
+    // call, which is wrong once the watchdog has let go behind its back.
+    bool grab(bool on) override { return ioctl(fd_, EVIOCGRAB, on ? 1 : 0) == 0; }
 
     bool anyKeyDown() override {
         unsigned char bits[KEY_MAX / 8 + 1] = {};
@@ -160,6 +162,7 @@ public:
         const auto bytes = static_cast<ssize_t>(frame.size_bytes());
         return ::write(libevdev_uinput_get_fd(uidev_), frame.data(), frame.size_bytes()) == bytes;
     }
+    int fd() const override { return libevdev_uinput_get_fd(uidev_); }
 
 private:
     struct libevdev_uinput* uidev_;

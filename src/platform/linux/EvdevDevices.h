@@ -19,6 +19,7 @@ public:
     std::unique_ptr<InputSource> open(const DeviceInfo& info) override;
     std::unique_ptr<OutputSink> createClone(InputSource& source) override;
     bool accessible() const override;
+    std::unique_ptr<GrabWatchdog> startWatchdog() override { return GrabWatchdog::start(); }
 };
 
 class UdevMonitor final : public DeviceMonitor {
