@@ -98,7 +98,7 @@ if [ ! -s "$initrd" ] || [ "$0" -nt "$initrd" ]; then
 /bin/busybox mount -t devtmpfs devtmpfs /dev
 fail() { echo "vm: cannot set up the guest"; /bin/busybox poweroff -f; }
 for m in ${mods[*]}; do /bin/busybox insmod /modules/\$m.ko || echo "vm: cannot load \$m"; done
-/bin/busybox mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /host || fail
+/bin/busybox mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144,cache=loose hostroot /host || fail
 /bin/busybox mount -t tmpfs -o mode=0755 tmpfs /rw
 /bin/busybox mkdir -p /rw/upper /rw/work
 /bin/busybox mount -t overlay -o lowerdir=/host,upperdir=/rw/upper,workdir=/rw/work overlay /newroot || fail

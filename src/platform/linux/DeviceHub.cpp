@@ -7,6 +7,9 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/Log.h"
 
@@ -394,7 +397,24 @@ std::shared_ptr<DeviceHub::Clone> DeviceHub::cloneOf(DeviceId id) const {
     return it == clones_.end() ? nullptr : it->second;
 }
 
+namespace {
+// GLIDEMARK_TRACE_POSTS=1 logs every frame the engine posts, exactly, so what
+// reached a twin can be checked against it (the tests on the real kernel do).
+bool tracePosts() {
+    static const bool on = [] {
+        const char* value = std::getenv("GLIDEMARK_TRACE_POSTS");
+        return value && std::strcmp(value, "1") == 0;
+    }();
+    return on;
+}
+}  // namespace
+
 bool DeviceHub::post(DeviceId device, double pointsV, double pointsH) {
+    if (tracePosts()) {
+        char line[96];
+        std::snprintf(line, sizeof line, "posted %u %.17g %.17g", device, pointsV, pointsH);
+        log().log(LogLevel::Debug, line);
+    }
     auto clone = cloneOf(device);
     if (!clone) return false;
     std::lock_guard lock(clone->mutex);

@@ -5,7 +5,7 @@
 // notice that, since a stopped process stops all of them, so a small keeper
 // process (glidemark-watchdog) holds duplicates of the grabbed mice and their
 // twins. When a mouse has input waiting and the forwarding thread has shown no
-// sign of life for half a second, the keeper lets go of every grab, releases
+// sign of life for a second, the keeper lets go of every grab, releases
 // any button held on the twins, and says which mice it handed back; the
 // forwarding thread takes them over again when it runs once more.
 #include <atomic>
@@ -52,6 +52,7 @@ struct WatchdogMessage {
 inline constexpr int kWatchdogSocketFd = 3;
 inline constexpr int kWatchdogHeartbeatFd = 4;
 // How long input may wait unread, with no sign of life, before the keeper steps in.
-inline constexpr int kWatchdogStallMs = 500;
+// Long enough that a merely slow machine is not taken for a hung program.
+inline constexpr int kWatchdogStallMs = 1000;
 
 }  // namespace gm::platform::linux_input
