@@ -188,6 +188,23 @@ TEST_F(UpdaterTest, ReleaseNotesBehindALinkAreFetchedOrPointedTo) {
     EXPECT_TRUE(notes->toHtml().contains(item.notesUrl.toHtmlEscaped())) << "the reader can still follow the link";
 }
 
+TEST_F(UpdaterTest, OnlyWebLinksInTheReleaseNotesOpen) {
+    const QStringList links{"https://example.org/a", "HTTP://example.org/b", "file:///etc/passwd", "smb://host/share",
+                            "x-scheme-handler:run", "#top"};
+    test::FeedItem item = h.offer(QStringLiteral("1.3"), "payload");
+    item.notes.clear();
+    for (int i = 0; i < links.size(); ++i) item.notes += QStringLiteral("<p><a href=\"%1\">link%2</a></p>").arg(links[i]).arg(i);
+    h.server.route(kFeed, {200, test::feed({item}), false});
+    h.start();
+    ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
+    auto* notes = h.window()->findChild<QTextBrowser*>();
+    for (int i = 0; i < links.size(); ++i) {
+        const QTextCursor found = notes->document()->find(QStringLiteral("link%1").arg(i));
+        QTest::mouseClick(notes->viewport(), Qt::LeftButton, {}, notes->cursorRect(found).center() - QPoint(4, 0));
+    }
+    EXPECT_EQ(h.opened, (std::vector<QUrl>{QUrl(links[0]), QUrl(links[1])}));
+}
+
 TEST_F(UpdaterTest, CancellingADownloadLeavesNoFile) {
     h.offer(QStringLiteral("1.3"), "payload");
     h.server.route(QStringLiteral("/Glidemark-1.3.tar.gz"), {200, {}, true});
