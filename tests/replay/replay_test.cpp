@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ReplayHarness.h"
+#include "platform/sim/SimDesktop.h"
 
 namespace gm::testing {
 namespace {
@@ -59,6 +60,16 @@ TEST(Replay, UndecodableStartingSettingsGiveTheDefaults) {
     auto r = replayTrace({kScreen60, tick(0, -1)}, std::string("{\"scrollBase\":"));
     EXPECT_EQ(r.ofKind("post").size(), 20u);
     EXPECT_TRUE(r.ofKind("error").empty());
+}
+
+TEST(Replay, ADeliveryIsKeptOnlyByWhoeverReadsIt) {
+    platform::sim::SimDesktop desktop;
+    std::weak_ptr<platform::Event> seen;
+    int deliveries = 0;
+    desktop.simTaps().onDelivery = [&](const platform::sim::Delivery& d) { seen = d.event, ++deliveries; };
+    desktop.simTaps().deliver(platform::sim::SimDesktop::makeScroll(-10));
+    EXPECT_EQ(deliveries, 1);
+    EXPECT_TRUE(seen.expired()) << "a replay streams millions of them";
 }
 
 }  // namespace
