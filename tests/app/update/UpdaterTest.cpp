@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSettings>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -403,6 +404,18 @@ TEST_F(UpdaterTest, BackgroundChecksComeADayAfterTheFirstLaunchThenDaily) {
     h.start();
     EXPECT_EQ(UpdaterSettings(h.settingsPath).firstLaunch(), launch);
     EXPECT_EQ(h.timer->delay_, std::chrono::hours(19));
+}
+
+TEST_F(UpdaterTest, AStoredIntervalIsKeptBetweenAnHourAndThirtyDays) {
+    using std::chrono::hours;
+    const std::pair<const char*, hours> rows[] = {
+        {"9223372036854775807", hours(720)}, {"315360000000", hours(720)}, {"60", hours(1)}, {"-86400", hours(1)},
+        {"weekly", hours(24)}};
+    for (const auto& [stored, expected] : rows) {
+        QSettings(h.settingsPath, QSettings::IniFormat).setValue(QStringLiteral("updateCheckInterval"), stored);
+        h.start();
+        EXPECT_EQ(h.timer->delay_, expected) << stored;
+    }
 }
 
 TEST_F(UpdaterTest, BothPreferencesSurviveARestartInTheUpdatersOwnFile) {
