@@ -10,10 +10,14 @@ data=$(readlink -f "$1")
 if [ "${2-}" != --inside ]; then
   [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root for a private mount namespace"; exit 77; }
   unshare --mount true 2>/dev/null || { echo "skipped: unshare --mount is not allowed here"; exit 77; }
-  exec unshare --mount --propagation private "$0" "$1" --inside
+  work=$(mktemp -d)
+  status=0
+  unshare --mount --propagation private "$0" "$1" --inside "$work" || status=$?
+  rm -rf "$work"
+  exit "$status"
 fi
 
-work=$(mktemp -d)
+work=$3
 mount -t tmpfs -o mode=0755 none "$work"
 mkdir -p "$work"/{upper,ovwork,stubs} "$work"/usr/libexec/glidemark "$work"/usr/share/glidemark/{udev,examples}
 mount -t overlay overlay -o "lowerdir=/etc,upperdir=$work/upper,workdir=$work/ovwork" /etc ||
