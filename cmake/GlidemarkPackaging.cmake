@@ -24,6 +24,7 @@ if(TARGET glidemark)
   list(APPEND GLIDEMARK_PROGRAMS glidemark)
 endif()
 install(TARGETS ${GLIDEMARK_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS glidemark-watchdog RUNTIME DESTINATION ${GLIDEMARK_LIBEXEC_SUBDIR})
 
 # ---- desktop entry and icons ------------------------------------------------------
 install(FILES ${GLIDEMARK_DATA}/glidemark.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)

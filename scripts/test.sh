@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Glidemark with a CMake preset (default: "default") and runs its tests.
 # Extra arguments go to ctest, e.g.  scripts/test.sh tsan -L threads
+# Tests labelled "kernel" need Linux's own input stack (uinput, evdev, udev):
+# they run inside a throw-away VM on Debian's kernel (scripts/vm-run.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
@@ -8,4 +10,8 @@ shift || true
 scripts/deps.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)"
-ctest --preset "$preset" -j "$(nproc)" "$@"
+ctest --preset "$preset" -j "$(nproc)" -LE kernel "$@"
+if ctest --preset "$preset" -N -L kernel "$@" | grep -q 'Total Tests: [1-9]'; then
+  echo "== tests on the real kernel (scripts/vm-run.sh) =="
+  scripts/vm-run.sh --timeout 900 -- ctest --preset "$preset" -L kernel "$@"
+fi

@@ -6,7 +6,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/Log.h"
 
 namespace gm::app {
 
@@ -59,9 +64,18 @@ QString SingleInstance::defaultSocketName() {
     // already there, which would take the name from a running copy.)
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return runtime + QStringLiteral("/glidemark.sock");
+    // The temporary directory is shared with every other user, who may have
+    // made the folder first: it must be a folder of ours (not a link) that
+    // nobody else may enter. Otherwise there is no socket, and no single-instance rule.
     const QString folder = QDir::tempPath() + QStringLiteral("/glidemark-%1").arg(getuid());
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat info {};
+    if ((::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) || ::lstat(path.constData(), &info) != 0 ||
+        !S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 077) != 0) {
+        platform::log().error("Not using " + folder.toStdString() +
+                              " for the single-instance socket: it is not a private folder of this user");
+        return {};
+    }
     return folder + QStringLiteral("/glidemark.sock");
 }
 
@@ -70,6 +84,7 @@ SingleInstance::Identity SingleInstance::currentProcess() {
 }
 
 std::optional<SingleInstance::Peer> SingleInstance::findRunningInstance(int timeoutMs) {
+    if (socketName_.isEmpty()) return std::nullopt;
     delete client_;
     client_ = new QLocalSocket(this);
     client_->connectToServer(socketName_);
@@ -97,6 +112,7 @@ bool SingleInstance::send(Request request) {
 }
 
 bool SingleInstance::listen(int takeOverMs) {
+    if (socketName_.isEmpty()) return false;
     if (tryListen()) return true;
     if (takeOverMs <= 0) {
         // Nobody answered on the socket, so what is left of it is stale.

@@ -34,7 +34,8 @@ public:
 
     // "$XDG_RUNTIME_DIR/glidemark.sock", or, when there is no runtime
     // directory, a socket in a private folder named with the user id in the
-    // temporary directory.
+    // temporary directory. Empty (no socket: every copy runs on its own) when
+    // that folder belongs to someone else or others may enter it.
     static QString defaultSocketName();
     static Identity currentProcess();
 

@@ -1,11 +1,16 @@
 // One running copy per user: a second launch of the same program hands over a
 // re-open request and ends; a different copy asks the running one to quit and
 // takes over (shown with the real program in the last tests).
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <iostream>
 
 #include "AppTestSupport.h"
 #include "app/SingleInstance.h"
@@ -50,6 +55,43 @@ TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsReplaced) {
     SingleInstance fresh(socket, {111, "/usr/bin/glidemark"});
     EXPECT_EQ(Utils::enforceSingleInstance(true, fresh), Utils::InstanceDecision::Continue);
     EXPECT_TRUE(fresh.isListening());
+}
+
+TEST_F(SingleInstanceTest, WithoutARuntimeDirectoryOnlyAPrivateFolderOfThisUserHoldsTheSocket) {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(makeTempDir()));
+    const QByteArray folder = QFile::encodeName(QDir::tempPath() + QStringLiteral("/glidemark-%1").arg(getuid()));
+    const struct {
+        const char* name;
+        int mode;  // -1: no folder yet
+        bool link, otherOwner, usable;
+    } rows[] = {{"absent", -1, false, false, true},         {"private", 0700, false, false, true},
+                {"open to others", 0733, false, false, false}, {"a link", 0700, true, false, false},
+                {"someone else's", 0700, false, true, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QDir(QString::fromLocal8Bit(folder)).removeRecursively();
+        QFile::remove(QString::fromLocal8Bit(folder));
+        const QByteArray made = row.link ? folder + ".target" : folder;
+        if (row.mode >= 0) {
+            ASSERT_EQ(::mkdir(made.constData(), 0700) | ::chmod(made.constData(), static_cast<mode_t>(row.mode)), 0);
+        }
+        if (row.link) {
+            ASSERT_EQ(::symlink(made.constData(), folder.constData()), 0);
+        }
+        if (row.otherOwner && ::chown(made.constData(), getuid() + 1, static_cast<gid_t>(-1)) != 0) {
+            std::cout << "not checked: a folder of someone else (changing its owner needs root)\n";
+            continue;
+        }
+        EXPECT_EQ(SingleInstance::defaultSocketName().isEmpty(), !row.usable);
+        struct stat info {};
+        if (row.usable) {
+            EXPECT_TRUE(::lstat(folder.constData(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & 077) == 0);
+        }
+    }
+    for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", runtime}, std::pair{"TMPDIR", tmp}})
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
 }
 
 // ---- the real program -------------------------------------------------------

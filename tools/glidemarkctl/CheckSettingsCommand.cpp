@@ -3,9 +3,9 @@
 // checked before Glidemark falls back to its defaults.
 //
 // Exit codes: 0 the document is accepted (or there is none and the defaults
-// apply), 1 it would be rejected, 2 it cannot be read.
+// apply), 1 it would be rejected, 2 it cannot be read (or is far too large to
+// be one).
 #include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -29,7 +29,7 @@ int checkSettings(const std::string& file) {
             std::cout << "No stored settings at " << path << "; the defaults apply\n";
             return 0;
         }
-        std::cerr << "Cannot read " << path << ": " << std::strerror(error) << '\n';
+        std::cerr << "Cannot read " << path << ": " << describeReadError(error) << '\n';
         return 2;
     }
     auto result = settings::decode(bytes);

@@ -36,6 +36,7 @@ UpdateWindow& StandardUserDriver::ensureWindow() {
     connect(window_, &UpdateWindow::finished, this, [this] {
         if (updater()) updater()->dismiss();
     });
+    connect(window_, &UpdateWindow::openLinkRequested, this, [this](const QUrl& url) { openUrl_(url); });
     connect(window_, &UpdateWindow::showInFolderRequested, this, [this] {
         // The update is only ever shown, never run: installing it is the user's decision.
         openUrl_(QUrl::fromLocalFile(QFileInfo(readyPath_).absolutePath()));

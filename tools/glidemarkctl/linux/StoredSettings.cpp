@@ -7,9 +7,11 @@ namespace gm::ctl {
 
 SettingsDocument readSettingsFile(const std::string& path) {
     SettingsDocument document{path, {}, 0};
-    document.error = platform::FileSystemOps().readFile(path, document.bytes);
+    document.error = platform::FileSystemOps().readFile(path, document.bytes, platform::kMaxStoredBytes);
     return document;
 }
+
+std::string describeReadError(int error) { return platform::describeReadError(error); }
 
 SettingsDocument readStoredSettings() {
     return readSettingsFile(

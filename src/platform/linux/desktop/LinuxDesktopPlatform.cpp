@@ -42,10 +42,12 @@ LinuxDesktopPlatform::LinuxDesktopPlatform(DispatchQueue& uiQueue)
 }
 
 LinuxDesktopPlatform::~LinuxDesktopPlatform() {
-    // Nothing may call into the pieces below once they start going away.
+    // Nothing may call into the pieces below once they start going away: the
+    // event sources stop first, then the engine. The pieces themselves go in
+    // reverse order of declaration, the X connection after its users.
     if (keyboardModifiers_) keyboardModifiers_->stop();
+    if (connection_) connection_->stopThread();
     shutdown();
-    connection_.reset();
 }
 
 }  // namespace gm::platform::linux_desktop

@@ -37,6 +37,8 @@ private:
 
     DesktopKind kind_;
     std::shared_ptr<const AppResolver> resolver_;
+    // Declared before everything that registers with it or queries it, so it
+    // is destroyed after all of them.
     std::unique_ptr<X11Connection> connection_;
     std::unique_ptr<X11Workspace> workspace_;
     std::unique_ptr<X11Modifiers> modifiers_;
