@@ -161,9 +161,10 @@ TEST_F(AppMoverTest, InstallsForThisUserAndRelaunchesFromThere) {
 
     ASSERT_EQ(alerts.shown.size(), 1u);
     const Alert& alert = alerts.shown.front();
-    EXPECT_EQ(alert.messageText, "Move to Applications folder");
-    EXPECT_EQ(alert.informativeText, "Glidemark needs to move to your Applications folder in order to work properly.");
-    EXPECT_EQ(alert.buttons, QStringList({"Move to Applications Folder", "Move for All Users", "Do Not Move"}));
+    EXPECT_EQ(alert.messageText, "Install Glidemark");
+    EXPECT_EQ(alert.informativeText, "Glidemark needs to be installed in order to work properly: for this user in "
+                                     "~/.local/bin, or for everyone in /usr/local/bin.");
+    EXPECT_EQ(alert.buttons, QStringList({"Install for This User", "Install for Everyone", "Do Not Install"}));
 
     EXPECT_EQ(contents(userCopy()), kNewBytes);
     struct stat status {};
@@ -240,7 +241,7 @@ TEST_F(AppMoverTest, AdministratorSentenceOnlyWhenTheUsersFolderIsNotWritable) {
     ASSERT_EQ(alerts.shown.size(), 2u);
     EXPECT_FALSE(alerts.shown[0].informativeText.contains("authenticate"));
     EXPECT_TRUE(alerts.shown[1].informativeText.endsWith(
-        " in order to work properly. You need to authenticate with your administrator password to complete this step."));
+        "/usr/local/bin. You need to authenticate with your administrator password to complete this step."));
 }
 
 TEST_F(AppMoverTest, FailuresLeaveTheProgramRunningWhereItIs) {
