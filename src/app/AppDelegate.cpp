@@ -105,10 +105,10 @@ void AppDelegate::startAccessibilityPermissionChecker(QTimer* timer) {
             return;
         }
         platform::log().info("No permission");
-        const bool requested = Utils::showAccessibilityAlert(access);
-        // The system's own offer to grant access. When the alert's button has
-        // just asked for it, asking again would only repeat the same prompt.
-        if (!requested && !access.isTrusted()) access.requestAccess();
+        // The alert is the system's prompt here: only its first button asks for
+        // access (and so for an administrator's password). Deny, Escape, and a
+        // quit that closes the alert ask for nothing.
+        Utils::showAccessibilityAlert(access);
         if (pollTimer_) return;
         auto* poll = new QTimer(this);
         poll->setInterval(milliseconds(options_.permissionPollInterval));

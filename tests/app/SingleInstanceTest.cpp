@@ -147,6 +147,20 @@ TEST_F(ProgramTest, AnotherCopyOfTheProgramReplacesTheRunningOne) {
     EXPECT_TRUE(again.readAll().contains("Re-open: Running instance " + QByteArray::number(other.processId())));
 }
 
+TEST_F(ProgramTest, QuittingWhileTheAccessAlertIsOpenAsksForNoAccess) {
+    environment.insert("GLIDEMARK_STANDIN_ACCESS", "denied");
+    QProcess& program = start(GLIDEMARK_EXECUTABLE);
+    QByteArray output;
+    ASSERT_TRUE(waitForOutput(program, "No permission", output)) << output.constData();
+    QTest::qWait(300);  // the alert is up
+    program.terminate();
+    ASSERT_TRUE(finished(program));
+    output += program.readAll();
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(output.contains("App terminated")) << output.constData();
+    EXPECT_FALSE(output.contains("Access requested")) << output.constData();
+}
+
 TEST_F(ProgramTest, WithoutADisplayOnlyTheEngineRuns) {
     QProcessEnvironment headless = environment;
     headless.remove("QT_QPA_PLATFORM");
