@@ -10,9 +10,9 @@
 #include "app/SessionMonitor.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarManager.h"
-#include "app/UpdaterManager.h"
 #include "app/Utils.h"
 #include "app/WindowManager.h"
+#include "app/update/WindowActivation.h"
 #include "platform/Log.h"
 #include "platform/Services.h"
 
@@ -27,10 +27,7 @@ int milliseconds(double seconds) { return static_cast<int>(std::lround(seconds *
 AppDelegate::AppDelegate(Services services, QObject* parent) : AppDelegate(std::move(services), Options(), parent) {}
 
 AppDelegate::AppDelegate(Services services, Options options, QObject* parent)
-    : QObject(parent), services_(std::move(services)), options_(std::move(options)) {
-    // The update controller exists before any launch step runs.
-    updater_ = std::make_unique<UpdaterManager>();
-}
+    : QObject(parent), services_(std::move(services)), options_(std::move(options)) {}
 
 AppDelegate::~AppDelegate() {
     // The tray menu refers to the registry; it goes first.
@@ -60,7 +57,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     frontmost_ = std::make_unique<FrontmostAppTracker>(services_.workspace,
                                                        static_cast<platform::ProcessID>(QApplication::applicationPid()));
     statusBar_ = std::make_unique<StatusBarManager>(AppMenu::Dependencies{
-        services_.settings, services_.engine, *frontmost_, *windows_, updater_->updaterController(),
+        services_.settings, services_.engine, *frontmost_, *windows_, services_.updates,
         services_.content, [this] { terminate(); }});
 
     // The program lives in the tray: it opens no window of its own at launch,

@@ -12,6 +12,7 @@
 #include "app/SessionMonitor.h"
 #include "app/StandInPlatform.h"
 #include "app/update/AboutView.h"
+#include "app/update/UpdaterManager.h"
 #include "app/update/UpdatesView.h"
 #include "engine/Engine.h"
 #include "platform/linux/desktop/LinuxDesktopPlatform.h"
@@ -139,7 +140,9 @@ WindowContent makeWindowContent(platform::Platform& platform, settings::Settings
         context.exceptionsNotice = exceptionsNotice;
         context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
         // The tray icon follows the stored setting by itself.
-        context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
+        // Without an update feed the page says where updates come from instead.
+        if (update::UpdaterManager::isAvailable())
+            context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
         // This factory, and with it the provider, lives as long as the window registry's content.
         return static_cast<QWidget*>(preferences::createPreferencesTabView(context));
     };

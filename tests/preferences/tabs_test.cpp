@@ -1,6 +1,7 @@
 // The tab enumeration and the tab container.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QPointer>
 
 #include "preferences/AdvancedView.h"
@@ -79,6 +80,10 @@ TEST_F(TabViewTest, UpdatesPageComesFromTheShellWhenGiven) {
     };
     PreferencesTabView view(context, PreferencesTab::updates);
     EXPECT_EQ(built, 1);
+    // A build without an update feed offers nothing to press on that page.
+    context.updatesPage = nullptr;
+    PreferencesTabView noFeed(context, PreferencesTab::updates);
+    EXPECT_TRUE(noFeed.page()->findChildren<QAbstractButton*>().isEmpty());
 }
 
 }  // namespace

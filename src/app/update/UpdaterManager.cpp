@@ -62,6 +62,8 @@ UpdaterManager::Parts UpdaterManager::defaultParts() {
     return parts;
 }
 
+bool UpdaterManager::isAvailable() { return !build::feedUrl().isEmpty(); }
+
 UpdaterManager& UpdaterManager::shared() {
     static UpdaterManager* const instance = new UpdaterManager(defaultParts());
     return *instance;
