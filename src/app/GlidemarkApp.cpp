@@ -111,7 +111,8 @@ int runGlidemark(int argc, char** argv) {
 
     QApplication app(argc, argv);
     describe(app);
-    QApplication::setApplicationDisplayName(QStringLiteral("Glidemark"));
+    // No application display name: Qt would append it to every window title
+    // ("Glidemark Preferences — Glidemark"); the name is Glidemark either way.
     QApplication::setDesktopFileName(QStringLiteral("glidemark"));
     QApplication::setWindowIcon(artwork::icon(artwork::kGlidemouse));
 

@@ -11,6 +11,7 @@
 #include "app/LaunchAtLogin.h"
 #include "app/SessionMonitor.h"
 #include "app/StandInPlatform.h"
+#include "app/StatusBarManager.h"
 #include "app/update/AboutView.h"
 #include "app/update/UpdaterManager.h"
 #include "app/update/UpdatesView.h"
@@ -139,7 +140,9 @@ WindowContent makeWindowContent(platform::Platform& platform, settings::Settings
         context.appInfo = appInfo.get();
         context.exceptionsNotice = exceptionsNotice;
         context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
-        // The tray icon follows the stored setting by itself.
+        context.generalActions.setMenuIconVisible = [](bool visible) {
+            if (StatusBarManager* bar = StatusBarManager::shared()) bar->setVisible(visible);
+        };
         // Without an update feed the page says where updates come from instead.
         if (update::UpdaterManager::isAvailable())
             context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };

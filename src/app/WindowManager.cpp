@@ -70,9 +70,10 @@ void WindowManager::openWindow(const QString& id, const QString& title, const Co
     layout->setContentsMargins(0, 0, 0, 0);
     if (QWidget* view = content ? content() : nullptr) layout->addWidget(view);
 
-    // The window takes the size its content asks for.
+    // The window takes the size its content asks for; one the user cannot
+    // resize keeps following it (the preferences change height with the tab).
+    if (!(styleMask & kWindowStyleResizable)) layout->setSizeConstraint(QLayout::SetFixedSize);
     window->adjustSize();
-    if (!(styleMask & kWindowStyleResizable)) window->setFixedSize(window->sizeHint());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

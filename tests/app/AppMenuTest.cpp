@@ -4,13 +4,18 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
+#include <map>
 
 #include "AppTestSupport.h"
 #include "app/AppMenu.h"
 #include "app/FrontmostAppTracker.h"
 #include "app/StatusBarManager.h"
-#include "app/UpdaterManager.h"
+#include "app/PlatformChoice.h"
+#include "app/StandInPlatform.h"
 #include "app/WindowManager.h"
+#include "preferences/GeneralView.h"
+#include "preferences/PreferencesTabView.h"
+#include "preferences/Widgets.h"
 
 namespace gm::app::test {
 namespace {
@@ -202,16 +207,48 @@ TEST_F(AppMenuTest, TrayIconFollowsShowMenuIcon) {
     EXPECT_EQ(bar.statusItem()->contextMenu(), bar.menu().menu());
     EXPECT_FALSE(bar.statusItem()->icon().isNull());
 
-    // The preferences show the icon at once...
-    bar.setVisible(true);
-    EXPECT_TRUE(bar.statusItem()->isVisible());
+    // The preferences' switch, as the program wires it, shows and hides the icon at once...
+    StandInPlatform platform;
+    openPreferencesWindow(windows, makeWindowContent(platform, settings.manager));
+    auto* general = windows.window("preferences")->findChild<preferences::GeneralView*>();
+    ASSERT_NE(general, nullptr);
+    preferences::SwitchButton* toggle = general->switchButton(preferences::GeneralView::showMenuIcon);
+    EXPECT_EQ(toggle->text(), "Show tray icon");
+    for (bool shown : {true, false, true}) {
+        toggle->click();
+        EXPECT_EQ(bar.statusItem()->isVisible(), shown);
+    }
     // ...and any window opening or closing brings it back in line with the setting.
-    windows.openWindow("about", "", nullptr);
-    EXPECT_FALSE(bar.statusItem()->isVisible());
-    app.showMenuIcon = true;
-    settings.manager.setAppSettings(app);
+    bar.setVisible(false);
     windows.closeAll();
     EXPECT_TRUE(bar.statusItem()->isVisible());
+}
+
+TEST_F(AppMenuTest, PreferencesWindowTakesTheHeightOfEachPage) {
+    StandInPlatform platform;
+    openPreferencesWindow(windows, makeWindowContent(platform, settings.manager));
+    CustomWindow* window = windows.window("preferences");
+    auto* tabs = window->findChild<preferences::PreferencesTabView*>();
+    ASSERT_NE(tabs, nullptr);
+    std::map<preferences::PreferencesTab, int> heights;
+    for (auto tab : {preferences::PreferencesTab::advanced, preferences::PreferencesTab::updates,
+                     preferences::PreferencesTab::general}) {
+        tabs->tabButton(tab)->click();
+        QApplication::processEvents();
+        EXPECT_EQ(window->size(), tabs->sizeHint()) << preferences::title(tab);
+        heights[tab] = window->height();
+    }
+    EXPECT_GT(heights[preferences::PreferencesTab::advanced], heights[preferences::PreferencesTab::general]);
+    EXPECT_LT(heights[preferences::PreferencesTab::updates], heights[preferences::PreferencesTab::general]);
+}
+
+TEST_F(AppMenuTest, AClickOnTheIconOpensTheMenuBesideIt) {
+    const QRect screen(0, 0, 1280, 800);
+    const QSize menu(200, 150);
+    EXPECT_EQ(StatusBarManager::menuPosition({1256, 0, 24, 24}, menu, screen), QPoint(1080, 24));  // top right
+    EXPECT_EQ(StatusBarManager::menuPosition({100, 776, 24, 24}, menu, screen), QPoint(100, 626));  // bottom left
+    // A tray that draws the icon itself does not say where it is.
+    EXPECT_EQ(StatusBarManager::menuPosition({}, menu, screen), std::nullopt);
 }
 
 }  // namespace

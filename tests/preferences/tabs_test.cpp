@@ -59,19 +59,6 @@ TEST_F(TabViewTest, StartsOnGeneralAndBuildsAFreshPageOnEachSwitch) {
     EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
 }
 
-TEST_F(TabViewTest, HeightFollowsThePage) {
-    std::unique_ptr<PreferencesTabView> view(createPreferencesTabView(context));
-    view->show();
-    testing::processEvents();
-    const int general = view->height();
-    view->setSelectionTab(PreferencesTab::advanced);
-    testing::processEvents();
-    EXPECT_GT(view->height(), general);
-    view->setSelectionTab(PreferencesTab::updates);
-    testing::processEvents();
-    EXPECT_LT(view->height(), general);
-}
-
 TEST_F(TabViewTest, UpdatesPageComesFromTheShellWhenGiven) {
     int built = 0;
     context.updatesPage = [&] {
