@@ -192,6 +192,8 @@ Outcome moveToApplicationsFolderIfNecessary(const Locations& where, Services& se
     }
 
     installDesktopFiles(where, files, target.destination);
+    // A login entry still naming the copy about to be deleted would start nothing.
+    LaunchAtLogin::followProgram(target.destination);
 
     // The new copy is started first and waits for this process to end; only
     // once it is on its way is the copy we run from deleted.

@@ -14,6 +14,7 @@
 
 #include "AppTestSupport.h"
 #include "app/AppMover.h"
+#include "app/LaunchAtLogin.h"
 
 namespace gm::app::test {
 namespace {
@@ -112,12 +113,16 @@ protected:
         // The trash is the one in XDG_DATA_HOME when the file is on the home folder's disk.
         savedDataHome = qgetenv("XDG_DATA_HOME");
         savedHome = qgetenv("HOME");
+        savedConfigHome = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_DATA_HOME", QFile::encodeName(where.dataHome));
         qputenv("HOME", QFile::encodeName(where.home));
+        // Where the launch-at-login entry is looked for.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(where.home + QStringLiteral("/.config")));
     }
     ~AppMoverTest() override {
         qputenv("XDG_DATA_HOME", savedDataHome);
         qputenv("HOME", savedHome);
+        qputenv("XDG_CONFIG_HOME", savedConfigHome);
     }
 
     Outcome move() { return AppMover::moveToApplicationsFolderIfNecessary(where, services); }
@@ -131,6 +136,7 @@ protected:
     AppMover::Locations where;
     QByteArray savedDataHome;
     QByteArray savedHome;
+    QByteArray savedConfigHome;
     TestFiles files;
     FakePrivileged privileged;
     FakeLauncher launcher;
@@ -156,8 +162,13 @@ TEST_F(AppMoverTest, ProgramsInsideAnInstallationAreNotOffered) {
 }
 
 TEST_F(AppMoverTest, InstallsForThisUserAndRelaunchesFromThere) {
+    // Launch at login was on for the copy about to go.
+    LaunchAtLogin::setProgramPath(where.executable);
+    LaunchAtLogin::setEnabled(true);
+    LaunchAtLogin::setProgramPath(QString());
     alerts.answers = {AppMover::kMoveForThisUser};
     ASSERT_EQ(move(), Outcome::Relaunch);
+    EXPECT_TRUE(contents(LaunchAtLogin::entryPath()).contains("\nExec=\"" + QFile::encodeName(userCopy()) + "\"\n"));
 
     ASSERT_EQ(alerts.shown.size(), 1u);
     const Alert& alert = alerts.shown.front();
