@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/EngineControl.h"
 #include "app/FrontmostAppTracker.h"
@@ -41,8 +43,10 @@ bool AppDelegate::applicationWillFinishLaunching() {
     SingleInstance* instance = services_.singleInstance;
     if (!instance) return true;
     if (Utils::enforceSingleInstance(true, *instance) == Utils::InstanceDecision::Exit) return false;
-    connect(instance, &SingleInstance::reopenRequested, this,
-            [this] { applicationShouldHandleReopen(hasVisibleWindows()); });
+    connect(instance, &SingleInstance::reopenRequested, this, [this](const QString& activationToken) {
+        update::setPendingActivationToken(activationToken);
+        if (applicationShouldHandleReopen(hasVisibleWindows())) bringWindowsForward();
+    });
     connect(instance, &SingleInstance::quitRequested, this, [this] {
         platform::log().info("Quit requested by another copy of the program");
         terminate();
@@ -84,13 +88,31 @@ bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
     return false;
 }
 
-bool AppDelegate::hasVisibleWindows() {
-    for (const QWidget* widget : QApplication::topLevelWidgets()) {
-        if (!widget->isVisible()) continue;
+namespace {
+
+// Our ordinary windows and dialogs on screen, minimised ones included. An X11
+// tray's icon is a window too, but one that bypasses the window manager.
+std::vector<QWidget*> openWindows() {
+    std::vector<QWidget*> open;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = widget->windowType();
-        if (type == Qt::Window || type == Qt::Dialog) return true;
+        if (widget->isVisible() && (type == Qt::Window || type == Qt::Dialog) &&
+            !widget->windowFlags().testFlag(Qt::BypassWindowManagerHint))
+            open.push_back(widget);
     }
-    return false;
+    return open;
+}
+
+}  // namespace
+
+bool AppDelegate::hasVisibleWindows() { return !openWindows().empty(); }
+
+void AppDelegate::bringWindowsForward() {
+    // A dialog waiting for an answer goes last, so that it ends up in front.
+    std::vector<QWidget*> open = openWindows();
+    const QWidget* waiting = QApplication::activeModalWidget();
+    std::stable_partition(open.begin(), open.end(), [waiting](const QWidget* w) { return w != waiting; });
+    for (QWidget* window : open) update::bringWindowForward(*window);
 }
 
 void AppDelegate::startAccessibilityPermissionChecker(QTimer* timer) {

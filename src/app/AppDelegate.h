@@ -76,10 +76,15 @@ public:
     void applicationDidFinishLaunching();
     // A second launch of the running program. Opens the preferences when no
     // window shows and input access is granted. Returns whether the caller
-    // should go on with its own handling (only when windows are visible).
+    // should go on with its own handling (only when windows are visible: the
+    // single-instance request then brings them forward).
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
-    // Any of our ordinary windows or dialogs on screen (the HUD and menus aside).
+    // Any of our ordinary windows or dialogs on screen, minimised or not (the
+    // HUD and menus aside).
     static bool hasVisibleWindows();
+    // What a re-open does when windows are open: each comes forward, restored
+    // when minimised, a dialog waiting for an answer in front.
+    static void bringWindowsForward();
 
     // The first check (no timer), or one poll (the poll timer).
     void startAccessibilityPermissionChecker(QTimer* timer);
@@ -99,7 +104,6 @@ private:
 
     Services services_;
     Options options_;
-    std::unique_ptr<UpdaterManager> updater_;
     std::unique_ptr<WindowManager> windows_;
     std::unique_ptr<HUDManager> hud_;
     std::unique_ptr<FrontmostAppTracker> frontmost_;

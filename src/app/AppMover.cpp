@@ -325,7 +325,7 @@ public:
         SingleInstance client(SingleInstance::defaultSocketName(), SingleInstance::currentProcess());
         const auto peer = client.findRunningInstance();
         if (peer && peer->executablePath == QFileInfo(executable).canonicalFilePath())
-            client.send(SingleInstance::Request::Reopen);
+            client.send(SingleInstance::Request::Reopen, SingleInstance::launchActivationToken());
     }
 };
 

@@ -57,7 +57,7 @@ Utils::InstanceDecision Utils::enforceSingleInstance(bool terminateOthers, Singl
     if (peer->executablePath == instance.self().executablePath) {
         // Launching the running program again is how the user reaches it when
         // its tray icon is hidden: the running copy decides what to show.
-        instance.send(SingleInstance::Request::Reopen);
+        instance.send(SingleInstance::Request::Reopen, SingleInstance::launchActivationToken());
         platform::log().info("Re-open: Running instance " + std::to_string(peer->pid));
         return InstanceDecision::Exit;
     }

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 #include <vector>
 
+#include "app/update/WindowActivation.h"
 #include "platform/Log.h"
 
 namespace gm::app {
@@ -26,13 +27,6 @@ Qt::WindowFlags flagsFor(WindowLevel level, unsigned styleMask) {
     }
     if (level == WindowLevel::Floating) flags |= Qt::WindowStaysOnTopHint;
     return flags;
-}
-
-void bringForward(QWidget& window) {
-    window.show();
-    window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    window.raise();
-    window.activateWindow();
 }
 
 }  // namespace
@@ -58,7 +52,7 @@ void WindowManager::openWindow(const QString& id, const QString& title, const Co
                                WindowLevel level, unsigned styleMask) {
     if (CustomWindow* existing = window(id)) {
         // Title, content and style of a window that is already open stay as they are.
-        bringForward(*existing);
+        update::bringWindowForward(*existing);
         return;
     }
 
@@ -96,7 +90,7 @@ void WindowManager::openWindow(const QString& id, const QString& title, const Co
     });
 
     windows_[id] = window;
-    bringForward(*window);
+    update::bringWindowForward(*window);
     emit windowStateChanged();
 }
 

@@ -4,12 +4,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/SingleInstance.h"
 #include "app/Utils.h"
+#include "platform/linux/desktop/XvfbServer.h"
 
 namespace gm::app::test {
 namespace {
@@ -27,8 +29,12 @@ TEST_F(SingleInstanceTest, SecondLaunchOfTheSameProgramHandsOverAReopenAndEnds) 
     QSignalSpy quits(&running, &SingleInstance::quitRequested);
 
     SingleInstance second(socket, {222, "/opt/glidemark/bin/glidemark"});
+    // The launcher's token goes along, so the running copy's windows may take the focus.
+    qputenv("XDG_ACTIVATION_TOKEN", "kwin-7_b.c");
     EXPECT_EQ(Utils::enforceSingleInstance(true, second), Utils::InstanceDecision::Exit);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return reopens.count() == 1; }, 2000));
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reopens.count() == 1; }, 2000));
+    EXPECT_EQ(reopens.at(0).at(0).toString(), "kwin-7_b.c");
     EXPECT_EQ(quits.count(), 0);
     EXPECT_FALSE(second.isListening());
     EXPECT_TRUE(running.isListening());
@@ -159,6 +165,45 @@ TEST_F(ProgramTest, QuittingWhileTheAccessAlertIsOpenAsksForNoAccess) {
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_TRUE(output.contains("App terminated")) << output.constData();
     EXPECT_FALSE(output.contains("Access requested")) << output.constData();
+}
+
+// On an X server with a window manager and a tray: launching the program again
+// opens the preferences (under one title), and restores them when minimised.
+TEST_F(ProgramTest, OnARealDesktopLaunchingAgainBringsThePreferences) {
+    std::string whyNot;
+    const auto server = gm::testing::XvfbServer::start(whyNot);
+    if (!server) GTEST_SKIP() << "needs an X server: " << whyNot;
+    for (const char* tool : {"openbox", "trayer", "xdotool"})
+        if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << "needs " << tool;
+    QProcessEnvironment desktop = environment;
+    desktop.insert("DISPLAY", QString::fromStdString(server->display()));
+    desktop.insert("QT_QPA_PLATFORM", "xcb");
+    start("openbox", desktop);
+    start("trayer", desktop);
+    auto xdotool = [&](const QStringList& arguments) {
+        QProcess tool;
+        tool.setProcessEnvironment(desktop);
+        tool.start("xdotool", arguments);
+        tool.waitForFinished(5000);
+        return tool.readAllStandardOutput().trimmed();
+    };
+    auto shownWindow = [&] { return xdotool({"search", "--onlyvisible", "--name", "^Glidemark Preferences"}); };
+
+    QProcess& first = start(GLIDEMARK_EXECUTABLE, desktop);
+    QByteArray output;
+    ASSERT_TRUE(waitForOutput(first, "Engine started", output)) << output.constData();
+    EXPECT_FALSE(output.contains("No system tray")) << "the tray is there: no window at launch";
+    QByteArray window;
+    for (const char* step : {"opens", "restores"}) {
+        SCOPED_TRACE(step);
+        ASSERT_TRUE(finished(start(GLIDEMARK_EXECUTABLE, desktop)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !(window = shownWindow()).isEmpty(); }, 5000));
+        EXPECT_EQ(xdotool({"getwindowname", QString::fromLatin1(window)}).toStdString(), "Glidemark Preferences");
+        xdotool({"windowminimize", QString::fromLatin1(window)});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shownWindow().isEmpty(); }, 5000));
+    }
+    first.terminate();
+    finished(first);
 }
 
 TEST_F(ProgramTest, WithoutADisplayOnlyTheEngineRuns) {

@@ -6,6 +6,7 @@
 
 #include "app/update/StandardUpdaterController.h"
 #include "app/update/UpdateWindow.h"
+#include "app/update/WindowActivation.h"
 
 namespace gm::update {
 
@@ -46,9 +47,7 @@ UpdateWindow& StandardUserDriver::ensureWindow() {
 
 void StandardUserDriver::bringForward() {
     sessionShown_ = true;
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    bringWindowForward(*window_);
 }
 
 void StandardUserDriver::showUserInitiatedUpdateCheck() {
