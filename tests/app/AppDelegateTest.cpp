@@ -11,11 +11,9 @@
 #include "app/AppDelegate.h"
 #include "app/HUDManager.h"
 #include "app/SessionMonitor.h"
-#include "app/SingleInstance.h"
 #include "app/StatusBarManager.h"
 #include "app/Utils.h"
 #include "app/WindowManager.h"
-#include "app/update/WindowActivation.h"
 
 namespace gm::app::test {
 namespace {
@@ -28,14 +26,14 @@ protected:
     }
     ~AppDelegateTest() override { Utils::setAlertPresenter(nullptr); }
 
-    std::unique_ptr<AppDelegate> launch(bool trayAvailable = true, SingleInstance* instance = nullptr) {
+    std::unique_ptr<AppDelegate> launch(bool trayAvailable = true) {
         AppDelegate::Options options;
         options.permissionCheckDelay = 0.01;
         options.permissionPollInterval = 0.02;
         options.hudDuration = 5.0;
         options.trayAvailable = trayAvailable;
         auto delegate = std::make_unique<AppDelegate>(
-            AppDelegate::Services{workspace, access, settings.manager, engine, session, instance,
+            AppDelegate::Services{workspace, access, settings.manager, engine, session, nullptr,
                                   WindowContent::interim(), [this] { ++terminations; }},
             options);
         EXPECT_TRUE(delegate->applicationWillFinishLaunching());
@@ -179,22 +177,6 @@ TEST_F(AppDelegateTest, ReopeningOpensThePreferencesOnlyWithAccessAndNoWindowSho
     access.trusted = false;
     EXPECT_FALSE(delegate->applicationShouldHandleReopen(AppDelegate::hasVisibleWindows()));
     EXPECT_EQ(windows.count(), 0);
-}
-
-TEST_F(AppDelegateTest, ASecondLaunchRestoresAMinimisedWindowWithItsActivationToken) {
-    access.trusted = true;
-    SingleInstance instance(makeTempDir() + "/glidemark.sock", SingleInstance::currentProcess());
-    auto delegate = launch(true, &instance);
-    delegate->applicationShouldHandleReopen(false);
-    CustomWindow* preferences = delegate->windowManager()->window("preferences");
-    ASSERT_NE(preferences, nullptr);
-    preferences->showMinimized();
-
-    emit instance.reopenRequested("launcher-token-1");
-    EXPECT_FALSE(preferences->windowState() & Qt::WindowMinimized);
-    EXPECT_TRUE(preferences->isVisible());
-    EXPECT_EQ(delegate->windowManager()->count(), 1);
-    EXPECT_TRUE(update::pendingActivationToken().isEmpty()) << "the window took the token";
 }
 
 TEST_F(AppDelegateTest, WithoutATrayThePreferencesOpenAtLaunch) {
