@@ -8,7 +8,7 @@ packages=(
   libxcb1-dev libxcb-ewmh-dev libxcb-randr0-dev libxcb-xinput-dev libxcb-res0-dev libxcb-xtest0-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libsodium-dev
   xvfb xauth x11-utils dbus-daemon
-  openbox trayer
+  openbox trayer xdotool
 )
 # Optional groups, named on the command line: "vm" for scripts/vm-run.sh.
 for group in "$@"; do

@@ -11,7 +11,9 @@
 #include "app/LaunchAtLogin.h"
 #include "app/SessionMonitor.h"
 #include "app/StandInPlatform.h"
+#include "app/StatusBarManager.h"
 #include "app/update/AboutView.h"
+#include "app/update/UpdaterManager.h"
 #include "app/update/UpdatesView.h"
 #include "engine/Engine.h"
 #include "platform/linux/desktop/LinuxDesktopPlatform.h"
@@ -138,8 +140,12 @@ WindowContent makeWindowContent(platform::Platform& platform, settings::Settings
         context.appInfo = appInfo.get();
         context.exceptionsNotice = exceptionsNotice;
         context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
-        // The tray icon follows the stored setting by itself.
-        context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
+        context.generalActions.setMenuIconVisible = [](bool visible) {
+            if (StatusBarManager* bar = StatusBarManager::shared()) bar->setVisible(visible);
+        };
+        // Without an update feed the page says where updates come from instead.
+        if (update::UpdaterManager::isAvailable())
+            context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
         // This factory, and with it the provider, lives as long as the window registry's content.
         return static_cast<QWidget*>(preferences::createPreferencesTabView(context));
     };
