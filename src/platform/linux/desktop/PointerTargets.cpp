@@ -40,7 +40,7 @@ AppRef CompositorApplications::application(const CompositorWindow& window) {
         std::lock_guard lock(mutex_);
         if (const auto it = known_.find(key); it != known_.end()) return it->second;
     }
-    auto app = std::make_shared<const RunningApplication>(resolver_->application(window.facts()));
+    auto app = std::make_shared<const RunningApplication>(resolver_->application(window.facts(), window.desktopId));
     std::lock_guard lock(mutex_);
     // Processes come and go; a long session should not keep every one of them.
     if (known_.size() >= 1024) known_.clear();
