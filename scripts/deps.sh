@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Glidemark builds and tests with, only when some are missing.
+# Usage: scripts/deps.sh [compositors]
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
@@ -8,7 +9,13 @@ packages=(
   libxcb1-dev libxcb-ewmh-dev libxcb-randr0-dev libxcb-xinput-dev libxcb-res0-dev libxcb-xtest0-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libsodium-dev
   xvfb xauth x11-utils dbus-daemon
+  libwayland-dev plasma-wayland-protocols
 )
+# "compositors": also the headless GNOME Shell and KWin the compositor tests run
+# against (about 570 MB; without them those tests skip, saying what is missing).
+if [ "${1:-}" = "compositors" ]; then
+  packages+=(gnome-shell gjs kwin-wayland)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
