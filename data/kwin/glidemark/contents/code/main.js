@@ -9,8 +9,12 @@ const SERVICE = "org.glidemark.Glidemark";
 const PATH = "/org/glidemark/Windows";
 const INTERFACE = "org.glidemark.WindowReports";
 
+let leaving = null;  // a window being removed, which may still be listed meanwhile
+
 function allWindows() {
-    return workspace.windowList ? workspace.windowList() : workspace.clientList();
+    const list = workspace.windowList ? workspace.windowList() : workspace.clientList();
+    // Lists from C++ may be array-likes rather than arrays.
+    return Array.prototype.filter.call(list, function (w) { return w !== leaving; });
 }
 
 function activeWindow() {
@@ -19,15 +23,17 @@ function activeWindow() {
 
 function onCurrentDesktop(w) {
     if (w.onAllDesktops) return true;
-    if (w.desktops && w.desktops.length !== undefined) return w.desktops.indexOf(workspace.currentDesktop) >= 0;
-    return w.desktop === workspace.currentDesktop;
+    const current = workspace.currentDesktop;
+    // Plasma 5.27 numbers the desktops; Plasma 6 hands out desktop objects.
+    if (typeof current === "number") return w.desktop === current;
+    return Array.prototype.indexOf.call(w.desktops || [], current) >= 0;
 }
 
 // Windows the pointer can be over, in KWin's terms.
 function showing(w) {
     return !w.minimized && !w.deleted && onCurrentDesktop(w) &&
         (w.activities === undefined || w.activities.length === 0 ||
-         w.activities.indexOf(workspace.currentActivity) >= 0);
+         Array.prototype.indexOf.call(w.activities, workspace.currentActivity) >= 0);
 }
 
 function describe(w, withFrame) {
@@ -104,7 +110,11 @@ const added = workspace.windowAdded || workspace.clientAdded;
 const removed = workspace.windowRemoved || workspace.clientRemoved;
 const activated = workspace.windowActivated || workspace.clientActivated;
 added.connect(function (w) { watchWindow(w); windowsChanged(); });
-removed.connect(windowsChanged);
+removed.connect(function (w) {
+    leaving = w;
+    windowsChanged();
+    leaving = null;
+});
 activated.connect(reportFocus);
 workspace.cursorPosChanged.connect(checkPointer);
 workspace.currentDesktopChanged.connect(checkPointer);
