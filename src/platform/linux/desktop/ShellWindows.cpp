@@ -272,8 +272,13 @@ bool ShellWindows::startGnome(const Options& options) {
         reporting_ = gnomeExtensionOn_ = true;  // starting up; its name will appear
         return true;
     }
-    if (!options.mayEnableGnomeExtension) {
-        log().info("Per-application settings: Glidemark's GNOME Shell extension is switched off in Extensions");
+    int extensionsOn = 1;
+    sd_bus_get_property_trivial(bus, "org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions",
+                                "UserExtensionsEnabled", nullptr, 'b', &extensionsOn);
+    if (!options.mayEnableGnomeExtension || !extensionsOn) {
+        log().info(extensionsOn ? "Per-application settings: Glidemark's GNOME Shell extension is switched off in "
+                                  "Extensions"
+                                : "Per-application settings: extensions are switched off as a whole in Extensions");
         return true;
     }
     Reply enabled;
