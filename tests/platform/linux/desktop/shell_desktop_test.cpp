@@ -47,7 +47,7 @@ std::string idOf(const gm::platform::AppRef& app) {
     return app && app->bundleIdentifier ? *app->bundleIdentifier : "<none>";
 }
 
-// A point inside `outer` that `inner` does not cover (10 px in from a corner).
+// A point inside `outer` that `inner` does not cover (10 px in from the middle of an edge).
 gm::platform::Point uncovered(const gm::platform::Rect& outer, const gm::platform::Rect& inner) {
     for (const auto& p : {gm::platform::Point{outer.x + 10, outer.y + outer.height / 2},
                           {outer.x + outer.width - 10, outer.y + outer.height / 2},
@@ -95,6 +95,7 @@ TEST_P(ShellDesktop, ReportsFollowThePointerAndTheFocus) {
     desktop->openWindow(kBig, 0, 0, true);
     ASSERT_TRUE(waitFor([&] { return idOf(workspace.frontmostApplication()) == kBig; }))
         << reported(*shell) << desktop->logs();
+    const auto big = shell->focusedWindow().value_or(ld::CompositorWindow{}).frame;
     desktop->openWindow(kSmall, 320, 240, false);
     ASSERT_TRUE(waitFor([&] { return idOf(workspace.frontmostApplication()) == kSmall; }));
     const double mapped = std::chrono::duration<double>(std::chrono::steady_clock::now() - shown).count();
@@ -102,10 +103,8 @@ TEST_P(ShellDesktop, ReportsFollowThePointerAndTheFocus) {
     ASSERT_TRUE(waitFor([&] { return workspace.runningApplications().size() == 2; }));
     for (const auto& app : workspace.runningApplications())
         EXPECT_EQ(app->activationPolicy, gm::platform::ActivationPolicy::Regular) << idOf(app);
-    const auto focused = shell->focusedWindow();
-    ASSERT_TRUE(focused && focused->frame.width > 0);
-    const auto small = focused->frame;
-    const gm::platform::Rect screen{0, 0, 1280, 800};
+    const auto small = shell->focusedWindow().value_or(ld::CompositorWindow{}).frame;
+    ASSERT_TRUE(big.width > small.width && small.width > 0);
 
     gm::settings::GlidemarkSettings settings;
     settings.appSettings.exceptionalApplication = {std::make_shared<gm::settings::ExceptionalApplication>(kBig)};
@@ -122,7 +121,7 @@ TEST_P(ShellDesktop, ReportsFollowThePointerAndTheFocus) {
         const int activationsBefore = activations;
         const bool overSmall = std::string_view(step.pointerOver) == kSmall;
         const auto point = overSmall ? gm::platform::Point{small.x + small.width / 2, small.y + small.height / 2}
-                                     : uncovered(screen, small);
+                                     : uncovered(big, small);
         const auto moved = std::chrono::steady_clock::now();
         ASSERT_TRUE(desktop->movePointer(int(point.x), int(point.y)));
         if (step.click) {
