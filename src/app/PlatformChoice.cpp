@@ -126,8 +126,9 @@ WindowContent makeWindowContent(platform::Platform& platform, settings::Settings
     if (auto* desktop = dynamic_cast<platform::linux_desktop::LinuxDesktopPlatform*>(&platform)) {
         appInfo = std::make_shared<DesktopAppInfo>(desktop->resolver());
         if (!desktop->knowsApplicationUnderPointer())
-            exceptionsNotice = QObject::tr("Exceptions apply only on X11, sway and Hyprland: this desktop does not "
-                                           "say which application is under the pointer.");
+            exceptionsNotice = QObject::tr("Exceptions apply only on X11, sway, Hyprland, and on GNOME and KDE Plasma "
+                                           "with Glidemark's extension or KWin script switched on: this desktop does "
+                                           "not say which application is under the pointer.");
     } else {
         appInfo = std::make_shared<preferences::AppInfoProvider>();
     }
