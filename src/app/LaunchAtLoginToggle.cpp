@@ -32,8 +32,8 @@ void LaunchAtLogin::Toggle::refresh() {
 }
 
 platform::Logger& LaunchAtLogin::logger() {
-    static platform::StderrLogSink sink;
-    static platform::Logger instance("com.Pellmar.Glidemark.LaunchAtLogin", "main", &sink);
+    // Its own subsystem and category, but the program's destination (the journal).
+    static platform::Logger instance("com.Pellmar.Glidemark.LaunchAtLogin", "main", &platform::programLogSink());
     return instance;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 
+#include "app/update/WindowActivation.h"
 #include "platform/Log.h"
 
 namespace gm::app {
@@ -20,8 +21,10 @@ namespace {
 constexpr int kRetryIntervalMs = 100;
 constexpr qint64 kMaxLineLength = 4096;
 
-QByteArray requestLine(SingleInstance::Request request) {
-    return request == SingleInstance::Request::Reopen ? QByteArrayLiteral("reopen\n") : QByteArrayLiteral("quit\n");
+QByteArray requestLine(SingleInstance::Request request, const QString& token) {
+    if (request == SingleInstance::Request::Quit) return QByteArrayLiteral("quit\n");
+    if (!update::isUsableActivationToken(token)) return QByteArrayLiteral("reopen\n");
+    return "reopen\t" + token.toLatin1() + '\n';
 }
 
 // Waits, with events running, until `ready` holds or the time is up.
@@ -102,10 +105,12 @@ std::optional<SingleInstance::Peer> SingleInstance::findRunningInstance(int time
     return peer;
 }
 
-bool SingleInstance::send(Request request) {
+QString SingleInstance::launchActivationToken() { return qEnvironmentVariable("XDG_ACTIVATION_TOKEN"); }
+
+bool SingleInstance::send(Request request, const QString& activationToken) {
     if (!client_ || client_->state() != QLocalSocket::ConnectedState) return false;
     QLocalSocket& socket = *client_;
-    socket.write(requestLine(request));
+    socket.write(requestLine(request, activationToken));
     const bool written = waitFor(socket, 1000, [&] { return socket.bytesToWrite() == 0; });
     socket.disconnectFromServer();
     return written;
@@ -152,8 +157,12 @@ void SingleInstance::acceptConnections() {
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
                 const QByteArray line = socket->readLine(kMaxLineLength).trimmed();
-                if (line == "reopen") emit reopenRequested();
-                else if (line == "quit") emit quitRequested();
+                if (line == "reopen" || line.startsWith("reopen\t")) {
+                    const QString token = QString::fromLatin1(line.mid(7));
+                    emit reopenRequested(update::isUsableActivationToken(token) ? token : QString());
+                } else if (line == "quit") {
+                    emit quitRequested();
+                }
             }
         });
     }

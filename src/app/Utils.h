@@ -27,8 +27,9 @@ public:
     static Alert accessibilityAlert();
     static Alert permissionGrantedAlert();
 
-    // Explains the missing access; "Open System Settings" asks for it.
-    // Returns whether access was asked for.
+    // Explains the missing access; its first button asks for it, any other
+    // answer (or the alert closing unanswered) does nothing. Returns whether
+    // access was asked for.
     static bool showAccessibilityAlert(platform::InputAccess& access);
     // The system's place for granting access: the Accessibility pane on
     // macOS; on Linux, which has no such pane, installing the access rule

@@ -1,5 +1,8 @@
 #include "app/AppMover.h"
 
+#include <QFileInfo>
+
+#include "app/LaunchAtLogin.h"
 #include "app/Utils.h"
 #include "app/macos/MacMoverSystem.h"
 #include "platform/Log.h"
@@ -15,6 +18,10 @@ public:
         const Alert alert{QStringLiteral("Move to Applications folder"), QString::fromStdString(informativeText),
                           {QStringLiteral("Move to Applications Folder"), QStringLiteral("Do Not Move")}};
         return Utils::alerts().run(alert) == kAlertFirstButton;
+    }
+    void movedTo(const std::string& bundle) override {
+        LaunchAtLogin::followProgram(QString::fromStdString(bundle) + QStringLiteral("/Contents/MacOS/") +
+                                     QFileInfo(LaunchAtLogin::programPath()).fileName());
     }
 };
 

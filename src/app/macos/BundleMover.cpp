@@ -118,6 +118,7 @@ MoveOutcome moveToApplicationsFolderIfNecessary(MoverSystem& system) {
             if (!system.copy(source, destination)) return MoveOutcome::Stay;
         }
 
+        system.movedTo(destination);
         system.remove(source);  // a failure leaves the old bundle behind; the move goes on
         system.run(quarantineCommand(destination));
         if (!system.spawn(relaunchCommand(system.processID(), destination))) return MoveOutcome::Stay;

@@ -49,6 +49,8 @@ public:
     virtual bool moveToTrash(const std::string& path) = 0;
     virtual bool copy(const std::string& from, const std::string& to) = 0;
     virtual bool remove(const std::string& path) = 0;
+    // The new copy is in place at `bundle` (a login entry naming the old one follows it).
+    virtual void movedTo(const std::string& bundle) = 0;
 };
 
 enum class MoveOutcome {

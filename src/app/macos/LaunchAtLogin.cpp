@@ -80,4 +80,13 @@ void LaunchAtLogin::setEnabled(bool enabled) {
     emit publisher().changed(enabled);
 }
 
+void LaunchAtLogin::followProgram(const QString& executable) {
+    // The login item names the application, not a path: it follows by itself.
+    if (macos::loginItemServiceAvailable() || !isEnabled()) return;
+    const QString previous = programPathOverride();
+    programPathOverride() = executable;
+    if (const auto failure = writeAgent()) logFailure("enable", *failure);
+    programPathOverride() = previous;
+}
+
 }  // namespace gm::app

@@ -9,8 +9,10 @@
 #include "app/LaunchAtLogin.h"
 #include "app/SessionMonitor.h"
 #include "app/StandInEngine.h"
+#include "app/StatusBarManager.h"
 #include "app/macos/AppLookup.h"
 #include "app/update/AboutView.h"
+#include "app/update/UpdaterManager.h"
 #include "app/update/UpdatesView.h"
 #include "engine/Engine.h"
 #include "platform/macos/MacPlatform.h"
@@ -99,7 +101,12 @@ WindowContent makeWindowContent(platform::Platform& platform, settings::Settings
         context.workspace = workspace;
         context.appInfo = appInfo.get();
         context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
-        context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
+        context.generalActions.setMenuIconVisible = [](bool visible) {
+            if (StatusBarManager* bar = StatusBarManager::shared()) bar->setVisible(visible);
+        };
+        // Without an update feed the page says where updates come from instead.
+        if (update::UpdaterManager::isAvailable())
+            context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
         return static_cast<QWidget*>(preferences::createPreferencesTabView(context));
     };
     return content;

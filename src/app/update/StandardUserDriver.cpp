@@ -6,6 +6,7 @@
 
 #include "app/update/StandardUpdaterController.h"
 #include "app/update/UpdateWindow.h"
+#include "app/update/WindowActivation.h"
 
 namespace gm::update {
 
@@ -47,9 +48,7 @@ UpdateWindow& StandardUserDriver::ensureWindow() {
 
 void StandardUserDriver::bringForward() {
     sessionShown_ = true;
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    bringWindowForward(*window_);
 }
 
 void StandardUserDriver::showUserInitiatedUpdateCheck() {

@@ -109,6 +109,7 @@ public:
     bool moveToTrash(const std::string& path) override { return record("trash " + path); }
     bool copy(const std::string& from, const std::string& to) override { return record("copy " + from + " " + to); }
     bool remove(const std::string& path) override { return record("remove " + path); }
+    void movedTo(const std::string& path) override { record("moved " + path); }
 
 private:
     bool record(std::string line) {
@@ -136,24 +137,34 @@ TEST(BundleMoverTest, EachSituationTakesExactlyItsSteps) {
         {"in a folder named Applications", [](auto& s) { s.bundle = "/Volumes/X/Applications/Glidemark.app"; },
          MoveOutcome::Stay, {}},
         {"Do Not Move", [](auto& s) { s.answers = {false}; }, MoveOutcome::Stay, {kAsk}},
-        {"beside a folder named /Applications", [](auto& s) { s.bundle = "/Applications Old/Glidemark.app"; s.answers = {false}; },
-         MoveOutcome::Stay, {kAsk}},
+        {"beside a folder named /Applications",
+         [](auto& s) {
+             s.bundle = "/Applications Old/Glidemark.app";
+             s.answers = {false};
+         },
+         MoveOutcome::Stay,
+         {kAsk}},
         {"plain copy",
          [](auto&) {},
          MoveOutcome::Relaunch,
-         {kAsk, "copy /Users/me/Downloads/Glidemark.app " + kDest, "remove /Users/me/Downloads/Glidemark.app",
+         {kAsk, "copy /Users/me/Downloads/Glidemark.app " + kDest, "moved " + kDest,
+          "remove /Users/me/Downloads/Glidemark.app",
           "run /usr/bin/xattr " + kDest, kRelaunch}},
         {"older copy goes to the Trash",
          [](auto& s) { s.existing.insert(kDest); s.writable.insert(kDest); },
          MoveOutcome::Relaunch,
-         {kAsk, "trash " + kDest, "copy /Users/me/Downloads/Glidemark.app " + kDest,
+         {kAsk, "trash " + kDest, "copy /Users/me/Downloads/Glidemark.app " + kDest, "moved " + kDest,
           "remove /Users/me/Downloads/Glidemark.app", "run /usr/bin/xattr " + kDest, kRelaunch}},
         {"a copy runs from there",
          [](auto& s) { s.existing.insert(kDest); s.writable.insert(kDest); s.running.insert(kDest); },
          MoveOutcome::BroughtForward,
          {kAsk, "open " + kDest}},
         {"password cancelled, then Do Not Move",
-         [](auto& s) { s.writable.clear(); s.answers = {true, false}; s.privileged = {MoverSystem::CopyResult::Cancelled}; },
+         [](auto& s) {
+             s.writable.clear();
+             s.answers = {true, false};
+             s.privileged = {MoverSystem::CopyResult::Cancelled};
+         },
          MoveOutcome::Stay,
          {kAskAdmin, "run /usr/bin/osascript " + kDest, kAskAdmin}},
         {"privileged copy fails",
@@ -163,7 +174,7 @@ TEST(BundleMoverTest, EachSituationTakesExactlyItsSteps) {
         {"privileged copy",
          [](auto& s) { s.writable.clear(); },
          MoveOutcome::Relaunch,
-         {kAskAdmin, "run /usr/bin/osascript " + kDest, "remove /Users/me/Downloads/Glidemark.app",
+         {kAskAdmin, "run /usr/bin/osascript " + kDest, "moved " + kDest, "remove /Users/me/Downloads/Glidemark.app",
           "run /usr/bin/xattr " + kDest, kRelaunch}},
     };
     for (const Row& row : rows) {
