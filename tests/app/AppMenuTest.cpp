@@ -214,7 +214,11 @@ TEST_F(AppMenuTest, TrayIconFollowsShowMenuIcon) {
     auto* general = windows.window("preferences")->findChild<preferences::GeneralView*>();
     ASSERT_NE(general, nullptr);
     preferences::SwitchButton* toggle = general->switchButton(preferences::GeneralView::showMenuIcon);
+#ifdef Q_OS_MACOS
+    EXPECT_EQ(toggle->text(), "Show menu bar icon");
+#else
     EXPECT_EQ(toggle->text(), "Show tray icon");
+#endif
     for (bool shown : {true, false, true}) {
         toggle->click();
         EXPECT_EQ(bar.statusItem()->isVisible(), shown);
