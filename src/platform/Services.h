@@ -173,6 +173,9 @@ public:
     virtual bool isTrusted() const = 0;
     // Asks the system to offer the user a way to grant access.
     virtual void requestAccess() = 0;
+    // Takes the user to where access is granted by hand; where the system has
+    // no such place, the same as requestAccess.
+    virtual void openSettings() { requestAccess(); }
 };
 
 // ---- developer output --------------------------------------------------------
