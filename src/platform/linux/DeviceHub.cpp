@@ -421,10 +421,10 @@ bool DeviceHub::post(DeviceId device, double pointsV, double pointsH) {
     if (!clone->sink) return false;
     const auto frame = clone->encoder.encodePoints(pointsV, pointsH, monotonicSeconds());
     if (frame.empty()) return true;
-    std::vector<input_event> events;
-    appendWheelEvents(events, frame.units, frame.notches);
-    appendSyn(events);
-    return clone->write(events);
+    clone->posted.clear();
+    appendWheelEvents(clone->posted, frame.units, frame.notches);
+    appendSyn(clone->posted);
+    return clone->write(clone->posted);
 }
 
 bool DeviceHub::emitNotches(DeviceId device, std::array<int, 2> notches) {

@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -18,7 +19,17 @@ extern char** environ;
 
 namespace gm::platform::linux_input {
 
-double MonotonicClock::mediaTime() const { return monotonicSeconds(); }
+double MonotonicClock::mediaTime() const {
+    // Inside a frame, the refresh it is for (see currentFrameTime()). A frame
+    // that runs a little late must still never read a time before one already
+    // handed out (a tick's start), so the clock never goes back between threads.
+    const double frame = currentFrameTime();
+    double t = std::isnan(frame) ? monotonicSeconds() : frame;
+    double latest = latest_.load(std::memory_order_relaxed);
+    while (t > latest && !latest_.compare_exchange_weak(latest, t, std::memory_order_relaxed)) {
+    }
+    return t > latest ? t : latest;
+}
 
 double MonotonicClock::wallTime() const {
     timespec ts{};

@@ -2,6 +2,7 @@
 // The Linux platform table: the engine thread (run loop and main queue),
 // serial queues, clocks, display clocks, event taps over evdev/uinput, access
 // checks, and the stand-ins still to be filled by the desktop integration.
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +19,9 @@ class MonotonicClock final : public Clock {
 public:
     double mediaTime() const override;
     double wallTime() const override;
+
+private:
+    mutable std::atomic<double> latest_{0};
 };
 
 class StdoutConsole final : public Console {
