@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/linux/DrmRefresh.h"
 #include "platform/linux/EvdevDevices.h"
 
 extern char** environ;
@@ -102,6 +103,10 @@ LinuxPlatform::LinuxPlatform()
     systemLog_ = makeSystemLogSink();
     log().setSink(systemLog_.get());
     defaults_ = std::make_unique<FileUserDefaults>(FileUserDefaults::defaultFolder());
+    if (auto phase = drmRefreshPhase()) {
+        displays_.setRefreshPhase(std::move(phase));
+        log().info("Display clock: ticks on the screen's refreshes (DRM vertical blanks)");
+    }
 }
 
 LinuxPlatform::LinuxPlatform(std::unique_ptr<DeviceBackend> backend, std::unique_ptr<DeviceMonitor> monitor,
