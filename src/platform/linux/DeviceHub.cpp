@@ -1,5 +1,6 @@
 #include "platform/linux/DeviceHub.h"
 
+#include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <time.h>
@@ -89,6 +90,7 @@ void DeviceHub::sync() {
 }
 
 void DeviceHub::run() {
+    pthread_setname_np(pthread_self(), "gm-hub");
     watchdog_ = backend_.startWatchdog();
     if (watchdog_) {
         epoll_event ev{};

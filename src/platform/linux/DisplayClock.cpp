@@ -22,8 +22,12 @@ std::int64_t nowNs() {
 
 thread_local double tlFrameTime = std::numeric_limits<double>::quiet_NaN();
 
-// The first grid point after `now`, on a grid through `anchor` (a refresh of the display).
+// The last grid point at or before `now`, on a grid a quarter of a period
+// after each refresh through `anchor`: well inside the frame the desktop is
+// about to draw, and clear of the refresh itself, where jitter and a display
+// a little slower than its nominal rate would put a write on either side.
 std::int64_t alignedOrigin(std::int64_t anchor, std::int64_t now, std::int64_t periodNs) {
+    anchor += periodNs / 4;
     const std::int64_t behind = now - anchor;
     const std::int64_t whole = behind >= 0 ? behind / periodNs : -((-behind + periodNs - 1) / periodNs);
     return anchor + whole * periodNs;

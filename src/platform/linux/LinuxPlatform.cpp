@@ -104,7 +104,7 @@ LinuxPlatform::LinuxPlatform()
     log().setSink(systemLog_.get());
     defaults_ = std::make_unique<FileUserDefaults>(FileUserDefaults::defaultFolder());
     if (auto phase = drmRefreshPhase()) {
-        displays_.setRefreshPhase(std::move(phase));
+        setRefreshPhase(std::move(phase));
         log().info("Display clock: ticks on the screen's refreshes (DRM vertical blanks)");
     }
 }

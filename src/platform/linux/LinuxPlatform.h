@@ -82,6 +82,9 @@ public:
     // modifier-key changes (from any thread).
     void setWorkspace(Workspace* workspace) { workspaceOverride_ = workspace; }
     void setScreens(std::function<void(std::vector<Screen>&)> provider) { displays_.setProvider(std::move(provider)); }
+    void setRefreshPhase(std::function<std::optional<std::int64_t>(DisplayID)> phase) {
+        displays_.setRefreshPhase(std::move(phase));
+    }
     void setPointerTarget(std::function<void(FieldTableEvent&)> annotate) { taps_.setScrollAnnotator(std::move(annotate)); }
     void modifierChanged(EventRef event) { taps_.flagsChanged(std::move(event)); }
 
