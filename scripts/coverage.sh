@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Line coverage of src/ by the test suite: builds the "coverage" preset, runs
+# every test that runs on this machine (the "kernel" ones run in a VM, whose
+# counters do not come back, so they are left out), and prints gcovr's summary.
+# Extra arguments go to gcovr, e.g.  scripts/coverage.sh --html-details build/coverage/index.html
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh compositors
+DEBIAN_FRONTEND=noninteractive
+dpkg-query -W -f='${Status}' gcovr 2>/dev/null | grep -q 'install ok installed' || {
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get install -y -qq --no-install-recommends gcovr >&2
+}
+export GLIDEMARK_REQUIRE_COMPOSITORS=1
+cmake --preset coverage >/dev/null
+cmake --build --preset coverage -j "$(nproc)"
+find build/coverage -name '*.gcda' -delete
+ctest --preset coverage -j "$(nproc)" -LE kernel >/dev/null || { echo "coverage: some tests failed" >&2; exit 1; }
+gcovr --root . --object-directory build/coverage --filter 'src/' --print-summary "$@" | tail -n 3
