@@ -24,10 +24,7 @@ bool ExceptionalApplication::hasBundleId(std::string_view bundleId) const {
     return hasBundleId(bundleId, hashOf(bundleId));
 }
 
-bool ExceptionalApplication::hasBundleId(std::string_view bundleId, std::size_t hash) const {
-    // Every scroll event asks every exception: those with another identifier
-    // answer from the hash, without the lock.
-    if (bundleIdHash_.load(std::memory_order_acquire) != hash) return false;
+bool ExceptionalApplication::sameBundleId(std::string_view bundleId) const {
     std::lock_guard lock(mutex_);
     return bundleId_ == bundleId;
 }

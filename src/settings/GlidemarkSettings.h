@@ -60,7 +60,11 @@ public:
     std::string bundleId() const;
     bool hasBundleId(std::string_view bundleId) const;
     // The same, for callers that ask many exceptions: `hash` is hashOf(bundleId).
-    bool hasBundleId(std::string_view bundleId, std::size_t hash) const;
+    // Every scroll event asks every exception: those with another identifier
+    // answer from the hash, without the lock.
+    bool hasBundleId(std::string_view bundleId, std::size_t hash) const {
+        return bundleIdHash_.load(std::memory_order_acquire) == hash && sameBundleId(bundleId);
+    }
     static std::size_t hashOf(std::string_view bundleId) { return std::hash<std::string_view>{}(bundleId); }
     void setBundleId(std::string bundleId);  // no store hook
 
@@ -90,6 +94,7 @@ public:
 
 private:
     void runStoreHook() const;
+    bool sameBundleId(std::string_view bundleId) const;
 
     mutable std::mutex mutex_;
     std::string bundleId_;
