@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Glidemark builds and tests with, only when some are missing.
+# Installs the Debian 12 packages Glidemark builds and tests with, and any named as arguments,
+# only when some are missing.
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
@@ -9,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libsodium-dev
   xvfb xauth x11-utils dbus-daemon
 )
+packages+=("$@")  # extra packages one script needs (scripts/fuzz.sh: clang and libFuzzer)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
