@@ -29,9 +29,19 @@ bool reachesKnownReplayFault(const std::vector<std::string>& lines) {
     for (const auto& text : lines) {
         // A settings document nested this deep is written out again recursively.
         int depth = 0;
-        for (const char c : text) {
-            depth += c == '[' || c == '{';
-            if (depth > 200) return true;
+        bool inString = false;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if (inString) {
+                if (c == '\\') ++i;
+                else if (c == '"') inString = false;
+            } else if (c == '"') {
+                inString = true;
+            } else if ((c == '[' || c == '{') && ++depth > 200) {
+                return true;
+            } else if (c == ']' || c == '}') {
+                --depth;
+            }
         }
         const auto line = json::parse(text, nullptr, false);
         if (!line.is_object()) continue;
