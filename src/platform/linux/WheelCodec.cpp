@@ -24,7 +24,8 @@ bool addWheelEvent(const input_event& ev, WheelMotion& motion, std::array<bool, 
     switch (ev.code) {
         case REL_WHEEL:
             addHeld(motion.notches[kVertical], ev.value, kMaxFrameNotches);
-            if (!hiRes[kVertical]) addHeld(motion.units[kVertical], std::int64_t{ev.value} * kUnitsPerNotch, kMaxFrameUnits);
+            if (!hiRes[kVertical])
+                addHeld(motion.units[kVertical], std::int64_t{ev.value} * kUnitsPerNotch, kMaxFrameUnits);
             break;
         case REL_HWHEEL:
             addHeld(motion.notches[kHorizontal], -std::int64_t{ev.value}, kMaxFrameNotches);
