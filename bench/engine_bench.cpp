@@ -138,4 +138,15 @@ void BM_ReplaySpeed(benchmark::State& state) {
 }
 BENCHMARK(BM_ReplaySpeed)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// An idle stretch costs the same however long: one tick after 1e11 virtual
+// seconds (the taps' keepers would otherwise turn 2e10 times on the way).
+void BM_ReplayIdleStretch(benchmark::State& state) {
+    const std::vector<std::string> trace{
+        R"({"t":0,"kind":"screen","id":1,"frame":[0,0,1920,1080],"hz":60})",
+        R"({"t":1e11,"kind":"scroll","fields":{"11":-1,"96":-10},"location":[50,50]})"};
+    for (auto _ : state)
+        gm::replay::run(trace, {}, [](const std::string&) {}, [](const std::string&) {});
+}
+BENCHMARK(BM_ReplayIdleStretch)->Unit(benchmark::kMillisecond);
+
 }  // namespace

@@ -24,6 +24,7 @@ if(TARGET glidemark)
   list(APPEND GLIDEMARK_PROGRAMS glidemark)
 endif()
 install(TARGETS ${GLIDEMARK_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS glidemark-watchdog RUNTIME DESTINATION ${GLIDEMARK_LIBEXEC_SUBDIR})
 
 # ---- desktop entry and icons ------------------------------------------------------
 install(FILES ${GLIDEMARK_DATA}/glidemark.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
@@ -78,6 +79,30 @@ configure_file(${GLIDEMARK_DATA}/polkit/org.glidemark.install-access.policy.in
 install(FILES ${GLIDEMARK_GENERATED}/org.glidemark.install-access.policy
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/polkit-1/actions)
 
+# ---- GNOME Shell extension and KWin script --------------------------------------------
+# They tell Glidemark which application is under the pointer and which one is in
+# front on GNOME and KDE Plasma (Wayland). The extension is put together here from
+# one body and the wrapper of the Shell's extension style: GNOME 43 and 44 load the
+# older form, GNOME 45 and later only modules.
+option(GLIDEMARK_GNOME_SHELL_MODULE "Build the GNOME Shell extension as a module, for GNOME 45 and later" OFF)
+set(GLIDEMARK_GNOME_EXTENSION_DIR ${GLIDEMARK_GENERATED}/gnome-shell/glidemark@glidemark.org)
+if(GLIDEMARK_GNOME_SHELL_MODULE)
+  set(extension_wrapper extension-45.js)
+  set(GLIDEMARK_GNOME_SHELL_VERSIONS "\"45\", \"46\", \"47\", \"48\"")
+else()
+  set(extension_wrapper extension-43.js)
+  set(GLIDEMARK_GNOME_SHELL_VERSIONS "\"43\", \"44\"")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${GLIDEMARK_DATA}/gnome-shell/windows.js ${GLIDEMARK_DATA}/gnome-shell/${extension_wrapper})
+file(READ ${GLIDEMARK_DATA}/gnome-shell/windows.js extension_body)
+file(READ ${GLIDEMARK_DATA}/gnome-shell/${extension_wrapper} extension_text)
+string(REPLACE "//@BODY@" "${extension_body}" extension_text "${extension_text}")
+file(WRITE ${GLIDEMARK_GNOME_EXTENSION_DIR}/extension.js "${extension_text}")
+configure_file(${GLIDEMARK_DATA}/gnome-shell/metadata.json.in ${GLIDEMARK_GNOME_EXTENSION_DIR}/metadata.json @ONLY)
+install(DIRECTORY ${GLIDEMARK_GNOME_EXTENSION_DIR} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/gnome-shell/extensions)
+install(DIRECTORY ${GLIDEMARK_DATA}/kwin/glidemark DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/kwin/scripts)
+
 # ---- manual pages and package documents --------------------------------------------------
 # gzip -n: no name or time stamp inside, so the same sources give the same bytes.
 find_program(GZIP gzip REQUIRED)
@@ -127,7 +152,8 @@ smoothed wheel through a virtual uinput device; a udev rule gives the user at
 the seat access to wheel mice and to /dev/uinput, and nothing more.
 
 The package holds the tray application, the glidemarkctl command-line tool,
-the udev rule and the uinput module list.")
+the udev rule, the uinput module list, and a GNOME Shell extension and a KWin
+script that tell Glidemark which application is under the pointer.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${GLIDEMARK_DATA}/debian/postinst ${GLIDEMARK_DATA}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

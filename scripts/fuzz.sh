@@ -30,7 +30,7 @@ fi
 
 seconds="${1:-20}"
 shift || true
-scripts/deps.sh clang-19 libclang-rt-19-dev
+scripts/deps.sh fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 targets=("$@")

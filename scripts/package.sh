@@ -63,6 +63,10 @@ expected=(
   /usr/share/man/man1/glidemarkctl.1.gz
   /usr/share/doc/glidemark/copyright
   /usr/share/doc/glidemark/changelog.gz
+  /usr/share/gnome-shell/extensions/glidemark@glidemark.org/extension.js
+  /usr/share/gnome-shell/extensions/glidemark@glidemark.org/metadata.json
+  /usr/share/kwin/scripts/glidemark/metadata.json
+  /usr/share/kwin/scripts/glidemark/contents/code/main.js
 )
 for size in 16 24 32 48 64 128 256; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/glidemark.png")

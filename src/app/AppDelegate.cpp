@@ -3,16 +3,18 @@
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/EngineControl.h"
 #include "app/FrontmostAppTracker.h"
 #include "app/SessionMonitor.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarManager.h"
-#include "app/UpdaterManager.h"
 #include "app/Utils.h"
 #include "app/WindowManager.h"
+#include "app/update/WindowActivation.h"
 #include "platform/Log.h"
 #include "platform/Services.h"
 
@@ -27,10 +29,7 @@ int milliseconds(double seconds) { return static_cast<int>(std::lround(seconds *
 AppDelegate::AppDelegate(Services services, QObject* parent) : AppDelegate(std::move(services), Options(), parent) {}
 
 AppDelegate::AppDelegate(Services services, Options options, QObject* parent)
-    : QObject(parent), services_(std::move(services)), options_(std::move(options)) {
-    // The update controller exists before any launch step runs.
-    updater_ = std::make_unique<UpdaterManager>();
-}
+    : QObject(parent), services_(std::move(services)), options_(std::move(options)) {}
 
 AppDelegate::~AppDelegate() {
     // The tray menu refers to the registry; it goes first.
@@ -44,8 +43,10 @@ bool AppDelegate::applicationWillFinishLaunching() {
     SingleInstance* instance = services_.singleInstance;
     if (!instance) return true;
     if (Utils::enforceSingleInstance(true, *instance) == Utils::InstanceDecision::Exit) return false;
-    connect(instance, &SingleInstance::reopenRequested, this,
-            [this] { applicationShouldHandleReopen(hasVisibleWindows()); });
+    connect(instance, &SingleInstance::reopenRequested, this, [this](const QString& activationToken) {
+        update::setPendingActivationToken(activationToken);
+        if (applicationShouldHandleReopen(hasVisibleWindows())) bringWindowsForward();
+    });
     connect(instance, &SingleInstance::quitRequested, this, [this] {
         platform::log().info("Quit requested by another copy of the program");
         terminate();
@@ -60,7 +61,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     frontmost_ = std::make_unique<FrontmostAppTracker>(services_.workspace,
                                                        static_cast<platform::ProcessID>(QApplication::applicationPid()));
     statusBar_ = std::make_unique<StatusBarManager>(AppMenu::Dependencies{
-        services_.settings, services_.engine, *frontmost_, *windows_, updater_->updaterController(),
+        services_.settings, services_.engine, *frontmost_, *windows_, services_.updates,
         services_.content, [this] { terminate(); }});
 
     // The program lives in the tray: it opens no window of its own at launch,
@@ -87,13 +88,31 @@ bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
     return false;
 }
 
-bool AppDelegate::hasVisibleWindows() {
-    for (const QWidget* widget : QApplication::topLevelWidgets()) {
-        if (!widget->isVisible()) continue;
+namespace {
+
+// Our ordinary windows and dialogs on screen, minimised ones included. An X11
+// tray's icon is a window too, but one that bypasses the window manager.
+std::vector<QWidget*> openWindows() {
+    std::vector<QWidget*> open;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = widget->windowType();
-        if (type == Qt::Window || type == Qt::Dialog) return true;
+        if (widget->isVisible() && (type == Qt::Window || type == Qt::Dialog) &&
+            !widget->windowFlags().testFlag(Qt::BypassWindowManagerHint))
+            open.push_back(widget);
     }
-    return false;
+    return open;
+}
+
+}  // namespace
+
+bool AppDelegate::hasVisibleWindows() { return !openWindows().empty(); }
+
+void AppDelegate::bringWindowsForward() {
+    // A dialog waiting for an answer goes last, so that it ends up in front.
+    std::vector<QWidget*> open = openWindows();
+    const QWidget* waiting = QApplication::activeModalWidget();
+    std::stable_partition(open.begin(), open.end(), [waiting](const QWidget* w) { return w != waiting; });
+    for (QWidget* window : open) update::bringWindowForward(*window);
 }
 
 void AppDelegate::startAccessibilityPermissionChecker(QTimer* timer) {
@@ -105,10 +124,10 @@ void AppDelegate::startAccessibilityPermissionChecker(QTimer* timer) {
             return;
         }
         platform::log().info("No permission");
-        const bool requested = Utils::showAccessibilityAlert(access);
-        // The system's own offer to grant access. When the alert's button has
-        // just asked for it, asking again would only repeat the same prompt.
-        if (!requested && !access.isTrusted()) access.requestAccess();
+        // The alert is the system's prompt here: only its first button asks for
+        // access (and so for an administrator's password). Deny, Escape, and a
+        // quit that closes the alert ask for nothing.
+        Utils::showAccessibilityAlert(access);
         if (pollTimer_) return;
         auto* poll = new QTimer(this);
         poll->setInterval(milliseconds(options_.permissionPollInterval));

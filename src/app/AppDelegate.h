@@ -1,8 +1,9 @@
 #pragma once
 // The program's launch sequence and the rules for when the scroll engine runs.
 //
-// Start-up, in order: the update controller (on creation); the single-instance
-// rule (applicationWillFinishLaunching); the window registry, the HUD and the
+// Start-up, in order: the update controller (made by the caller before the
+// delegate, when the build has an update feed); the single-instance rule
+// (applicationWillFinishLaunching); the window registry, the HUD and the
 // tray icon with its menu, which loads the settings, and the session
 // notifications (applicationDidFinishLaunching); half a second later the
 // input-access check, which starts the engine or walks the user through
@@ -25,6 +26,9 @@ class Workspace;
 namespace gm::settings {
 class SettingsManager;
 }
+namespace gm::update {
+class UpdaterManager;
+}
 
 namespace gm::app {
 
@@ -33,7 +37,6 @@ class FrontmostAppTracker;
 class SessionMonitor;
 class SingleInstance;
 class StatusBarManager;
-class UpdaterManager;
 class WindowManager;
 
 class AppDelegate : public QObject {
@@ -50,6 +53,8 @@ public:
         WindowContent content = WindowContent::interim();
         // Ends the program: QCoreApplication::quit unless set.
         std::function<void()> terminate;
+        // The update controller; null when the build has no update feed.
+        update::UpdaterManager* updates = nullptr;
     };
     struct Options {
         double permissionCheckDelay = 0.5;     // seconds after launch
@@ -71,10 +76,15 @@ public:
     void applicationDidFinishLaunching();
     // A second launch of the running program. Opens the preferences when no
     // window shows and input access is granted. Returns whether the caller
-    // should go on with its own handling (only when windows are visible).
+    // should go on with its own handling (only when windows are visible: the
+    // single-instance request then brings them forward).
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
-    // Any of our ordinary windows or dialogs on screen (the HUD and menus aside).
+    // Any of our ordinary windows or dialogs on screen, minimised or not (the
+    // HUD and menus aside).
     static bool hasVisibleWindows();
+    // What a re-open does when windows are open: each comes forward, restored
+    // when minimised, a dialog waiting for an answer in front.
+    static void bringWindowsForward();
 
     // The first check (no timer), or one poll (the poll timer).
     void startAccessibilityPermissionChecker(QTimer* timer);
@@ -85,7 +95,6 @@ public:
     // The running permission poll, if any.
     QTimer* permissionPollTimer() const { return pollTimer_.data(); }
 
-    UpdaterManager* updaterManager() const { return updater_.get(); }
     WindowManager* windowManager() const { return windows_.get(); }
     HUDManager* hudManager() const { return hud_.get(); }
     StatusBarManager* statusBarManager() const { return statusBar_.get(); }
@@ -95,7 +104,6 @@ private:
 
     Services services_;
     Options options_;
-    std::unique_ptr<UpdaterManager> updater_;
     std::unique_ptr<WindowManager> windows_;
     std::unique_ptr<HUDManager> hud_;
     std::unique_ptr<FrontmostAppTracker> frontmost_;

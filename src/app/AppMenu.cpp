@@ -6,8 +6,8 @@
 
 #include "app/EngineControl.h"
 #include "app/FrontmostAppTracker.h"
-#include "app/UpdaterManager.h"
 #include "app/WindowManager.h"
+#include "app/update/UpdaterManager.h"
 #include "settings/SettingsManager.h"
 
 namespace gm::app {
@@ -53,11 +53,10 @@ AppMenu::AppMenu(Dependencies dependencies, QObject* parent)
     enableSmoothItem_->setChecked(deps_.settings.scrollBase().smooth);
     disableForAppItem_ = addItem(QStringLiteral("Disable for current app"), QStringLiteral("disableForCurrentApp"),
                                  &AppMenu::toggleDisableForCurrentApp, true);
-    // Built but kept hidden: there is no update source to check yet.
-    checkForUpdatesItem_ = new QAction(QStringLiteral("Check for Updates\u2026"), menu_.get());
-    checkForUpdatesItem_->setObjectName(QStringLiteral("checkForUpdates"));
-    connect(checkForUpdatesItem_, &QAction::triggered, &deps_.updater, &UpdaterController::checkForUpdates);
-    menu_->addAction(checkForUpdatesItem_);
+    checkForUpdatesItem_ = addItem(QStringLiteral("Check for Updates\u2026"), QStringLiteral("checkForUpdates"),
+                                   &AppMenu::checkForUpdates);
+    // Built hidden; a build without an update feed could only fail the check.
+    checkForUpdatesItem_->setVisible(deps_.updates != nullptr);
     menu_->addSeparator();
     quitItem_ = addItem(QStringLiteral("Quit Glidemark"), QStringLiteral("quit"), &AppMenu::quit);
 
@@ -133,7 +132,9 @@ void AppMenu::toggleDisableForCurrentApp() {
     deps_.settings.setAppSettings(std::move(appSettings));
 }
 
-void AppMenu::checkForUpdates() { deps_.updater.checkForUpdates(); }
+void AppMenu::checkForUpdates() {
+    if (deps_.updates) deps_.updates->checkForUpdates();
+}
 
 void AppMenu::quit() {
     deps_.windows.closeAll();

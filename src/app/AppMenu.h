@@ -1,6 +1,6 @@
 #pragma once
 // The tray icon's menu: About, Preferences, the two smoothing switches, the
-// (hidden) update check and Quit. Item identifiers are the actions' object
+// update check (shown only by builds with an update feed) and Quit. Item identifiers are the actions' object
 // names. Before each opening the per-application item is retitled for the
 // application the user is working in and given its state.
 #include <QObject>
@@ -16,12 +16,14 @@ class QMenu;
 namespace gm::settings {
 class SettingsManager;
 }
+namespace gm::update {
+class UpdaterManager;
+}
 
 namespace gm::app {
 
 class EngineControl;
 class FrontmostAppTracker;
-class UpdaterController;
 class WindowManager;
 
 class AppMenu : public QObject {
@@ -32,7 +34,8 @@ public:
         EngineControl& engine;
         FrontmostAppTracker& frontmost;
         WindowManager& windows;
-        UpdaterController& updater;
+        // Null when the build has no update feed: there is nothing to check.
+        update::UpdaterManager* updates;
         WindowContent content;
         // Ends the program; the quit item calls it after closing the windows.
         std::function<void()> terminate;

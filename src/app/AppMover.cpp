@@ -22,8 +22,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/LaunchAtLogin.h"
 #include "app/SingleInstance.h"
 #include "app/Utils.h"
+#include "platform/LocalText.h"
 #include "platform/Log.h"
 
 extern char** environ;
@@ -87,14 +89,14 @@ bool unusable(const QString& path) { return path.trimmed().isEmpty() || !QDir::i
 }  // namespace
 
 Alert moveAlert(const QString& displayName, bool needsAuthorisation) {
+    auto local = [](const char* text) { return QString::fromUtf8(platform::localText(text)); };
     QString text = (displayName.isEmpty() ? QStringLiteral("The App") : displayName) +
-                   QStringLiteral(" needs to move to your Applications folder in order to work properly.");
+                   local(" needs to move to your Applications folder in order to work properly.");
     if (needsAuthorisation)
         text += QStringLiteral(" You need to authenticate with your administrator password to complete this step.");
     // "Do Not Move" stays last: closing the alert answers as the last button does.
-    return {QStringLiteral("Move to Applications folder"), text,
-            {QStringLiteral("Move to Applications Folder"), QStringLiteral("Move for All Users"),
-             QStringLiteral("Do Not Move")}};
+    return {local("Move to Applications folder"), text,
+            {local("Move to Applications Folder"), local("Move for All Users"), local("Do Not Move")}};
 }
 
 bool isInPlace(const Locations& where) {
@@ -190,6 +192,8 @@ Outcome moveToApplicationsFolderIfNecessary(const Locations& where, Services& se
     }
 
     installDesktopFiles(where, files, target.destination);
+    // A login entry still naming the copy about to be deleted would start nothing.
+    LaunchAtLogin::followProgram(target.destination);
 
     // The new copy is started first and waits for this process to end; only
     // once it is on its way is the copy we run from deleted.
@@ -321,7 +325,7 @@ public:
         SingleInstance client(SingleInstance::defaultSocketName(), SingleInstance::currentProcess());
         const auto peer = client.findRunningInstance();
         if (peer && peer->executablePath == QFileInfo(executable).canonicalFilePath())
-            client.send(SingleInstance::Request::Reopen);
+            client.send(SingleInstance::Request::Reopen, SingleInstance::launchActivationToken());
     }
 };
 

@@ -3,8 +3,9 @@
 // folder or an unpacked archive offers, once per launch, to install itself:
 // for this user (~/.local/bin, with a desktop entry and icon under the user's
 // data folder), or for all users (/usr/local/bin, through the system's
-// authentication prompt). It then deletes the copy it was started from and
-// restarts from the new place once this process has ended.
+// authentication prompt). It then points an enabled launch-at-login entry at
+// the new copy, deletes the copy it was started from and restarts from the new
+// place once this process has ended.
 //
 // Nothing here ever builds shell text from a path: copies, the privileged
 // install and the relaunch each take their paths as separate arguments, and

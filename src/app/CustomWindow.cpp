@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QScreen>
 
 namespace gm::app {
 
@@ -31,6 +32,17 @@ bool CustomWindow::event(QEvent* event) {
         }
     }
     return QWidget::event(event);
+}
+
+void CustomWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!isVisible() || !screen()) return;
+    const QRect available = screen()->availableGeometry();
+    QRect frame = frameGeometry();
+    if (frame.bottom() <= available.bottom()) return;
+    frame.moveBottom(available.bottom());
+    if (frame.top() < available.top()) frame.moveTop(available.top());
+    move(frame.topLeft());
 }
 
 void CustomWindow::closeEvent(QCloseEvent* event) {

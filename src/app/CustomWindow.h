@@ -22,6 +22,9 @@ signals:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // A window that follows its content's height (the preferences' pages)
+    // keeps its top where it is, unless growing would take it off the screen.
+    void resizeEvent(QResizeEvent* event) override;
 };
 
 }  // namespace gm::app

@@ -15,7 +15,6 @@
 #include "app/PlatformChoice.h"
 #include "app/SessionMonitor.h"
 #include "app/StatusBarManager.h"
-#include "app/UpdaterManager.h"
 #include "app/SignalWatcher.h"
 #include "app/SingleInstance.h"
 #include "app/Utils.h"
@@ -43,13 +42,9 @@ void quitOnSignal(SignalWatcher& watcher) {
     });
 }
 
-// No tray, no windows: the engine runs as soon as input access allows it.
-// The menu's "Check for Updates…" asks the updater; an update waiting in the
-// background puts a badge on the tray icon until the user attends to it.
+// An update waiting in the background puts a badge on the tray icon until the
+// user attends to it.
 void connectUpdates(AppDelegate& delegate, update::UpdaterManager& updates) {
-    if (UpdaterManager* holder = delegate.updaterManager())
-        QObject::connect(&holder->updaterController(), &UpdaterController::checkRequested, &updates,
-                         &update::UpdaterManager::checkForUpdates);
     StatusBarManager* bar = delegate.statusBarManager();
     if (!bar || !bar->statusItem()) return;
     auto show = [bar](const QString& label) {
@@ -61,6 +56,7 @@ void connectUpdates(AppDelegate& delegate, update::UpdaterManager& updates) {
     show(updates.badgeLabel());
 }
 
+// No tray, no windows: the engine runs as soon as input access allows it.
 int runWithoutDisplay(int argc, char** argv, EngineControl& engine, platform::InputAccess& access) {
     QCoreApplication app(argc, argv);
     describe(app);
@@ -115,7 +111,8 @@ int runGlidemark(int argc, char** argv) {
 
     QApplication app(argc, argv);
     describe(app);
-    QApplication::setApplicationDisplayName(QStringLiteral("Glidemark"));
+    // No application display name: Qt would append it to every window title
+    // ("Glidemark Preferences — Glidemark"); the name is Glidemark either way.
     QApplication::setDesktopFileName(QStringLiteral("glidemark"));
     QApplication::setWindowIcon(artwork::icon(artwork::kGlidemouse));
 
@@ -133,18 +130,20 @@ int runGlidemark(int argc, char** argv) {
         break;
     }
 
-    // The update controller comes first, so it exists before any launch step runs.
-    update::UpdaterManager& updates = update::UpdaterManager::shared();
+    // The update controller comes first, so it exists before any launch step runs. A build
+    // without an update feed has none: nothing would come of a check but an error.
+    update::UpdaterManager* updates =
+        update::UpdaterManager::isAvailable() ? &update::UpdaterManager::shared() : nullptr;
 
     SessionMonitor session;
     const std::unique_ptr<QObject> sessionWatch = watchSession(session);
     SingleInstance instance(SingleInstance::defaultSocketName(), SingleInstance::currentProcess());
     settings::SettingsManager& settings = settings::SettingsManager::shared();
     AppDelegate delegate({backend->workspace(), backend->inputAccess(), settings, *engine, session, &instance,
-                          makeWindowContent(*backend, settings), {}});
+                          makeWindowContent(*backend, settings), {}, updates});
     if (!delegate.applicationWillFinishLaunching()) return 0;
     delegate.applicationDidFinishLaunching();
-    connectUpdates(delegate, updates);
+    if (updates) connectUpdates(delegate, *updates);
 
     SignalWatcher watcher;
     quitOnSignal(watcher);

@@ -40,8 +40,12 @@ QByteArray entryText(const QString& program) {
     text += QStringLiteral("Exec=") + quotedExec(program) + u'\n';
     text += QStringLiteral("Icon=glidemark\n");
     text += QStringLiteral("Terminal=false\n");
-    text += QStringLiteral("NoDisplay=true\n");
+    // Listed in the desktop's startup-applications settings like any other
+    // entry, so the user can switch it off there too.
     text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
+    // A tray icon needs the panel: desktops that can wait for it do.
+    text += QStringLiteral("X-KDE-autostart-after=panel\n");
+    text += QStringLiteral("X-LXQt-Need-Tray=true\n");
     return text.toUtf8();
 }
 
@@ -49,7 +53,7 @@ void logFailure(const char* verb, const QString& reason) {
     LaunchAtLogin::logger().error(std::string("Failed to ") + verb + " launch at login: " + reason.toStdString());
 }
 
-bool writeEntry(QString& error) {
+bool writeEntry(const QString& program, QString& error) {
     const QString path = LaunchAtLogin::entryPath();
     const QString dir = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(dir)) {
@@ -61,7 +65,7 @@ bool writeEntry(QString& error) {
         error = file.errorString();
         return false;
     }
-    file.write(entryText(LaunchAtLogin::programPath()));
+    file.write(entryText(program));
     if (!file.commit()) {
         error = file.errorString();
         return false;
@@ -135,11 +139,17 @@ void LaunchAtLogin::setEnabled(bool enabled) {
             QString ignored;
             removeEntry(ignored);
         }
-        if (!writeEntry(error)) logFailure("enable", error);
+        if (!writeEntry(programPath(), error)) logFailure("enable", error);
     } else {
         if (!removeEntry(error)) logFailure("disable", error);
     }
     emit publisher().changed(enabled);
+}
+
+void LaunchAtLogin::followProgram(const QString& executable) {
+    if (!isEnabled()) return;
+    QString error;
+    if (!writeEntry(executable, error)) logFailure("enable", error);
 }
 
 LaunchAtLogin::Publisher& LaunchAtLogin::publisher() {
@@ -168,8 +178,8 @@ void LaunchAtLogin::Toggle::refresh() {
 }
 
 platform::Logger& LaunchAtLogin::logger() {
-    static platform::StderrLogSink sink;
-    static platform::Logger instance("com.Pellmar.Glidemark.LaunchAtLogin", "main", &sink);
+    // Its own subsystem and category, but the program's destination (the journal).
+    static platform::Logger instance("com.Pellmar.Glidemark.LaunchAtLogin", "main", &platform::programLogSink());
     return instance;
 }
 

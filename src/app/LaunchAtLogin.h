@@ -21,6 +21,9 @@ public:
     // Enabling always writes the entry anew, so a stale entry (say, one that
     // still names an older copy of the program) is replaced.
     static void setEnabled(bool enabled);
+    // After the program has moved: an enabled entry is written anew to start
+    // the copy at `executable`; without one nothing is written.
+    static void followProgram(const QString& executable);
 
     static QString entryPath();
     // The program the entry starts: this executable unless set (tests).
@@ -32,7 +35,7 @@ public:
     // A switch bound to isEnabled, labelled "Launch at login" unless told otherwise.
     class Toggle;
     static Publisher& publisher();
-    // Its own logger (category "main").
+    // Its own logger (category "main"), writing where the program's log goes.
     static platform::Logger& logger();
 };
 

@@ -11,7 +11,9 @@
 #include "app/LaunchAtLogin.h"
 #include "app/SessionMonitor.h"
 #include "app/StandInPlatform.h"
+#include "app/StatusBarManager.h"
 #include "app/update/AboutView.h"
+#include "app/update/UpdaterManager.h"
 #include "app/update/UpdatesView.h"
 #include "engine/Engine.h"
 #include "platform/linux/desktop/LinuxDesktopPlatform.h"
@@ -124,8 +126,9 @@ WindowContent makeWindowContent(platform::Platform& platform, settings::Settings
     if (auto* desktop = dynamic_cast<platform::linux_desktop::LinuxDesktopPlatform*>(&platform)) {
         appInfo = std::make_shared<DesktopAppInfo>(desktop->resolver());
         if (!desktop->knowsApplicationUnderPointer())
-            exceptionsNotice = QObject::tr("Exceptions apply only on X11, sway and Hyprland: this desktop does not "
-                                           "say which application is under the pointer.");
+            exceptionsNotice = QObject::tr("Exceptions apply only on X11, sway, Hyprland, and on GNOME and KDE Plasma "
+                                           "with Glidemark's extension or KWin script switched on: this desktop does "
+                                           "not say which application is under the pointer.");
     } else {
         appInfo = std::make_shared<preferences::AppInfoProvider>();
     }
@@ -138,8 +141,12 @@ WindowContent makeWindowContent(platform::Platform& platform, settings::Settings
         context.appInfo = appInfo.get();
         context.exceptionsNotice = exceptionsNotice;
         context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
-        // The tray icon follows the stored setting by itself.
-        context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
+        context.generalActions.setMenuIconVisible = [](bool visible) {
+            if (StatusBarManager* bar = StatusBarManager::shared()) bar->setVisible(visible);
+        };
+        // Without an update feed the page says where updates come from instead.
+        if (update::UpdaterManager::isAvailable())
+            context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
         // This factory, and with it the provider, lives as long as the window registry's content.
         return static_cast<QWidget*>(preferences::createPreferencesTabView(context));
     };

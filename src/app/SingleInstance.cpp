@@ -6,7 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+
+#include "app/update/WindowActivation.h"
+#include "platform/Log.h"
 
 namespace gm::app {
 
@@ -15,8 +21,10 @@ namespace {
 constexpr int kRetryIntervalMs = 100;
 constexpr qint64 kMaxLineLength = 4096;
 
-QByteArray requestLine(SingleInstance::Request request) {
-    return request == SingleInstance::Request::Reopen ? QByteArrayLiteral("reopen\n") : QByteArrayLiteral("quit\n");
+QByteArray requestLine(SingleInstance::Request request, const QString& token) {
+    if (request == SingleInstance::Request::Quit) return QByteArrayLiteral("quit\n");
+    if (!update::isUsableActivationToken(token)) return QByteArrayLiteral("reopen\n");
+    return "reopen\t" + token.toLatin1() + '\n';
 }
 
 // Waits, with events running, until `ready` holds or the time is up.
@@ -59,9 +67,18 @@ QString SingleInstance::defaultSocketName() {
     // already there, which would take the name from a running copy.)
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return runtime + QStringLiteral("/glidemark.sock");
+    // The temporary directory is shared with every other user, who may have
+    // made the folder first: it must be a folder of ours (not a link) that
+    // nobody else may enter. Otherwise there is no socket, and no single-instance rule.
     const QString folder = QDir::tempPath() + QStringLiteral("/glidemark-%1").arg(getuid());
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat info {};
+    if ((::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) || ::lstat(path.constData(), &info) != 0 ||
+        !S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 077) != 0) {
+        platform::log().error("Not using " + folder.toStdString() +
+                              " for the single-instance socket: it is not a private folder of this user");
+        return {};
+    }
     return folder + QStringLiteral("/glidemark.sock");
 }
 
@@ -70,6 +87,7 @@ SingleInstance::Identity SingleInstance::currentProcess() {
 }
 
 std::optional<SingleInstance::Peer> SingleInstance::findRunningInstance(int timeoutMs) {
+    if (socketName_.isEmpty()) return std::nullopt;
     delete client_;
     client_ = new QLocalSocket(this);
     client_->connectToServer(socketName_);
@@ -87,16 +105,19 @@ std::optional<SingleInstance::Peer> SingleInstance::findRunningInstance(int time
     return peer;
 }
 
-bool SingleInstance::send(Request request) {
+QString SingleInstance::launchActivationToken() { return qEnvironmentVariable("XDG_ACTIVATION_TOKEN"); }
+
+bool SingleInstance::send(Request request, const QString& activationToken) {
     if (!client_ || client_->state() != QLocalSocket::ConnectedState) return false;
     QLocalSocket& socket = *client_;
-    socket.write(requestLine(request));
+    socket.write(requestLine(request, activationToken));
     const bool written = waitFor(socket, 1000, [&] { return socket.bytesToWrite() == 0; });
     socket.disconnectFromServer();
     return written;
 }
 
 bool SingleInstance::listen(int takeOverMs) {
+    if (socketName_.isEmpty()) return false;
     if (tryListen()) return true;
     if (takeOverMs <= 0) {
         // Nobody answered on the socket, so what is left of it is stale.
@@ -136,8 +157,12 @@ void SingleInstance::acceptConnections() {
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
                 const QByteArray line = socket->readLine(kMaxLineLength).trimmed();
-                if (line == "reopen") emit reopenRequested();
-                else if (line == "quit") emit quitRequested();
+                if (line == "reopen" || line.startsWith("reopen\t")) {
+                    const QString token = QString::fromLatin1(line.mid(7));
+                    emit reopenRequested(update::isUsableActivationToken(token) ? token : QString());
+                } else if (line == "quit") {
+                    emit quitRequested();
+                }
             }
         });
     }

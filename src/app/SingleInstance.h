@@ -4,9 +4,11 @@
 // executable path) and sends one request line: "reopen" when it is the same
 // installed program (it then exits, as a second launch of a running program
 // should only bring it forward), or "quit" when it is a different copy (which
-// takes over). The protocol is line based:
+// takes over). A re-open carries the launcher's activation token, when there
+// is one, so that the running copy's windows may take the focus. The protocol
+// is line based:
 //   running copy -> new copy:  "<pid>\t<executable path>\n"
-//   new copy -> running copy:  "reopen\n" | "quit\n"
+//   new copy -> running copy:  "reopen\n" | "reopen\t<activation token>\n" | "quit\n"
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QObject>
@@ -34,7 +36,8 @@ public:
 
     // "$XDG_RUNTIME_DIR/glidemark.sock", or, when there is no runtime
     // directory, a socket in a private folder named with the user id in the
-    // temporary directory.
+    // temporary directory. Empty (no socket: every copy runs on its own) when
+    // that folder belongs to someone else or others may enter it.
     static QString defaultSocketName();
     static Identity currentProcess();
 
@@ -46,8 +49,12 @@ public:
     // process. None when no copy answers.
     std::optional<Peer> findRunningInstance(int timeoutMs = 1500);
     // Sends a request to the copy found by the last findRunningInstance and
-    // waits until it is written. False when the connection is gone.
-    bool send(Request request);
+    // waits until it is written. False when the connection is gone. A token
+    // that could not be passed on safely is left out.
+    bool send(Request request, const QString& activationToken = {});
+    // The activation token this process was started with (Wayland launchers
+    // set XDG_ACTIVATION_TOKEN), or empty.
+    static QString launchActivationToken();
 
     // Becomes the running copy. With `takeOverMs` 0 a socket left behind is
     // taken to be stale and replaced at once; otherwise (a copy was just asked
@@ -57,7 +64,8 @@ public:
     bool isListening() const { return server_.isListening(); }
 
 signals:
-    void reopenRequested();
+    // activationToken: the new copy's token, or empty.
+    void reopenRequested(const QString& activationToken);
     void quitRequested();
     void listening();
 

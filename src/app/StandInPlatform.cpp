@@ -3,8 +3,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 namespace gm::app {
@@ -134,10 +136,18 @@ public:
     std::unique_ptr<DisplayLink> createDisplayLink(DisplayID) override { return nullptr; }
 };
 
-class GrantedAccess final : public InputAccess {
+// Granted, unless GLIDEMARK_STANDIN_ACCESS=denied asks for a program that has
+// to walk through the access flow; a request is then only logged.
+class StandInAccess final : public InputAccess {
 public:
-    bool isTrusted() const override { return true; }
-    void requestAccess() override {}
+    bool isTrusted() const override { return !denied_; }
+    void requestAccess() override { log().info("Access requested (stand-in: nothing is installed)"); }
+
+private:
+    const bool denied_ = [] {
+        const char* access = std::getenv("GLIDEMARK_STANDIN_ACCESS");
+        return access && std::string_view(access) == "denied";
+    }();
 };
 
 class StdoutConsole final : public Console {
@@ -157,7 +167,7 @@ struct StandInPlatform::Parts {
     IdleRunLoop runLoop;
     ThreadQueue mainQueue;
     NoDisplays displays;
-    GrantedAccess access;
+    StandInAccess access;
     StdoutConsole console;
     MemoryUserDefaults defaults;
 };

@@ -1,8 +1,9 @@
 #pragma once
 // A stand-in backend: real clocks and queues, settings kept in memory, a
 // workspace with no applications, no event taps and no displays, and input
-// access that is always granted. It lets the shell start and be tried out
-// before the Linux backend is chosen in PlatformChoice.cpp; nothing scrolls.
+// access that is granted (never, with GLIDEMARK_STANDIN_ACCESS=denied). It
+// lets the shell start and be tried out before the Linux backend is chosen in
+// PlatformChoice.cpp; nothing scrolls.
 #include <memory>
 
 #include "app/EngineControl.h"

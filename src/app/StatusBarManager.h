@@ -3,7 +3,10 @@
 // application menu. The icon follows the `showMenuIcon` setting; it is
 // re-checked whenever a window of the registry opens or closes.
 #include <QObject>
+#include <QPoint>
+#include <QRect>
 #include <memory>
+#include <optional>
 
 #include "app/AppMenu.h"
 
@@ -29,10 +32,17 @@ public:
     // `showMenuIcon` changes).
     void setVisible(bool visible);
 
+    // Where the menu opens for a plain click on the icon: beside the icon, on
+    // whichever side of it the screen has room, as the tray's own menus open.
+    // None when the tray does not say where the icon is.
+    static std::optional<QPoint> menuPosition(const QRect& icon, const QSize& menu, const QRect& screen);
+
 public slots:
     void windowStateChanged();
 
 private:
+    void openMenuFromClick();
+
     settings::SettingsManager& settings_;
     std::unique_ptr<AppMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> statusItem_;

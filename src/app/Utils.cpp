@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/SingleInstance.h"
+#include "platform/LocalText.h"
 #include "platform/Log.h"
 #include "platform/Services.h"
 
@@ -11,6 +12,8 @@ namespace gm::app {
 namespace {
 
 AlertPresenter* presenterOverride = nullptr;
+
+QString local(const char* text) { return QString::fromUtf8(platform::localText(text)); }
 
 AlertPresenter& messageBoxes() {
     static MessageBoxPresenter presenter;
@@ -24,11 +27,10 @@ AlertPresenter& Utils::alerts() { return presenterOverride ? *presenterOverride 
 void Utils::setAlertPresenter(AlertPresenter* presenter) { presenterOverride = presenter; }
 
 Alert Utils::accessibilityAlert() {
-    return {QStringLiteral("Accessibility Permission Required"),
-            QStringLiteral("Glidemark needs Accessibility permission to work properly.\n\n"
-                           "Choose Open System Settings to install a udev rule that gives Glidemark access to your "
-                           "mouse and to /dev/uinput (you will be asked for an administrator password)."),
-            {QStringLiteral("Open System Settings"), QStringLiteral("Deny")}};
+    return {local("Accessibility Permission Required"),
+            local("Glidemark needs Accessibility permission to work properly.\n\n"
+                  "Go to System Settings > Privacy & Security > Accessibility to grant permission."),
+            {local("Open System Settings"), QStringLiteral("Deny")}};
 }
 
 Alert Utils::permissionGrantedAlert() {
@@ -55,7 +57,7 @@ Utils::InstanceDecision Utils::enforceSingleInstance(bool terminateOthers, Singl
     if (peer->executablePath == instance.self().executablePath) {
         // Launching the running program again is how the user reaches it when
         // its tray icon is hidden: the running copy decides what to show.
-        instance.send(SingleInstance::Request::Reopen);
+        instance.send(SingleInstance::Request::Reopen, SingleInstance::launchActivationToken());
         platform::log().info("Re-open: Running instance " + std::to_string(peer->pid));
         return InstanceDecision::Exit;
     }

@@ -27,8 +27,9 @@ public:
     static Alert accessibilityAlert();
     static Alert permissionGrantedAlert();
 
-    // Explains the missing access; "Open System Settings" asks for it.
-    // Returns whether access was asked for.
+    // Explains the missing access; its first button asks for it, any other
+    // answer (or the alert closing unanswered) does nothing. Returns whether
+    // access was asked for.
     static bool showAccessibilityAlert(platform::InputAccess& access);
     // Linux has no settings pane for this: the nearest thing is to install
     // the access rule, which the input-access backend does (with the

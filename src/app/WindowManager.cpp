@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 #include <vector>
 
+#include "app/update/WindowActivation.h"
 #include "platform/Log.h"
 
 namespace gm::app {
@@ -26,13 +27,6 @@ Qt::WindowFlags flagsFor(WindowLevel level, unsigned styleMask) {
     }
     if (level == WindowLevel::Floating) flags |= Qt::WindowStaysOnTopHint;
     return flags;
-}
-
-void bringForward(QWidget& window) {
-    window.show();
-    window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    window.raise();
-    window.activateWindow();
 }
 
 }  // namespace
@@ -58,7 +52,7 @@ void WindowManager::openWindow(const QString& id, const QString& title, const Co
                                WindowLevel level, unsigned styleMask) {
     if (CustomWindow* existing = window(id)) {
         // Title, content and style of a window that is already open stay as they are.
-        bringForward(*existing);
+        update::bringWindowForward(*existing);
         return;
     }
 
@@ -70,9 +64,10 @@ void WindowManager::openWindow(const QString& id, const QString& title, const Co
     layout->setContentsMargins(0, 0, 0, 0);
     if (QWidget* view = content ? content() : nullptr) layout->addWidget(view);
 
-    // The window takes the size its content asks for.
+    // The window takes the size its content asks for; one the user cannot
+    // resize keeps following it (the preferences change height with the tab).
+    if (!(styleMask & kWindowStyleResizable)) layout->setSizeConstraint(QLayout::SetFixedSize);
     window->adjustSize();
-    if (!(styleMask & kWindowStyleResizable)) window->setFixedSize(window->sizeHint());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -95,7 +90,7 @@ void WindowManager::openWindow(const QString& id, const QString& title, const Co
     });
 
     windows_[id] = window;
-    bringForward(*window);
+    update::bringWindowForward(*window);
     emit windowStateChanged();
 }
 

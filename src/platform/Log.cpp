@@ -55,6 +55,12 @@ void Logger::log(LogLevel level, std::string_view message) const {
     if (sink_) sink_->write(level, subsystem_, category_, message);
 }
 
+void Logger::forward(LogLevel level, std::string_view subsystem, std::string_view category,
+                     std::string_view message) const {
+    std::lock_guard lock(mutex_);
+    if (sink_) sink_->write(level, subsystem, category, message);
+}
+
 void Logger::setSink(LogSink* sink) {
     std::lock_guard lock(mutex_);
     sink_ = sink;
@@ -62,6 +68,18 @@ void Logger::setSink(LogSink* sink) {
 
 LogSink& stderrLogSink() {
     static StderrLogSink sink;
+    return sink;
+}
+
+LogSink& programLogSink() {
+    class ProgramLogSink final : public LogSink {
+    public:
+        void write(LogLevel level, std::string_view subsystem, std::string_view category,
+                   std::string_view message) override {
+            log().forward(level, subsystem, category, message);
+        }
+    };
+    static ProgramLogSink sink;
     return sink;
 }
 

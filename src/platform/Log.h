@@ -53,6 +53,9 @@ public:
     void info(std::string_view message) const { log(LogLevel::Default, message); }
     void error(std::string_view message) const { log(LogLevel::Error, message); }
     void setSink(LogSink* sink);
+    // Writes a line of another logger (its own subsystem and category) to this logger's sink.
+    void forward(LogLevel level, std::string_view subsystem, std::string_view category,
+                 std::string_view message) const;
     const std::string& subsystem() const { return subsystem_; }
     const std::string& category() const { return category_; }
 
@@ -71,5 +74,8 @@ inline constexpr std::string_view kDefaultSubsystem = "com.Pellmar.Glidemark";
 Logger& log();
 // The sink `log` starts with, to go back to when a better one goes away.
 LogSink& stderrLogSink();
+// Writes wherever `log` writes at the time, so that a module's own logger
+// reaches the same place (the journal once the backend installs it).
+LogSink& programLogSink();
 
 }  // namespace gm::platform

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/LocalText.h"
 #include "preferences/Symbols.h"
 
 namespace gm::preferences {
@@ -15,7 +16,14 @@ namespace gm::preferences {
 using settings::ModifierKey;
 
 namespace {
-QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+// The key as this system's keyboards name it ("Command" is Super on a PC).
+QString keyName(ModifierKey key) { return QString::fromUtf8(platform::localText(settings::displayName(key).data())); }
+// Its symbol's name, or "" where the key has no symbol of its own (a PC's Ctrl
+// and Alt are known by their names).
+std::string_view keySymbol(ModifierKey key) { return platform::localText(settings::symbolName(key).data()); }
+
+constexpr int kSymbol = 12;
+constexpr int kGap = 5;
 }  // namespace
 
 bool isBlockKeyChosen(const settings::ScrollAdvanced& value, ModifierKey key) {
@@ -45,10 +53,12 @@ BlockKeysListView::BlockKeysListView(settings::SettingsManager& manager, QWidget
     layout->setSpacing(6);
     const QPalette pal = palette();
     for (ModifierKey key : settings::allModifierKeys) {
-        auto* box = new QCheckBox(qstr(settings::displayName(key)), this);
-        box->setIcon(symbolIcon(settings::symbolName(key), pal.color(QPalette::WindowText),
-                                pal.color(QPalette::Disabled, QPalette::WindowText)));
-        box->setIconSize(QSize(14, 14));
+        auto* box = new QCheckBox(keyName(key), this);
+        if (hasSymbol(keySymbol(key))) {
+            box->setIcon(symbolIcon(keySymbol(key), pal.color(QPalette::WindowText),
+                                    pal.color(QPalette::Disabled, QPalette::WindowText)));
+            box->setIconSize(QSize(14, 14));
+        }
         boxes_[static_cast<std::size_t>(key)] = box;
         layout->addWidget(box);
         connect(box, &QCheckBox::toggled, this, [this, key](bool on) { setBlockKeyChosen(manager_, key, on); });
@@ -145,16 +155,27 @@ void BlockKeysView::paintEvent(QPaintEvent*) {
     painter.setBrush(greyFill(palette(), isHovered_ ? 0.30 : 0.20));
     painter.drawRoundedRect(QRectF(rect()), 4, 4);
 
-    constexpr int kSymbol = 12;
-    constexpr int kGap = 5;
-    const int count = static_cast<int>(shown_.size());
-    const int total = count * kSymbol + std::max(0, count - 1) * kGap;
+    // Each key is its symbol, or its name in a small font where it has none.
+    QFont small = font();
+    small.setPixelSize(11);
+    const QFontMetrics metrics(small);
+    auto itemWidth = [&](ModifierKey key) {
+        return hasSymbol(keySymbol(key)) ? kSymbol : metrics.horizontalAdvance(keyName(key));
+    };
+    int total = 0;
+    for (ModifierKey key : shown_) total += itemWidth(key) + (total > 0 ? kGap : 0);
     int x = (width() - total) / 2;
-    const int y = (height() - kSymbol) / 2;
     const QColor color = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
+    painter.setFont(small);
+    painter.setPen(color);
     for (ModifierKey key : shown_) {
-        painter.drawPixmap(x, y, symbolPixmap(settings::symbolName(key), QSize(kSymbol, kSymbol), color, devicePixelRatioF()));
-        x += kSymbol + kGap;
+        if (hasSymbol(keySymbol(key))) {
+            painter.drawPixmap(x, (height() - kSymbol) / 2,
+                               symbolPixmap(keySymbol(key), QSize(kSymbol, kSymbol), color, devicePixelRatioF()));
+        } else {
+            painter.drawText(QRect(x, 0, itemWidth(key), height()), Qt::AlignCenter, keyName(key));
+        }
+        x += itemWidth(key) + kGap;
     }
 }
 

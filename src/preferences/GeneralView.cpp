@@ -5,6 +5,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "platform/LocalText.h"
+
 namespace gm::preferences {
 
 namespace {
@@ -68,8 +70,8 @@ GeneralView::GeneralView(settings::SettingsManager& manager, GeneralActions acti
             if (params.section != section) continue;
             auto* group = new QVBoxLayout;
             group->setSpacing(2);
-            auto* button = new SwitchButton(tr(params.label), this);
-            auto* help = makeFootnoteLabel(tr(params.help), this);
+            auto* button = new SwitchButton(tr(platform::localText(params.label)), this);
+            auto* help = makeFootnoteLabel(tr(platform::localText(params.help)), this);
             help->setFixedWidth(kSwitchColumn);
             group->addWidget(button, 0, Qt::AlignLeft);
             group->addWidget(help);

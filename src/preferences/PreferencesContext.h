@@ -34,8 +34,8 @@ struct PreferencesContext {
     // A line over the exceptions list saying why they may not apply on this
     // desktop; empty: none shown.
     QString exceptionsNotice;
-    // Builds the Updates page; without it a page with a disabled
-    // "Check for Updates…" button stands in.
+    // Builds the Updates page; without it (a build with no update feed) the
+    // page only says where updates come from.
     std::function<QWidget*()> updatesPage;
 };
 

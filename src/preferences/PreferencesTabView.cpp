@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "preferences/AdvancedView.h"
@@ -22,21 +21,24 @@ constexpr int kPadV = 4;
 
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// Stands in for the Updates page until the shell provides one: the update
-// check is unavailable, so its button is shown disabled.
-QWidget* interimUpdatesPage() {
+// The Updates page of a build that does not look for updates itself (no update
+// feed): there is nothing to check or switch, only where updates come from.
+QWidget* noUpdatesPage() {
     auto* page = new QWidget;
     auto* row = new QHBoxLayout(page);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
     auto* label = new QLabel(QObject::tr("Updates:"), page);
     label->setFixedWidth(150);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* button = new QPushButton(QObject::tr("Check for Updates…"), page);
-    button->setEnabled(false);
-    label->setFixedHeight(button->sizeHint().height());
+    label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    auto* note = new QLabel(QObject::tr("This copy of Glidemark does not look for updates itself: they come from "
+                                        "where it was installed, such as the system's package manager."),
+                            page);
+    note->setObjectName(QStringLiteral("noUpdatesNote"));
+    note->setWordWrap(true);
+    note->setFixedWidth(262);
     row->addWidget(label, 0, Qt::AlignTop);
-    row->addWidget(button, 0, Qt::AlignTop);
+    row->addWidget(note, 0, Qt::AlignTop);
     row->addStretch(1);
     return page;
 }
@@ -145,7 +147,7 @@ QWidget* PreferencesTabView::makePage(PreferencesTab tab) {
     case PreferencesTab::exceptions: page = new ExceptionsView(context_); break;
     case PreferencesTab::updates: page = context_.updatesPage ? context_.updatesPage() : nullptr; break;
     }
-    if (!page) page = interimUpdatesPage();
+    if (!page) page = noUpdatesPage();
     page->setParent(pageHolder_);
     return page;
 }

@@ -19,6 +19,8 @@ using platform::sim::SimDesktop;
 namespace {
 
 constexpr platform::EventField kReportedFields[] = {11, 12, 88, 93, 94, 96, 97, 99, 100, 123};
+// A settings document is 6 levels deep inside its line.
+constexpr int kMaxLineDepth = 64;
 
 ordered_json fieldsOf(const platform::Event& event) {
     ordered_json f = ordered_json::object();
@@ -61,7 +63,8 @@ std::int64_t integral(const json& v, const char* what, std::int64_t lo, std::int
     }
     double d = number(v, what);
     if (std::trunc(d) != d) throw LineError{std::string("\"") + what + "\" must be a whole number"};
-    if (d < static_cast<double>(lo) || d > static_cast<double>(hi))
+    // double(INT64_MAX) rounds up to 2^63, which no int64 holds: compare against hi + 1 instead.
+    if (d < static_cast<double>(lo) || d >= static_cast<double>(hi) + 1.0)
         throw LineError{std::string("\"") + what + "\" is out of range"};
     return static_cast<std::int64_t>(d);
 }
@@ -147,7 +150,8 @@ public:
             s.frame = {number(frame[0], "frame"), number(frame[1], "frame"), number(frame[2], "frame"),
                        number(frame[3], "frame")};
             s.refreshRate = line.contains("hz") ? number(line["hz"], "hz") : 60.0;
-            if (!(s.refreshRate > 0)) throw LineError{"\"hz\" must be above 0"};
+            if (s.refreshRate < platform::sim::kMinRefreshRate || s.refreshRate > platform::sim::kMaxRefreshRate)
+                throw LineError{"\"hz\" must be from 1 to 1000"};
             desktop_.simDisplays().setScreen(s);
         } else if (kind == "app") {
             platform::RunningApplication app;
@@ -282,7 +286,16 @@ void run(const std::vector<std::string>& traceLines, const Options& options, con
     for (std::size_t i = 0; i < traceLines.size(); ++i) {
         const std::size_t lineNumber = i + 1;
         if (isBlank(traceLines[i])) continue;
-        json line = json::parse(traceLines[i], nullptr, false);
+        // Values nested deeper than any line needs are left out as they are
+        // read: handling them (the settings document is encoded again) would
+        // recurse as deep as they go.
+        bool tooDeep = false;
+        const auto keep = [&tooDeep](int depth, json::parse_event_t, const json&) {
+            if (depth <= kMaxLineDepth) return true;
+            tooDeep = true;
+            return false;
+        };
+        json line = json::parse(traceLines[i], keep, false);
         if (line.is_discarded() || !line.is_object()) {
             pendingTimeErrors->emplace_back(lineNumber, "not a JSON object");
             continue;
@@ -297,13 +310,18 @@ void run(const std::vector<std::string>& traceLines, const Options& options, con
             pendingTimeErrors->emplace_back(lineNumber, "\"t\" goes backwards");
             continue;
         }
+        if (when > kLatestTime) {
+            pendingTimeErrors->emplace_back(lineNumber, "\"t\" is past the end of replays (1e12)");
+            continue;
+        }
         any = true;
         lastT = when;
         afterLines.push_back(std::make_unique<std::vector<std::pair<std::size_t, std::string>>>());
         auto* after = afterLines.back().get();
         pendingTimeErrors = after;
-        scheduler.schedule(when, [&session, lineNumber, after, line = std::move(line)] {
+        scheduler.schedule(when, [&session, lineNumber, after, tooDeep, line = std::move(line)] {
             try {
+                if (tooDeep) throw LineError{"nested deeper than " + std::to_string(kMaxLineDepth) + " levels"};
                 session.apply(line);
             } catch (const LineError& e) {
                 session.error(lineNumber, e.message);
@@ -316,8 +334,8 @@ void run(const std::vector<std::string>& traceLines, const Options& options, con
 
     session.startUp();
     for (const auto& [n, message] : beforeFirst) session.error(n, message);
-    const double until = options.until ? *options.until : lastT + 10;
-    scheduler.runUntil(until);
+    const double until = options.until && !std::isnan(*options.until) ? *options.until : lastT + 10;
+    scheduler.runUntil(std::min(until, kLatestTime));
 }
 
 }  // namespace gm::replay

@@ -11,14 +11,20 @@
 // before any engine task, so at equal times a line runs first. A line whose
 // `t` is unusable or goes backwards is reported right after the previous
 // accepted line; any other problem is reported in the line's own turn. The
-// run ends at `until` (inclusive; default: the last line's t + 10).
+// run ends at `until` (inclusive; default: the last line's t + 10), and never
+// after kLatestTime, past which a line's t is an error. Idle stretches cost
+// nothing, however long.
 #include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/sim/Scheduler.h"
+
 namespace gm::replay {
+
+inline constexpr double kLatestTime = platform::sim::Scheduler::kLatestTime;
 
 struct Options {
     std::optional<std::string> settingsDocument;  // bytes stored under "glidemarkSettings"

@@ -1,6 +1,8 @@
 // When the engine runs: the input-access check half a second after launch,
 // the alerts and the poll, session changes, re-opening and termination.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -76,12 +78,12 @@ TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLate
 
     ASSERT_EQ(alerts.shown.size(), 1U);
     const Alert& alert = alerts.shown[0];
-    EXPECT_EQ(alert.messageText, "Accessibility Permission Required");
-    EXPECT_TRUE(alert.informativeText.startsWith("Glidemark needs Accessibility permission to work properly.\n\n"));
-    EXPECT_EQ(alert.buttons, (QStringList{"Open System Settings", "Deny"}));
+    EXPECT_EQ(alert.messageText, "Mouse Access Required");
+    EXPECT_TRUE(alert.informativeText.startsWith("Glidemark needs access to the mouse (input devices) to work "
+                                                 "properly.\n\nChoose Grant Access\u2026 to grant it"));
+    EXPECT_EQ(alert.buttons, (QStringList{"Grant Access\u2026", "Deny"}));
     EXPECT_TRUE(logLines().contains("No permission"));
-    // Denying still leaves the system's own offer.
-    EXPECT_EQ(access.requests, 1);
+    EXPECT_EQ(access.requests, 0) << "Deny asks for nothing";
     EXPECT_FALSE(engine.isActive());
     QTimer* poll = delegate->permissionPollTimer();
     ASSERT_NE(poll, nullptr);
@@ -104,12 +106,26 @@ TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLate
     EXPECT_EQ(engine.starts, 1);
 }
 
-TEST_F(AppDelegateTest, OpenSystemSettingsAsksForAccessOnce) {
-    alerts.answers = {0};
-    auto delegate = launch();
-    waitForFirstCheck();
-    EXPECT_EQ(access.requests, 1);
-    EXPECT_NE(delegate->permissionPollTimer(), nullptr);
+// With the real message box: only its first button asks for access (the
+// administrator's password prompt); Deny and a quit closing it do not.
+TEST_F(AppDelegateTest, OnlyTheAlertsFirstButtonAsksForAccess) {
+    Utils::setAlertPresenter(nullptr);
+    const std::vector<std::pair<std::function<void(QMessageBox&)>, int>> answers{
+        {[](QMessageBox& box) { box.buttons().at(0)->click(); }, 1},
+        {[](QMessageBox& box) { box.buttons().at(1)->click(); }, 0},
+        {[](QMessageBox& box) { box.close(); }, 0},  // what quitting does to it
+    };
+    for (const auto& [answer, requests] : answers) {
+        access.requests = 0;
+        QTimer answering;
+        answering.callOnTimeout([&, answer = answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) answer(*box);
+        });
+        answering.start(10);
+        auto delegate = launch();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->permissionPollTimer() != nullptr; }, 5000));
+        EXPECT_EQ(access.requests, requests);
+    }
 }
 
 TEST_F(AppDelegateTest, SessionChangesEndAndRestartTheEngineButAccessIsStillNeeded) {

@@ -4,13 +4,18 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
+#include <map>
 
 #include "AppTestSupport.h"
 #include "app/AppMenu.h"
 #include "app/FrontmostAppTracker.h"
 #include "app/StatusBarManager.h"
-#include "app/UpdaterManager.h"
+#include "app/PlatformChoice.h"
+#include "app/StandInPlatform.h"
 #include "app/WindowManager.h"
+#include "preferences/GeneralView.h"
+#include "preferences/PreferencesTabView.h"
+#include "preferences/Widgets.h"
 
 namespace gm::app::test {
 namespace {
@@ -20,9 +25,11 @@ constexpr platform::ProcessID kOwnPid = 4242;
 class AppMenuTest : public ::testing::Test {
 protected:
     AppMenuTest() : engine(access), tracker(workspace, kOwnPid) { access.trusted = true; }
+    // Closed windows go later; they still refer to this test's settings.
+    ~AppMenuTest() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     AppMenu::Dependencies dependencies() {
-        return {settings.manager, engine, tracker, windows, updater.updaterController(), WindowContent::interim(),
+        return {settings.manager, engine, tracker, windows, nullptr, WindowContent::interim(),
                 [this] {
                     windowsOpenAtTermination = windows.count();
                     ++terminations;
@@ -39,7 +46,6 @@ protected:
     FakeEngine engine;
     FrontmostAppTracker tracker;
     WindowManager windows;
-    UpdaterManager updater;
     int terminations = 0;
     int windowsOpenAtTermination = -1;
 };
@@ -50,12 +56,14 @@ TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStates) {
         const char* title;  // nullptr: a separator
         const char* identifier;
         bool checked;
+        bool visible = true;
     };
     const std::vector<Expected> expected = {
         {"About Glidemark", "about", false},       {nullptr, nullptr, false},
         {"Preferences...", "Preferences", false},  {nullptr, nullptr, false},
         {"Enable Smooth", "disableForAllApps", true}, {"Disable for current app", "disableForCurrentApp", false},
-        {"Check for Updates\u2026", "checkForUpdates", false}, {nullptr, nullptr, false},
+        // This build has no update feed: a check could only fail.
+        {"Check for Updates\u2026", "checkForUpdates", false, false}, {nullptr, nullptr, false},
         {"Quit Glidemark", "quit", false},
     };
     const QList<QAction*> items = menu.menu()->actions();
@@ -68,7 +76,7 @@ TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStates) {
         EXPECT_EQ(item->text(), QString::fromUtf8(expected[i].title));
         EXPECT_EQ(item->objectName(), QString::fromUtf8(expected[i].identifier));
         EXPECT_EQ(item->isChecked(), expected[i].checked);
-        EXPECT_TRUE(item->isVisible());
+        EXPECT_EQ(item->isVisible(), expected[i].visible);
         EXPECT_TRUE(item->shortcut().isEmpty());
     }
     EXPECT_EQ(menu.checkForUpdatesItem(), items.at(6));
@@ -200,16 +208,48 @@ TEST_F(AppMenuTest, TrayIconFollowsShowMenuIcon) {
     EXPECT_EQ(bar.statusItem()->contextMenu(), bar.menu().menu());
     EXPECT_FALSE(bar.statusItem()->icon().isNull());
 
-    // The preferences show the icon at once...
-    bar.setVisible(true);
-    EXPECT_TRUE(bar.statusItem()->isVisible());
+    // The preferences' switch, as the program wires it, shows and hides the icon at once...
+    StandInPlatform platform;
+    openPreferencesWindow(windows, makeWindowContent(platform, settings.manager));
+    auto* general = windows.window("preferences")->findChild<preferences::GeneralView*>();
+    ASSERT_NE(general, nullptr);
+    preferences::SwitchButton* toggle = general->switchButton(preferences::GeneralView::showMenuIcon);
+    EXPECT_EQ(toggle->text(), "Show tray icon");
+    for (bool shown : {true, false, true}) {
+        toggle->click();
+        EXPECT_EQ(bar.statusItem()->isVisible(), shown);
+    }
     // ...and any window opening or closing brings it back in line with the setting.
-    windows.openWindow("about", "", nullptr);
-    EXPECT_FALSE(bar.statusItem()->isVisible());
-    app.showMenuIcon = true;
-    settings.manager.setAppSettings(app);
+    bar.setVisible(false);
     windows.closeAll();
     EXPECT_TRUE(bar.statusItem()->isVisible());
+}
+
+TEST_F(AppMenuTest, PreferencesWindowTakesTheHeightOfEachPage) {
+    StandInPlatform platform;
+    openPreferencesWindow(windows, makeWindowContent(platform, settings.manager));
+    CustomWindow* window = windows.window("preferences");
+    auto* tabs = window->findChild<preferences::PreferencesTabView*>();
+    ASSERT_NE(tabs, nullptr);
+    std::map<preferences::PreferencesTab, int> heights;
+    for (auto tab : {preferences::PreferencesTab::advanced, preferences::PreferencesTab::updates,
+                     preferences::PreferencesTab::general}) {
+        tabs->tabButton(tab)->click();
+        QApplication::processEvents();
+        EXPECT_EQ(window->size(), tabs->sizeHint()) << preferences::title(tab);
+        heights[tab] = window->height();
+    }
+    EXPECT_GT(heights[preferences::PreferencesTab::advanced], heights[preferences::PreferencesTab::general]);
+    EXPECT_LT(heights[preferences::PreferencesTab::updates], heights[preferences::PreferencesTab::general]);
+}
+
+TEST_F(AppMenuTest, AClickOnTheIconOpensTheMenuBesideIt) {
+    const QRect screen(0, 0, 1280, 800);
+    const QSize menu(200, 150);
+    EXPECT_EQ(StatusBarManager::menuPosition({1256, 0, 24, 24}, menu, screen), QPoint(1080, 24));  // top right
+    EXPECT_EQ(StatusBarManager::menuPosition({100, 776, 24, 24}, menu, screen), QPoint(100, 626));  // bottom left
+    // A tray that draws the icon itself does not say where it is.
+    EXPECT_EQ(StatusBarManager::menuPosition({}, menu, screen), std::nullopt);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "AppTestSupport.h"
 #include "app/AppMover.h"
+#include "app/LaunchAtLogin.h"
 
 namespace gm::app::test {
 namespace {
@@ -112,12 +113,16 @@ protected:
         // The trash is the one in XDG_DATA_HOME when the file is on the home folder's disk.
         savedDataHome = qgetenv("XDG_DATA_HOME");
         savedHome = qgetenv("HOME");
+        savedConfigHome = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_DATA_HOME", QFile::encodeName(where.dataHome));
         qputenv("HOME", QFile::encodeName(where.home));
+        // Where the launch-at-login entry is looked for.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(where.home + QStringLiteral("/.config")));
     }
     ~AppMoverTest() override {
         qputenv("XDG_DATA_HOME", savedDataHome);
         qputenv("HOME", savedHome);
+        qputenv("XDG_CONFIG_HOME", savedConfigHome);
     }
 
     Outcome move() { return AppMover::moveToApplicationsFolderIfNecessary(where, services); }
@@ -131,6 +136,7 @@ protected:
     AppMover::Locations where;
     QByteArray savedDataHome;
     QByteArray savedHome;
+    QByteArray savedConfigHome;
     TestFiles files;
     FakePrivileged privileged;
     FakeLauncher launcher;
@@ -156,14 +162,20 @@ TEST_F(AppMoverTest, ProgramsInsideAnInstallationAreNotOffered) {
 }
 
 TEST_F(AppMoverTest, InstallsForThisUserAndRelaunchesFromThere) {
+    // Launch at login was on for the copy about to go.
+    LaunchAtLogin::setProgramPath(where.executable);
+    LaunchAtLogin::setEnabled(true);
+    LaunchAtLogin::setProgramPath(QString());
     alerts.answers = {AppMover::kMoveForThisUser};
     ASSERT_EQ(move(), Outcome::Relaunch);
+    EXPECT_TRUE(contents(LaunchAtLogin::entryPath()).contains("\nExec=\"" + QFile::encodeName(userCopy()) + "\"\n"));
 
     ASSERT_EQ(alerts.shown.size(), 1u);
     const Alert& alert = alerts.shown.front();
-    EXPECT_EQ(alert.messageText, "Move to Applications folder");
-    EXPECT_EQ(alert.informativeText, "Glidemark needs to move to your Applications folder in order to work properly.");
-    EXPECT_EQ(alert.buttons, QStringList({"Move to Applications Folder", "Move for All Users", "Do Not Move"}));
+    EXPECT_EQ(alert.messageText, "Install Glidemark");
+    EXPECT_EQ(alert.informativeText, "Glidemark needs to be installed in order to work properly: for this user in "
+                                     "~/.local/bin, or for everyone in /usr/local/bin.");
+    EXPECT_EQ(alert.buttons, QStringList({"Install for This User", "Install for Everyone", "Do Not Install"}));
 
     EXPECT_EQ(contents(userCopy()), kNewBytes);
     struct stat status {};
@@ -240,7 +252,7 @@ TEST_F(AppMoverTest, AdministratorSentenceOnlyWhenTheUsersFolderIsNotWritable) {
     ASSERT_EQ(alerts.shown.size(), 2u);
     EXPECT_FALSE(alerts.shown[0].informativeText.contains("authenticate"));
     EXPECT_TRUE(alerts.shown[1].informativeText.endsWith(
-        " in order to work properly. You need to authenticate with your administrator password to complete this step."));
+        "/usr/local/bin. You need to authenticate with your administrator password to complete this step."));
 }
 
 TEST_F(AppMoverTest, FailuresLeaveTheProgramRunningWhereItIs) {

@@ -16,12 +16,11 @@ protected:
         previousConfig_ = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", config.toUtf8());
         LaunchAtLogin::setProgramPath("/opt/glide mark/bin/glidemark");
-        LaunchAtLogin::logger().setSink(&log);
+        logLines().clear();
     }
     ~LaunchAtLoginTest() override {
         qputenv("XDG_CONFIG_HOME", previousConfig_);
         LaunchAtLogin::setProgramPath(QString());
-        LaunchAtLogin::logger().setSink(nullptr);
     }
 
     QString entry() const { return config + "/autostart/glidemark.desktop"; }
@@ -37,7 +36,6 @@ protected:
     }
 
     QString config = makeTempDir();
-    platform::MemoryLogSink log;
 
 private:
     QByteArray previousConfig_;
@@ -52,12 +50,15 @@ TEST_F(LaunchAtLoginTest, EnablingWritesAnEntryThatStartsThisProgram) {
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(text.contains("\nType=Application\n"));
     EXPECT_TRUE(text.contains("\nExec=\"/opt/glide mark/bin/glidemark\"\n"));
+    // Listed in the desktop's startup settings, and started once the tray is there where that can be asked.
+    EXPECT_FALSE(text.contains("NoDisplay"));
+    EXPECT_TRUE(text.contains("\nX-LXQt-Need-Tray=true\n"));
 
     LaunchAtLogin::setEnabled(false);
     EXPECT_FALSE(QFile::exists(entry()));
     EXPECT_FALSE(LaunchAtLogin::isEnabled());
     LaunchAtLogin::setEnabled(false);
-    EXPECT_TRUE(log.lines().empty()) << "disabling what is not enabled is no failure";
+    EXPECT_TRUE(logLines().lines().empty()) << "disabling what is not enabled is no failure";
 }
 
 TEST_F(LaunchAtLoginTest, ExecQuotesCharactersTheShellAndFieldCodesWouldTake) {
@@ -99,7 +100,8 @@ TEST_F(LaunchAtLoginTest, FailuresAreLoggedAndTheReadShowsTheRealState) {
 
     LaunchAtLogin::setEnabled(true);
     EXPECT_FALSE(LaunchAtLogin::isEnabled());
-    const auto lines = log.lines();
+    // Into the program's log (the journal), under the module's own category.
+    const auto lines = logLines().lines();
     ASSERT_EQ(lines.size(), 1U);
     EXPECT_EQ(lines[0].level, platform::LogLevel::Error);
     EXPECT_EQ(lines[0].category, "main");

@@ -15,7 +15,6 @@
 #include "app/EngineControl.h"
 #include "app/FrontmostAppTracker.h"
 #include "app/HUDManager.h"
-#include "app/UpdaterManager.h"
 #include "app/Utils.h"
 #include "app/WindowContent.h"
 #include "app/WindowManager.h"
@@ -128,8 +127,7 @@ int main(int argc, char** argv) {
     IdleEngine engine;
     app::FrontmostAppTracker tracker(workspace, 1);
     app::WindowManager windows;
-    app::UpdaterManager updater;
-    app::AppMenu menu({settingsManager, engine, tracker, windows, updater.updaterController(),
+    app::AppMenu menu({settingsManager, engine, tracker, windows, nullptr,
                        app::WindowContent::interim(), [] {}});
 
     for (const char* name : {"/menu.png", "/menu-disabled-for-app.png"}) {

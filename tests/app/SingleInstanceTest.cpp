@@ -1,15 +1,22 @@
 // One running copy per user: a second launch of the same program hands over a
 // re-open request and ends; a different copy asks the running one to quit and
 // takes over (shown with the real program in the last tests).
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <iostream>
 
 #include "AppTestSupport.h"
 #include "app/SingleInstance.h"
 #include "app/Utils.h"
+#include "platform/linux/desktop/XvfbServer.h"
 
 namespace gm::app::test {
 namespace {
@@ -27,8 +34,12 @@ TEST_F(SingleInstanceTest, SecondLaunchOfTheSameProgramHandsOverAReopenAndEnds) 
     QSignalSpy quits(&running, &SingleInstance::quitRequested);
 
     SingleInstance second(socket, {222, "/opt/glidemark/bin/glidemark"});
+    // The launcher's token goes along, so the running copy's windows may take the focus.
+    qputenv("XDG_ACTIVATION_TOKEN", "kwin-7_b.c");
     EXPECT_EQ(Utils::enforceSingleInstance(true, second), Utils::InstanceDecision::Exit);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return reopens.count() == 1; }, 2000));
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reopens.count() == 1; }, 2000));
+    EXPECT_EQ(reopens.at(0).at(0).toString(), "kwin-7_b.c");
     EXPECT_EQ(quits.count(), 0);
     EXPECT_FALSE(second.isListening());
     EXPECT_TRUE(running.isListening());
@@ -50,6 +61,43 @@ TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsReplaced) {
     SingleInstance fresh(socket, {111, "/usr/bin/glidemark"});
     EXPECT_EQ(Utils::enforceSingleInstance(true, fresh), Utils::InstanceDecision::Continue);
     EXPECT_TRUE(fresh.isListening());
+}
+
+TEST_F(SingleInstanceTest, WithoutARuntimeDirectoryOnlyAPrivateFolderOfThisUserHoldsTheSocket) {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(makeTempDir()));
+    const QByteArray folder = QFile::encodeName(QDir::tempPath() + QStringLiteral("/glidemark-%1").arg(getuid()));
+    const struct {
+        const char* name;
+        int mode;  // -1: no folder yet
+        bool link, otherOwner, usable;
+    } rows[] = {{"absent", -1, false, false, true},         {"private", 0700, false, false, true},
+                {"open to others", 0733, false, false, false}, {"a link", 0700, true, false, false},
+                {"someone else's", 0700, false, true, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QDir(QString::fromLocal8Bit(folder)).removeRecursively();
+        QFile::remove(QString::fromLocal8Bit(folder));
+        const QByteArray made = row.link ? folder + ".target" : folder;
+        if (row.mode >= 0) {
+            ASSERT_EQ(::mkdir(made.constData(), 0700) | ::chmod(made.constData(), static_cast<mode_t>(row.mode)), 0);
+        }
+        if (row.link) {
+            ASSERT_EQ(::symlink(made.constData(), folder.constData()), 0);
+        }
+        if (row.otherOwner && ::chown(made.constData(), getuid() + 1, static_cast<gid_t>(-1)) != 0) {
+            std::cout << "not checked: a folder of someone else (changing its owner needs root)\n";
+            continue;
+        }
+        EXPECT_EQ(SingleInstance::defaultSocketName().isEmpty(), !row.usable);
+        struct stat info {};
+        if (row.usable) {
+            EXPECT_TRUE(::lstat(folder.constData(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & 077) == 0);
+        }
+    }
+    for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", runtime}, std::pair{"TMPDIR", tmp}})
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
 }
 
 // ---- the real program -------------------------------------------------------
@@ -145,6 +193,59 @@ TEST_F(ProgramTest, AnotherCopyOfTheProgramReplacesTheRunningOne) {
     QProcess& again = start(copy);
     ASSERT_TRUE(finished(again));
     EXPECT_TRUE(again.readAll().contains("Re-open: Running instance " + QByteArray::number(other.processId())));
+}
+
+TEST_F(ProgramTest, QuittingWhileTheAccessAlertIsOpenAsksForNoAccess) {
+    environment.insert("GLIDEMARK_STANDIN_ACCESS", "denied");
+    QProcess& program = start(GLIDEMARK_EXECUTABLE);
+    QByteArray output;
+    ASSERT_TRUE(waitForOutput(program, "No permission", output)) << output.constData();
+    QTest::qWait(300);  // the alert is up
+    program.terminate();
+    ASSERT_TRUE(finished(program));
+    output += program.readAll();
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(output.contains("App terminated")) << output.constData();
+    EXPECT_FALSE(output.contains("Access requested")) << output.constData();
+}
+
+// On an X server with a window manager and a tray: launching the program again
+// opens the preferences (under one title), and restores them when minimised.
+TEST_F(ProgramTest, OnARealDesktopLaunchingAgainBringsThePreferences) {
+    std::string whyNot;
+    const auto server = gm::testing::XvfbServer::start(whyNot);
+    if (!server) GTEST_SKIP() << "needs an X server: " << whyNot;
+    for (const char* tool : {"openbox", "trayer", "xdotool"})
+        if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << "needs " << tool;
+    QProcessEnvironment desktop = environment;
+    desktop.insert("DISPLAY", QString::fromStdString(server->display()));
+    desktop.insert("QT_QPA_PLATFORM", "xcb");
+    start("openbox", desktop);
+    start("trayer", desktop);
+    auto xdotool = [&](const QStringList& arguments) {
+        QProcess tool;
+        tool.setProcessEnvironment(desktop);
+        tool.start("xdotool", arguments);
+        tool.waitForFinished(5000);
+        return tool.readAllStandardOutput().trimmed();
+    };
+    auto shownWindow = [&] { return xdotool({"search", "--onlyvisible", "--name", "^Glidemark Preferences"}); };
+
+    QProcess& first = start(GLIDEMARK_EXECUTABLE, desktop);
+    QByteArray output;
+    ASSERT_TRUE(waitForOutput(first, "Engine started", output)) << output.constData();
+    EXPECT_FALSE(output.contains("No system tray")) << "the tray is there: no window at launch";
+    QByteArray window;
+    for (const char* step : {"opens", "restores"}) {
+        SCOPED_TRACE(step);
+        ASSERT_TRUE(finished(start(GLIDEMARK_EXECUTABLE, desktop)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !(window = shownWindow()).isEmpty(); }, 5000));
+        EXPECT_EQ(xdotool({"getwindowname", QString::fromLatin1(window)}).toStdString(), "Glidemark Preferences");
+        xdotool({"windowminimize", QString::fromLatin1(window)});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shownWindow().isEmpty(); }, 5000));
+    }
+    first.terminate();
+    finished(first);
 }
 
 TEST_F(ProgramTest, WithoutADisplayOnlyTheEngineRuns) {

@@ -39,7 +39,8 @@ TEST_F(BlockKeysTest, DefaultsShowAllThreeInOrderAndUncheckingEveryKeyLeavesNone
     BlockKeysListView list(*f.manager);
     EXPECT_EQ(field.shownKeys(), (std::vector<ModifierKey>{ModifierKey::command, ModifierKey::control, ModifierKey::option}));
     EXPECT_EQ(checked(list), (std::vector<bool>{true, true, true}));
-    EXPECT_EQ(list.checkBox(ModifierKey::control)->text(), "Control");
+    EXPECT_EQ(list.checkBox(ModifierKey::command)->text(), "Super");
+    EXPECT_EQ(list.checkBox(ModifierKey::control)->text(), "Ctrl");
 
     for (ModifierKey key : settings::allModifierKeys) list.checkBox(key)->click();
     EXPECT_TRUE(f.stored().scrollAdvanced.block.empty());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ReplayHarness.h"
+#include "platform/sim/SimDesktop.h"
 
 namespace gm::testing {
 namespace {
@@ -20,11 +21,15 @@ TEST(Replay, BadLinesAreReportedAndTheRunGoesOn) {
         R"({"t":2,"kind":"scroll","fields":{"11":3.5}})",          // 6 line deltas must be whole
         R"({"t":3,"kind":"settings","document":{"scrollBase":1}})",  // 7 undecodable settings
         R"({"t":4,"kind":"scroll","fields":{"11":3.0}})",          // 8 3.0 is 3
+        R"({"t":5,"kind":"scroll","fields":{"11":9223372036854775808.0}})",  // 9 2^63 is out of range
+        R"({"t":6,"kind":"screen","id":1,"frame":[0,0,9,9],"hz":1e20})",      // 10 no such display
+        R"({"t":7,"kind":"settings","document":)" + std::string(100000, '[') + std::string(100000, ']') + "}",  // 11
     });
     std::vector<std::pair<int, double>> errors;
     for (const auto& l : r.ofKind("error")) errors.emplace_back(l["line"].get<int>(), l["t"].get<double>());
     EXPECT_THAT(errors, ElementsAre(std::pair{3, 0.0}, std::pair{4, 1.0}, std::pair{5, 1.0}, std::pair{6, 2.0},
-                                    std::pair{7, 3.0}));
+                                    std::pair{7, 3.0}, std::pair{9, 5.0}, std::pair{10, 6.0},
+                                    std::pair{11, 7.0}));
     EXPECT_THAT(r.ofKind("error")[4]["message"].get<std::string>(), HasSubstr("appSettings"));
     ASSERT_EQ(r.ofKind("drop").size(), 1u) << "line 8 is a valid tick";
 }
@@ -55,10 +60,31 @@ TEST(Replay, UntilIsInclusiveAndDefaultsToTenSecondsAfterTheLastLine) {
     EXPECT_EQ(withDefault.ofKind("post").size(), 20u) << "default settings: 350 ms is 21 frames at 60 Hz, the last posts nothing";
 }
 
+TEST(Replay, AnIdleStretchOfThousandsOfYearsIsSkippedAndTheKeepersStillWork) {
+    const double far = 1e11;
+    auto r = replayTrace({kScreen60, R"({"t":100000000002,"kind":"tapDisabled","tap":"scroll"})", tick(far + 3), tick(far + 6),
+                          R"({"t":2e12,"kind":"start"})"},
+                         {}, far + 7);
+    ASSERT_GE(r.lines.size(), 3u);
+    EXPECT_EQ(r.lines[0]["kind"], "untapped");
+    EXPECT_EQ(r.lines[1]["kind"], "drop") << "the keeper turn at 1e11 + 5 had the tap back";
+    EXPECT_EQ(r.lines[2]["message"], "\"t\" is past the end of replays (1e12)");
+}
+
 TEST(Replay, UndecodableStartingSettingsGiveTheDefaults) {
     auto r = replayTrace({kScreen60, tick(0, -1)}, std::string("{\"scrollBase\":"));
     EXPECT_EQ(r.ofKind("post").size(), 20u);
     EXPECT_TRUE(r.ofKind("error").empty());
+}
+
+TEST(Replay, ADeliveryIsKeptOnlyByWhoeverReadsIt) {
+    platform::sim::SimDesktop desktop;
+    std::weak_ptr<platform::Event> seen;
+    int deliveries = 0;
+    desktop.simTaps().onDelivery = [&](const platform::sim::Delivery& d) { seen = d.event, ++deliveries; };
+    desktop.simTaps().deliver(platform::sim::SimDesktop::makeScroll(-10));
+    EXPECT_EQ(deliveries, 1);
+    EXPECT_TRUE(seen.expired()) << "a replay streams millions of them";
 }
 
 }  // namespace

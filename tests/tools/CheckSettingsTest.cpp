@@ -13,14 +13,19 @@ namespace {
 namespace fs = std::filesystem;
 
 // Exit code, then standard output and error together.
-std::pair<int, std::string> checkSettings(const std::string& arguments, const std::string& environment = "") {
-    std::string command = environment + " '" GLIDEMARKCTL "' check-settings " + arguments + " 2>&1";
+std::pair<int, std::string> glidemarkctl(const std::string& arguments, const std::string& environment = "") {
+    // Bounded: a command that never ends fails instead of hanging the suite.
+    std::string command = environment + " timeout 60 '" GLIDEMARKCTL "' " + arguments + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string output;
     char buffer[512];
     for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
     int status = pipe ? ::pclose(pipe) : -1;
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+std::pair<int, std::string> checkSettings(const std::string& arguments, const std::string& environment = "") {
+    return glidemarkctl("check-settings " + arguments, environment);
 }
 
 TEST(CheckSettings, ExitCodesAndMessages) {
@@ -46,6 +51,30 @@ TEST(CheckSettings, ExitCodesAndMessages) {
     fs::create_directory(folder / "glidemark");
     std::ofstream(folder / "glidemark" / "glidemarkSettings.json") << "{}";
     EXPECT_EQ(checkSettings("", env), std::make_pair(1, std::string("appSettings: missing\n")));
+    fs::remove_all(folder);
+}
+
+// Both commands: what cannot be read, or is far too large to be a settings
+// document, ends with status 2 and says why.
+TEST(Glidemarkctl, UnreadableInputEndsWithStatus2AndAMessage) {
+    std::string pattern = (fs::temp_directory_path() / "glidemarkctl-test-XXXXXX").string();
+    const std::string folder = ::mkdtemp(pattern.data());
+    std::ofstream(folder + "/trace.jsonl") << R"({"t":0,"kind":"start"})" << '\n';
+    std::ofstream(folder + "/huge.json").close();
+    fs::resize_file(folder + "/huge.json", 5 << 20);
+    const std::string trace = " " + folder + "/trace.jsonl";
+    const std::pair<std::string, std::string> rows[] = {
+        {"check-settings " + folder + "/huge.json", "larger than 4 MiB"},
+        {"replay " + folder, "cannot read trace " + folder + ": Is a directory"},
+        {"replay --settings " + folder + trace, "cannot read settings file " + folder + ": Is a directory"},
+        {"replay --settings " + folder + "/huge.json" + trace, "larger than 4 MiB"},
+        {"replay --until nan" + trace, "--until must be a time from 0 to 1e12 seconds"},
+    };
+    for (const auto& [arguments, message] : rows) {
+        const auto [status, output] = glidemarkctl(arguments);
+        EXPECT_EQ(status, 2) << arguments;
+        EXPECT_NE(output.find(message), std::string::npos) << arguments << ": " << output;
+    }
     fs::remove_all(folder);
 }
 

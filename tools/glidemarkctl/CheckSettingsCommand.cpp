@@ -3,9 +3,9 @@
 // checked before Glidemark falls back to its defaults.
 //
 // Exit codes: 0 the document is accepted (or there is none and the defaults
-// apply), 1 it would be rejected, 2 it cannot be read.
+// apply), 1 it would be rejected, 2 it cannot be read (or is far too large to
+// be one).
 #include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -27,12 +27,12 @@ int checkSettings(const std::string& file) {
                                  : file;
     std::string bytes;
     platform::FileSystemOps files;
-    if (int error = files.readFile(path, bytes); error != 0) {
+    if (int error = files.readFile(path, bytes, platform::kMaxStoredBytes); error != 0) {
         if (storedDocument && error == ENOENT) {
             std::cout << "No stored settings at " << path << "; the defaults apply\n";
             return 0;
         }
-        std::cerr << "Cannot read " << path << ": " << std::strerror(error) << '\n';
+        std::cerr << "Cannot read " << path << ": " << platform::describeReadError(error) << '\n';
         return 2;
     }
     auto result = settings::decode(bytes);

@@ -1,9 +1,9 @@
-#include <fstream>
 #include <iostream>
-#include <iterator>
+#include <limits>
 #include <sstream>
 
 #include "Commands.h"
+#include "platform/linux/FileUserDefaults.h"
 #include "replay/Replay.h"
 
 namespace gm::ctl {
@@ -26,27 +26,35 @@ void addReplayCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("--settings", args->settingsFile, "Settings document to start with (as stored)");
     cmd->add_option("--until", args->until, "Virtual time at which the run ends (default: last line's t + 10)");
     cmd->callback([args, &exitCode] {
+        exitCode = 2;
         replay::Options options;
+        if (args->until && !(*args->until >= 0 && *args->until <= replay::kLatestTime)) {
+            std::cerr << "glidemarkctl replay: --until must be a time from 0 to 1e12 seconds\n";
+            return;
+        }
         options.until = args->until;
+        platform::FileSystemOps files;
         if (!args->settingsFile.empty()) {
-            std::ifstream in(args->settingsFile, std::ios::binary);
-            if (!in) {
-                std::cerr << "glidemarkctl replay: cannot read settings file " << args->settingsFile << "\n";
-                exitCode = 2;
+            std::string bytes;
+            if (const int error = files.readFile(args->settingsFile, bytes, platform::kMaxStoredBytes); error != 0) {
+                std::cerr << "glidemarkctl replay: cannot read settings file " << args->settingsFile << ": "
+                          << platform::describeReadError(error) << "\n";
                 return;
             }
-            options.settingsDocument = std::string(std::istreambuf_iterator<char>(in), {});
+            options.settingsDocument = std::move(bytes);
         }
         std::vector<std::string> lines;
         if (args->trace == "-") {
             lines = replay::readLines(std::cin);
         } else {
-            std::ifstream in(args->trace);
-            if (!in) {
-                std::cerr << "glidemarkctl replay: cannot read trace " << args->trace << "\n";
-                exitCode = 2;
+            // A folder is unreadable (EISDIR), not an empty trace.
+            std::string bytes;
+            if (const int error = files.readFile(args->trace, bytes, std::numeric_limits<std::size_t>::max()); error != 0) {
+                std::cerr << "glidemarkctl replay: cannot read trace " << args->trace << ": "
+                          << platform::describeReadError(error) << "\n";
                 return;
             }
+            std::istringstream in(std::move(bytes));
             lines = replay::readLines(in);
         }
         replay::run(

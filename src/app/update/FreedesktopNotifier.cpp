@@ -22,6 +22,8 @@ FreedesktopNotifier::FreedesktopNotifier(QObject* parent) : Notifier(parent) {
         platform::log().info("Notifications unavailable: no session bus");
         return;
     }
+    bus.connect(kService, kPath, kInterface, QStringLiteral("ActivationToken"), this,
+                SLOT(onActivationToken(uint, QString)));
     bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                 SLOT(onActionInvoked(uint, QString)));
     bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
@@ -84,11 +86,21 @@ void FreedesktopNotifier::close(uint id) {
     QDBusConnection::sessionBus().asyncCall(call);
 }
 
+void FreedesktopNotifier::onActivationToken(uint id, const QString& token) {
+    // Only for our own notifications, and one at a time: the action follows at once.
+    for (auto it = delivered_.cbegin(); it != delivered_.cend(); ++it)
+        if (it.value() == id) {
+            activationTokens_ = {{id, token}};
+            return;
+        }
+}
+
 void FreedesktopNotifier::onActionInvoked(uint id, const QString& action) {
+    const QString token = activationTokens_.take(id);
     if (action != QLatin1String("default")) return;
     for (auto it = delivered_.cbegin(); it != delivered_.cend(); ++it)
         if (it.value() == id) {
-            emit activated(it.key());
+            emit activated(it.key(), token);
             return;
         }
 }

@@ -20,6 +20,7 @@ public:
     bool hasDelivered(const QString& requestId) const { return delivered_.contains(requestId); }
 
 private slots:
+    void onActivationToken(uint id, const QString& token);
     void onActionInvoked(uint id, const QString& action);
     void onNotificationClosed(uint id, uint reason);
 
@@ -30,6 +31,7 @@ private:
     QSet<QString> removeWhenDelivered_;  // removed before the server answered the post
     QHash<QString, int> pending_;        // posts still waiting for their server id
     QHash<QString, uint> closedWhilePending_;  // ids closed while a replacement was on its way
+    QHash<uint, QString> activationTokens_;    // sent by the server just before the action it belongs to
 };
 
 }  // namespace gm::update

@@ -16,8 +16,9 @@ public:
     virtual void removeDelivered(const QString& requestId) = 0;
 
 signals:
-    // The user clicked the notification posted under requestId.
-    void activated(const QString& requestId);
+    // The user clicked the notification posted under requestId. activationToken: what lets
+    // the window shown in answer take the focus on Wayland (empty when the server gave none).
+    void activated(const QString& requestId, const QString& activationToken);
 };
 
 }  // namespace gm::update

@@ -6,6 +6,7 @@
 
 #include "app/update/StandardUpdaterController.h"
 #include "app/update/UpdateWindow.h"
+#include "app/update/WindowActivation.h"
 
 namespace gm::update {
 
@@ -36,6 +37,7 @@ UpdateWindow& StandardUserDriver::ensureWindow() {
     connect(window_, &UpdateWindow::finished, this, [this] {
         if (updater()) updater()->dismiss();
     });
+    connect(window_, &UpdateWindow::openLinkRequested, this, [this](const QUrl& url) { openUrl_(url); });
     connect(window_, &UpdateWindow::showInFolderRequested, this, [this] {
         // The update is only ever shown, never run: installing it is the user's decision.
         openUrl_(QUrl::fromLocalFile(QFileInfo(readyPath_).absolutePath()));
@@ -46,9 +48,7 @@ UpdateWindow& StandardUserDriver::ensureWindow() {
 
 void StandardUserDriver::bringForward() {
     sessionShown_ = true;
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    bringWindowForward(*window_);
 }
 
 void StandardUserDriver::showUserInitiatedUpdateCheck() {

@@ -110,7 +110,12 @@ void UpdateWindow::showUpdate(const UpdateItem& item, const QString& currentDisp
     notesLabel->setFont(bold);
     layout->addWidget(notesLabel);
     notes_ = new QTextBrowser(page);
-    notes_->setOpenExternalLinks(true);
+    // Release notes come from the network: only web links leave the window,
+    // never file:, smb: or whatever else some handler on the desktop opens.
+    notes_->setOpenLinks(false);
+    connect(notes_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+        if (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")) emit openLinkRequested(url);
+    });
     notes_->setMinimumHeight(200);
     if (!item.releaseNotes.isEmpty())
         setReleaseNotes(item.releaseNotes);

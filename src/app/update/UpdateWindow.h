@@ -34,6 +34,7 @@ signals:
     void cancelRequested();
     void showInFolderRequested();
     void finished();  // OK, Done or the window's close button
+    void openLinkRequested(const QUrl& url);  // a web link in the release notes was clicked
 
 protected:
     void closeEvent(QCloseEvent* event) override;

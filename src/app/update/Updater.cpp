@@ -60,8 +60,7 @@ Updater::Updater(UpdaterOptions options, UserDriver& driver, Delegate* delegate,
     timer_->onTimeout = [this] {
         nextCheck_.reset();
         // The timer may fire early or late (sleep, clock changes): re-arm unless it is really time.
-        const auto last = settings_.lastCheck().value_or(settings_.firstLaunch().value_or(now()));
-        if (now() < last.addSecs(settings_.checkInterval().count())) {
+        if (now() < nextCheckDue()) {
             schedule();
             return;
         }
@@ -122,13 +121,19 @@ void Updater::schedule() {
     timer_->stop();
     nextCheck_.reset();
     if (!started_ || !settings_.automaticallyChecks()) return;
-    // The first check comes one interval after the first launch, then one after each check.
-    const QDateTime from = settings_.lastCheck().value_or(settings_.firstLaunch().value_or(now()));
-    const QDateTime due = from.addSecs(settings_.checkInterval().count());
+    const QDateTime due = nextCheckDue();
     const auto delay = std::chrono::milliseconds(std::max<qint64>(0, now().msecsTo(due)));
     nextCheck_ = due;
     if (delegate_) delegate_->willScheduleUpdateCheckAfterDelay(*this, std::chrono::duration_cast<std::chrono::seconds>(delay));
     timer_->start(delay);
+}
+
+QDateTime Updater::nextCheckDue() const {
+    // The first check comes one interval after the first launch, then one after each check.
+    const QDateTime from = settings_.lastCheck().value_or(settings_.firstLaunch().value_or(now()));
+    const QDateTime due = from.addSecs(settings_.checkInterval().count());
+    // A stored date at the edge of the calendar gives no due date: count from now.
+    return due.isValid() ? due : now().addSecs(kDefaultCheckInterval.count());
 }
 
 void Updater::setStage(Stage stage) {

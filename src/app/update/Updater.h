@@ -141,6 +141,7 @@ private:
     void endSession();
     void dropFeedReply();
     void schedule();
+    QDateTime nextCheckDue() const;
     void setStage(Stage stage);
     QDateTime now() const;
 

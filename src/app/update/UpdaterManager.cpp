@@ -5,6 +5,7 @@
 
 #include "app/update/BuildInfo.h"
 #include "app/update/FreedesktopNotifier.h"
+#include "app/update/WindowActivation.h"
 #include "platform/Log.h"
 
 namespace gm::update {
@@ -62,6 +63,8 @@ UpdaterManager::Parts UpdaterManager::defaultParts() {
     return parts;
 }
 
+bool UpdaterManager::isAvailable() { return !build::feedUrl().isEmpty(); }
+
 UpdaterManager& UpdaterManager::shared() {
     static UpdaterManager* const instance = new UpdaterManager(defaultParts());
     return *instance;
@@ -76,9 +79,12 @@ UpdaterManager::UpdaterManager(Parts parts, QObject* parent)
     connect(userDriverDelegate_.get(), &UserDriverDelegate::remindingChanged, this, &UpdaterManager::remindingChanged);
     controller_ = std::make_unique<StandardUpdaterController>(true, std::move(parts.options), updaterDelegate_.get(),
                                                               userDriverDelegate_.get(), std::move(parts.openUrl));
-    // A click on the reminder brings the user to the update, like the menu command.
-    connect(notifier_.get(), &Notifier::activated, this, [this](const QString& requestId) {
-        if (requestId == QLatin1String(kUpdateNotificationId)) checkForUpdates();
+    // A click on the reminder brings the user to the update, like the menu command; the
+    // window that comes up may take the focus with the notification's token.
+    connect(notifier_.get(), &Notifier::activated, this, [this](const QString& requestId, const QString& token) {
+        if (requestId != QLatin1String(kUpdateNotificationId)) return;
+        setPendingActivationToken(token);
+        checkForUpdates();
     });
     platform::log().info("Module initialized: UpdaterManager");
 }

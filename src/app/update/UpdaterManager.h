@@ -65,6 +65,9 @@ public:
     // The program's one instance, created on first use (after the QApplication) and never
     // destroyed. It reads the feed address and key from the build and notifies over D-Bus.
     static UpdaterManager& shared();
+    // Whether this build has an update feed. Without one there is nothing to check: the program
+    // then never creates the shared instance, so no check is offered or scheduled.
+    static bool isAvailable();
     static Parts defaultParts();
 
     explicit UpdaterManager(Parts parts, QObject* parent = nullptr);

@@ -2,11 +2,14 @@
 
 #include <QDir>
 #include <QStandardPaths>
+#include <algorithm>
 
 namespace gm::update {
 namespace {
-constexpr std::chrono::seconds kDefaultInterval{24 * 60 * 60};
 constexpr std::chrono::seconds kShortestInterval{60 * 60};
+// A hand-edited interval of years would overflow the due date, which then
+// made the checks come back to back; a month is as rare as checks get.
+constexpr std::chrono::seconds kLongestInterval{30 * 24 * 60 * 60};
 }  // namespace
 
 UpdaterSettings::UpdaterSettings(const QString& path) : settings_(path, QSettings::IniFormat) {}
@@ -30,8 +33,8 @@ void UpdaterSettings::setAutomaticallyDownloads(bool on) { write("automaticallyD
 std::chrono::seconds UpdaterSettings::checkInterval() const {
     bool ok = false;
     const qlonglong stored = settings_.value(QStringLiteral("updateCheckInterval")).toLongLong(&ok);
-    if (!ok) return kDefaultInterval;
-    return std::max(std::chrono::seconds(stored), kShortestInterval);
+    if (!ok) return kDefaultCheckInterval;
+    return std::clamp(std::chrono::seconds(stored), kShortestInterval, kLongestInterval);
 }
 
 std::optional<QDateTime> UpdaterSettings::firstLaunch() const { return date("firstLaunch"); }

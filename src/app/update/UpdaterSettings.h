@@ -9,6 +9,8 @@
 
 namespace gm::update {
 
+inline constexpr std::chrono::seconds kDefaultCheckInterval{24 * 60 * 60};
+
 class UpdaterSettings {
 public:
     explicit UpdaterSettings(const QString& path = defaultPath());
@@ -18,7 +20,7 @@ public:
     void setAutomaticallyChecks(bool on);
     bool automaticallyDownloads() const;  // default off
     void setAutomaticallyDownloads(bool on);
-    std::chrono::seconds checkInterval() const;  // default one day; at least one hour
+    std::chrono::seconds checkInterval() const;  // default one day; from one hour to 30 days
     std::optional<QDateTime> firstLaunch() const;
     void setFirstLaunch(const QDateTime& when);
     std::optional<QDateTime> lastCheck() const;

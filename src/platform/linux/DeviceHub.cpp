@@ -7,6 +7,9 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/Log.h"
 
@@ -21,6 +24,7 @@ double monotonicSeconds() {
 namespace {
 constexpr std::uint64_t kWakeTag = ~std::uint64_t{0};
 constexpr std::uint64_t kMonitorTag = ~std::uint64_t{0} - 1;
+constexpr std::uint64_t kWatchdogTag = ~std::uint64_t{0} - 2;
 
 void appendSyn(std::vector<input_event>& out) { out.push_back(makeEvent(EV_SYN, SYN_REPORT, 0)); }
 }  // namespace
@@ -85,6 +89,13 @@ void DeviceHub::sync() {
 }
 
 void DeviceHub::run() {
+    watchdog_ = backend_.startWatchdog();
+    if (watchdog_) {
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = kWatchdogTag;
+        epoll_ctl(epollFd_, EPOLL_CTL_ADD, watchdog_->pollFd(), &ev);
+    }
     // The monitor subscribed when it was made; enumerating only now means a
     // mouse plugged in meanwhile shows up in one of the two, never in neither.
     for (const DeviceInfo& info : monitor_.enumerate()) addDevice(info);
@@ -115,9 +126,17 @@ void DeviceHub::run() {
         }
         const int n = epoll_wait(epollFd_, events, 16, timeoutMs);
         if (n < 0 && errno != EINTR) break;
+        if (watchdog_) watchdog_->alive();
+        // Mice handed back while we were stopped come first: what they queued
+        // meanwhile has reached the desktop directly and must not go out twice.
+        for (int i = 0; i < n; ++i) {
+            if (events[i].data.u64 == kWatchdogTag) takeBackHandedBack();
+        }
         for (int i = 0; i < n; ++i) {
             const std::uint64_t tag = events[i].data.u64;
-            if (tag == kWakeTag) {
+            if (tag == kWatchdogTag) {
+                continue;
+            } else if (tag == kWakeTag) {
                 std::uint64_t count = 0;
                 [[maybe_unused]] auto r = ::read(wakeFd_, &count, sizeof count);
             } else if (tag == kMonitorTag) {
@@ -156,6 +175,30 @@ void DeviceHub::run() {
         }
     }
     while (!devices_.empty()) removeDevice(devices_.begin()->first, false);
+    watchdog_.reset();
+}
+
+void DeviceHub::takeBackHandedBack() {
+    std::vector<std::uint32_t> ids;
+    if (!watchdog_->receive(ids)) {
+        log().error("glidemark-watchdog ended: if Glidemark stops answering, the mouse stays with it");
+        epoll_ctl(epollFd_, EPOLL_CTL_DEL, watchdog_->pollFd(), nullptr);
+        watchdog_.reset();
+    }
+    for (std::uint32_t id : ids) {
+        auto it = devices_.find(id);
+        if (it == devices_.end()) continue;
+        Device& device = it->second;
+        log().error("wheel mouse handed back to the desktop while Glidemark was not answering: " + device.info.name);
+        // The watchdog let go of the grab and of every button on the twin.
+        device.stage = Stage::WaitingForRelease;
+        device.handedBack = true;
+        device.keysDown.clear();
+        device.pending.clear();
+        scratch_.clear();
+        device.source->read(scratch_);
+        if (!tryGrab(device)) removeDevice(id, false);
+    }
 }
 
 void DeviceHub::applyChanges(const std::vector<DeviceMonitor::Change>& changes) {
@@ -209,6 +252,7 @@ void DeviceHub::removeDevice(DeviceId id, bool sourceGone) {
     if (it == devices_.end()) return;
     Device& device = it->second;
     epoll_ctl(epollFd_, EPOLL_CTL_DEL, device.source->pollFd(), nullptr);
+    if (watchdog_) watchdog_->unwatch(id);
     {
         std::lock_guard lock(device.clone->mutex);
         if (!device.keysDown.empty()) {
@@ -245,6 +289,16 @@ bool DeviceHub::tryGrab(Device& device) {
     device.source->read(scratch_);
     device.pending.clear();
     device.stage = Stage::Forwarding;
+    if (watchdog_) {
+        int twin = -1;
+        {
+            std::lock_guard lock(device.clone->mutex);
+            if (device.clone->sink) twin = device.clone->sink->fd();
+        }
+        watchdog_->watch(device.id, device.source->pollFd(), twin);
+    }
+    if (device.handedBack) log().info("wheel mouse taken over again: " + device.info.name);
+    device.handedBack = false;
     return true;
 }
 
@@ -343,7 +397,24 @@ std::shared_ptr<DeviceHub::Clone> DeviceHub::cloneOf(DeviceId id) const {
     return it == clones_.end() ? nullptr : it->second;
 }
 
+namespace {
+// GLIDEMARK_TRACE_POSTS=1 logs every frame the engine posts, exactly, so what
+// reached a twin can be checked against it (the tests on the real kernel do).
+bool tracePosts() {
+    static const bool on = [] {
+        const char* value = std::getenv("GLIDEMARK_TRACE_POSTS");
+        return value && std::strcmp(value, "1") == 0;
+    }();
+    return on;
+}
+}  // namespace
+
 bool DeviceHub::post(DeviceId device, double pointsV, double pointsH) {
+    if (tracePosts()) {
+        char line[96];
+        std::snprintf(line, sizeof line, "posted %u %.17g %.17g", device, pointsV, pointsH);
+        log().log(LogLevel::Debug, line);
+    }
     auto clone = cloneOf(device);
     if (!clone) return false;
     std::lock_guard lock(clone->mutex);

@@ -98,6 +98,7 @@ private:
         std::vector<input_event> pending;  // events of the frame being read
         std::set<std::uint16_t> keysDown;  // as forwarded to the clone
         bool smoothWheel = false;          // reported sub-notch motion at least once
+        bool handedBack = false;           // by the watchdog, while we were not answering
     };
 
     void run();
@@ -110,6 +111,7 @@ private:
     // False when the mouse cannot be grabbed at all (the caller lets it go).
     bool tryGrab(Device& device);
     void serviceSyncRequests();
+    void takeBackHandedBack();
     std::shared_ptr<Clone> cloneOf(DeviceId id) const;
 
     DeviceBackend& backend_;
@@ -121,6 +123,7 @@ private:
     std::thread thread_;
     int epollFd_ = -1;
     int wakeFd_ = -1;
+    std::unique_ptr<GrabWatchdog> watchdog_;  // forwarding thread only, once started
 
     // Forwarding thread only.
     std::map<DeviceId, Device> devices_;

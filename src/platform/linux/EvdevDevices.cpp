@@ -5,9 +5,13 @@
 #include <libevdev/libevdev.h>
 #include <libudev.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,22 +25,62 @@ bool startsWith(const char* s, const char* prefix) { return s && std::strncmp(s,
 
 bool isEventNode(const char* devnode) { return startsWith(devnode, "/dev/input/event"); }
 
-// Whether the udev input device behind an event node is a mouse with a wheel
-// that is not one of ours. Keyboards and everything else stay out.
-bool isWheelMouse(struct udev_device* dev) {
-    const char* mouse = udev_device_get_property_value(dev, "ID_INPUT_MOUSE");
-    if (!mouse || std::strcmp(mouse, "1") != 0) return false;
-    const char* keyboard = udev_device_get_property_value(dev, "ID_INPUT_KEYBOARD");
-    if (keyboard && std::strcmp(keyboard, "1") == 0) return false;
+bool propertyIsOne(struct udev_device* dev, const char* property) {
+    const char* value = udev_device_get_property_value(dev, property);
+    return value && std::strcmp(value, "1") == 0;
+}
+
+// What udev knows of the input device behind an event node.
+DeviceDescription describe(struct udev_device* dev) {
+    DeviceDescription d;
+    d.udevMouse = propertyIsOne(dev, "ID_INPUT_MOUSE");
+    d.udevKeyboard = propertyIsOne(dev, "ID_INPUT_KEYBOARD");
     struct udev_device* parent = udev_device_get_parent_with_subsystem_devtype(dev, "input", nullptr);
-    if (!parent) return false;
-    if (startsWith(udev_device_get_sysattr_value(parent, "phys"), kClonePhysPrefix)) return false;
-    const char* rel = udev_device_get_sysattr_value(parent, "capabilities/rel");
-    if (!rel) return false;
-    // Space separated hex words, most significant first; the wheel codes live in the last one.
-    const char* last = std::strrchr(rel, ' ');
-    const unsigned long bits = std::strtoul(last ? last + 1 : rel, nullptr, 16);
-    return (bits & ((1UL << REL_WHEEL) | (1UL << REL_HWHEEL))) != 0;
+    if (!parent) return d;
+    auto text = [](const char* s) { return std::string(s ? s : ""); };
+    d.name = text(udev_device_get_sysattr_value(parent, "name"));
+    d.phys = text(udev_device_get_sysattr_value(parent, "phys"));
+    d.sysname = text(udev_device_get_sysname(parent));
+    if (const char* rel = udev_device_get_sysattr_value(parent, "capabilities/rel")) {
+        // Space separated hex words, most significant first; the wheel codes live in the last one.
+        const char* last = std::strrchr(rel, ' ');
+        const unsigned long bits = std::strtoul(last ? last + 1 : rel, nullptr, 16);
+        d.verticalWheel = (bits & (1UL << REL_WHEEL)) != 0;
+        d.horizontalWheel = (bits & (1UL << REL_HWHEEL)) != 0;
+    }
+    return d;
+}
+
+bool isWheelMouse(struct udev_device* dev) { return classify(describe(dev)) == DeviceClass::WheelMouse; }
+
+// The sysfs name of the input device an open event node belongs to ("input12").
+std::string inputSysnameOf(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return {};
+    const std::string link = "/sys/dev/char/" + std::to_string(major(st.st_rdev)) + ":" +
+                             std::to_string(minor(st.st_rdev)) + "/device";
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) return {};
+    target[n] = '\0';
+    const char* slash = std::strrchr(target, '/');
+    return slash ? slash + 1 : target;
+}
+
+// The sysfs name at the end of a syspath ("/sys/devices/virtual/input/input12").
+std::string lastComponent(const char* path) {
+    if (!path) return {};
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+// Says once that there is no udev to ask, which is why no mouse is found.
+void checkUdevRunning() {
+    static std::once_flag once;
+    if (::access("/run/udev/control", F_OK) == 0) return;
+    std::call_once(once, [] {
+        log().error("udev is not running (no /run/udev/control): wheel mice cannot be found or followed");
+    });
 }
 
 DeviceInfo infoOf(struct udev_device* dev) {
@@ -80,7 +124,9 @@ public:
         }
     }
 
-    bool grab(bool on) override { return libevdev_grab(dev_, on ? LIBEVDEV_GRAB : LIBEVDEV_UNGRAB) == 0; }
+    // Straight to the kernel: libevdev remembers its own last grab and skips the
+    // call, which is wrong once the watchdog has let go behind its back.
+    bool grab(bool on) override { return ioctl(fd_, EVIOCGRAB, on ? 1 : 0) == 0; }
 
     bool anyKeyDown() override {
         unsigned char bits[KEY_MAX / 8 + 1] = {};
@@ -104,15 +150,23 @@ private:
 
 class UinputSink final : public OutputSink {
 public:
-    explicit UinputSink(struct libevdev_uinput* uidev) : uidev_(uidev) {}
-    ~UinputSink() override { libevdev_uinput_destroy(uidev_); }
+    explicit UinputSink(struct libevdev_uinput* uidev)
+        : uidev_(uidev), sysname_(lastComponent(libevdev_uinput_get_syspath(uidev))) {
+        noteTwinCreated(sysname_);
+    }
+    ~UinputSink() override {
+        libevdev_uinput_destroy(uidev_);
+        noteTwinDestroyed(sysname_);
+    }
     bool writeFrame(std::span<const input_event> frame) override {
         const auto bytes = static_cast<ssize_t>(frame.size_bytes());
         return ::write(libevdev_uinput_get_fd(uidev_), frame.data(), frame.size_bytes()) == bytes;
     }
+    int fd() const override { return libevdev_uinput_get_fd(uidev_); }
 
 private:
     struct libevdev_uinput* uidev_;
+    std::string sysname_;
 };
 
 }  // namespace
@@ -128,9 +182,16 @@ std::unique_ptr<InputSource> EvdevBackend::open(const DeviceInfo& info) {
         ::close(fd);
         return nullptr;
     }
-    const bool ours = startsWith(libevdev_get_phys(dev), kClonePhysPrefix);
-    const bool wheel = libevdev_has_event_code(dev, EV_REL, REL_WHEEL) || libevdev_has_event_code(dev, EV_REL, REL_HWHEEL);
-    if (ours || !wheel) {
+    auto text = [](const char* s) { return std::string(s ? s : ""); };
+    DeviceDescription description;
+    description.name = text(libevdev_get_name(dev));
+    description.phys = text(libevdev_get_phys(dev));
+    description.sysname = inputSysnameOf(fd);
+    // udev found it a mouse (and no keyboard); the node itself says whether it has a wheel.
+    description.udevMouse = true;
+    description.verticalWheel = libevdev_has_event_code(dev, EV_REL, REL_WHEEL);
+    description.horizontalWheel = libevdev_has_event_code(dev, EV_REL, REL_HWHEEL);
+    if (classify(description) != DeviceClass::WheelMouse) {
         libevdev_free(dev);
         ::close(fd);
         return nullptr;
@@ -148,8 +209,8 @@ std::unique_ptr<OutputSink> EvdevBackend::createClone(InputSource& source) {
     // animation writes, even when the mouse itself only knows notches.
     if (libevdev_has_event_code(dev, EV_REL, REL_WHEEL)) libevdev_enable_event_code(dev, EV_REL, REL_WHEEL_HI_RES, nullptr);
     if (libevdev_has_event_code(dev, EV_REL, REL_HWHEEL)) libevdev_enable_event_code(dev, EV_REL, REL_HWHEEL_HI_RES, nullptr);
-    libevdev_set_name(dev, (name + kCloneNameSuffix).c_str());
-    libevdev_set_phys(dev, (kClonePhysPrefix + phys).c_str());
+    libevdev_set_name(dev, (name + kTwinNameSuffix).c_str());
+    libevdev_set_phys(dev, (kTwinPhysPrefix + phys).c_str());
     struct libevdev_uinput* uidev = nullptr;
     const int rc = libevdev_uinput_create_from_device(dev, LIBEVDEV_UINPUT_OPEN_MANAGED, &uidev);
     libevdev_set_name(dev, name.c_str());
@@ -231,6 +292,9 @@ void UdevMonitor::receive(std::vector<Change>& out) {
     }
 }
 
-std::vector<DeviceInfo> UdevMonitor::enumerate() { return findWheelMice(); }
+std::vector<DeviceInfo> UdevMonitor::enumerate() {
+    checkUdevRunning();
+    return findWheelMice();
+}
 
 }  // namespace gm::platform::linux_input

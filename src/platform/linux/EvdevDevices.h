@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/DeviceClass.h"
 #include "platform/linux/InputDevices.h"
 
 struct udev;
@@ -13,15 +14,12 @@ struct udev_device;
 
 namespace gm::platform::linux_input {
 
-// Marks our own virtual devices, so they are never taken for a mouse to grab.
-inline constexpr const char* kClonePhysPrefix = "glidemark-clone/";
-inline constexpr const char* kCloneNameSuffix = " (glidemark)";
-
 class EvdevBackend final : public DeviceBackend {
 public:
     std::unique_ptr<InputSource> open(const DeviceInfo& info) override;
     std::unique_ptr<OutputSink> createClone(InputSource& source) override;
     bool accessible() const override;
+    std::unique_ptr<GrabWatchdog> startWatchdog() override { return GrabWatchdog::start(); }
 };
 
 class UdevMonitor final : public DeviceMonitor {

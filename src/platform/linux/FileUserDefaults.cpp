@@ -68,7 +68,11 @@ int FileSystemOps::syncFolder(const std::string& path) {
 
 int FileSystemOps::removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
 
-int FileSystemOps::readFile(const std::string& path, std::string& out) {
+std::string describeReadError(int error) {
+    return error == EFBIG ? "larger than " + std::to_string(kMaxStoredBytes >> 20) + " MiB" : std::strerror(error);
+}
+
+int FileSystemOps::readFile(const std::string& path, std::string& out, std::size_t limit) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     out.clear();
@@ -82,6 +86,11 @@ int FileSystemOps::readFile(const std::string& path, std::string& out) {
             break;
         }
         if (n == 0) break;
+        if (static_cast<std::size_t>(n) > limit - out.size()) {
+            result = EFBIG;
+            out.clear();
+            break;
+        }
         out.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
@@ -119,14 +128,14 @@ std::optional<std::string> FileUserDefaults::data(const std::string& key) const 
     if (!validKey(key)) return std::nullopt;
     std::string bytes;
     std::string path = pathFor(key);
-    int error = ops_->readFile(path, bytes);
+    int error = ops_->readFile(path, bytes, kMaxStoredBytes);
     std::lock_guard lock(unreadableMutex_);
     if (error == ENOENT || error == ENOTDIR) {
         unreadable_.erase(key);
         return std::nullopt;
     }
     if (error != 0) {
-        logger_.error("Cannot read " + path + ": " + describeErrno(error) + "; it will not be replaced");
+        logger_.error("Cannot read " + path + ": " + describeReadError(error) + "; it will not be replaced");
         unreadable_.insert(key);
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 // folder, holding exactly the stored bytes so that a user can read and edit
 // them. A write replaces the file atomically and durably: a crash at any
 // point leaves either the old or the new document, never a torn one.
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -13,6 +14,14 @@
 #include "platform/UserDefaults.h"
 
 namespace gm::platform {
+
+// Stored values are small documents (the settings are a few KB). A larger
+// file is not read at all: a wrong file, or a link to /dev/zero, must not
+// exhaust memory.
+inline constexpr std::size_t kMaxStoredBytes = std::size_t{4} << 20;
+
+// What went wrong with FileSystemOps::readFile, for a message.
+std::string describeReadError(int error);
 
 // The file-system calls one write is made of, in the order they happen. Tests
 // replace them to fail or "crash" at any step; the defaults are the POSIX calls.
@@ -28,7 +37,8 @@ public:
     virtual int renameFile(const std::string& from, const std::string& to);
     virtual int syncFolder(const std::string& path);
     virtual int removeFile(const std::string& path);
-    virtual int readFile(const std::string& path, std::string& out);    // ENOENT when absent
+    // ENOENT when absent, EFBIG when it holds more than `limit` bytes.
+    virtual int readFile(const std::string& path, std::string& out, std::size_t limit);
 };
 
 class FileUserDefaults final : public UserDefaults {

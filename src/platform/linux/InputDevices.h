@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/GrabWatchdog.h"
+
 namespace gm::platform::linux_input {
 
 // A wheel mouse as found by the monitor. `id` is stable for one plugged-in
@@ -43,6 +45,8 @@ class OutputSink {
 public:
     virtual ~OutputSink() = default;
     virtual bool writeFrame(std::span<const input_event> frame) = 0;
+    // The descriptor the watchdog may write button releases to; -1 for none.
+    virtual int fd() const { return -1; }
 };
 
 class DeviceBackend {
@@ -54,6 +58,9 @@ public:
     virtual std::unique_ptr<OutputSink> createClone(InputSource& source) = 0;
     // Whether wheel mice can be read and clones created right now.
     virtual bool accessible() const = 0;
+    // The keeper that hands grabbed mice back when the program stops answering;
+    // null where there is none (the tests' fakes).
+    virtual std::unique_ptr<GrabWatchdog> startWatchdog() { return nullptr; }
 };
 
 // Tells about wheel mice coming and going.

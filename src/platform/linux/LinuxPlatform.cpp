@@ -52,14 +52,9 @@ std::string firstExisting(std::initializer_list<fs::path> candidates) {
     return {};
 }
 
-// A file of the installation the program runs from, else of the configured
-// prefix, else of the source tree (a program run from its build tree).
-std::string dataFile(const std::string& relative) {
-    const fs::path prefix = installPrefix();
-    return firstExisting({prefix.empty() ? fs::path() : prefix / "share/glidemark" / relative,
-                          fs::path(GLIDEMARK_DATA_DIR) / relative, fs::path(GLIDEMARK_SOURCE_DATA_DIR) / relative});
-}
-
+// The helper of the installation the program runs from, else of the configured
+// prefix, else of the source tree (a program run from its build tree). It finds
+// the rule and the module list beside itself.
 std::string accessHelper() {
     const fs::path prefix = installPrefix();
     return firstExisting({prefix.empty() ? fs::path() : prefix / "libexec/glidemark/glidemark-install-access",
@@ -69,18 +64,14 @@ std::string accessHelper() {
 }  // namespace
 
 void LinuxInputAccess::requestAccess() {
-    const std::string helper = accessHelper();
-    const std::string rules = dataFile("udev/70-glidemark.rules");
-    const std::string modules = dataFile("udev/glidemark-uinput.conf");
-    if (helper.empty() || rules.empty() || modules.empty()) {
-        log().error("cannot find the udev rule to install");
+    std::string helper = accessHelper();
+    if (helper.empty()) {
+        log().error("cannot find the helper that installs the udev rule");
         return;
     }
     // An argument vector, never a shell line: nothing here is parsed by a shell.
-    std::vector<std::string> args{"pkexec", helper, rules, modules};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::string program = "pkexec";
+    std::vector<char*> argv{program.data(), helper.data(), nullptr};
     pid_t pid = 0;
     if (posix_spawnp(&pid, "pkexec", nullptr, nullptr, argv.data(), environ) != 0) {
         log().error("cannot run pkexec to install the udev rule");

@@ -133,6 +133,13 @@ void WheelStartModel::apply(std::array<int, 2> units, double now) { step(s_, uni
 // ---- WheelEncoder ------------------------------------------------------------------
 
 WheelEncoder::Frame WheelEncoder::encodePoints(double pointsV, double pointsH, double now) {
+    // A lead still out after a rest belongs to a scroll that was cut short (a
+    // click, or the program stopped mid-animation): it is forgiven, not
+    // settled with a jump at the start of the next one.
+    if (now - lastFrame_ >= WheelStartModel::kRestAfter) {
+        for (std::size_t a = 0; a < 2; ++a) posted_[a] = static_cast<double>(emitted_[a]);
+    }
+    lastFrame_ = now;
     const double points[2] = {pointsV, pointsH};
     Frame frame;
     std::array<std::int64_t, 2> target{};
@@ -150,7 +157,9 @@ WheelEncoder::Frame WheelEncoder::encodePoints(double pointsV, double pointsH, d
         if (lead != 0 && signOf(lead) == signOf(step)) {
             // Paying back a lead: keep moving, at half this frame's motion,
             // rather than standing still until the posted total catches up.
-            const std::int64_t pay = std::min(std::abs(lead), std::abs(step) / 2);
+            // Rounded up, so the one-unit frames of an eased tail pay too and
+            // the lead is gone before the tick ends.
+            const std::int64_t pay = std::min(std::abs(lead), (std::abs(step) + 1) / 2);
             units = step - signOf(step) * pay;
         }
         // (Against the lead, `units` also settles it: a reversal moves back by the lead too.)

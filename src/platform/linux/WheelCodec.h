@@ -92,7 +92,8 @@ private:
 // back (see WheelStartModel) is started with half a notch at once instead;
 // that lead (never more than half a notch) is paid back by the following
 // frames of the same direction, each moving at half its own pace until it is
-// gone. A reversal settles an outstanding lead at once.
+// gone. A reversal settles an outstanding lead at once; after a rest, a lead
+// still out is forgiven.
 class WheelEncoder {
 public:
     struct Frame {
@@ -115,6 +116,7 @@ private:
     std::array<double, 2> posted_{};
     std::array<std::int64_t, 2> emitted_{};
     std::array<int, 2> legacyRemainder_{};
+    double lastFrame_ = -1e9;
     WheelStartModel model_;
     bool startAssist_ = true;
 };

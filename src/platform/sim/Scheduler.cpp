@@ -5,9 +5,18 @@
 namespace gm::platform::sim {
 
 Scheduler::TaskId Scheduler::schedule(double due, std::function<void()> task) {
+    ++changes_;
+    return add(due, std::move(task), false);
+}
+
+Scheduler::TaskId Scheduler::schedulePoll(double due, std::function<void()> task) {
+    return add(due, std::move(task), true);
+}
+
+Scheduler::TaskId Scheduler::add(double due, std::function<void()> task, bool poll) {
     if (!(due >= now_)) due = now_;  // also catches NaN
     TaskId id = next_++;
-    heap_.push_back({due, id, std::move(task)});
+    heap_.push_back({due, id, std::move(task), poll});
     std::push_heap(heap_.begin(), heap_.end(), later);
     return id;
 }
@@ -15,9 +24,17 @@ Scheduler::TaskId Scheduler::schedule(double due, std::function<void()> task) {
 void Scheduler::cancel(TaskId id) {
     for (const auto& t : heap_)
         if (t.id == id) {
+            ++changes_;
             cancelled_.insert(id);
             return;
         }
+}
+
+double Scheduler::nextWorkDue() const {
+    double due = until_;
+    for (const auto& t : heap_)
+        if (!t.poll && t.due < due && !cancelled_.count(t.id)) due = t.due;
+    return due;
 }
 
 void Scheduler::dropCancelledTop() {
@@ -29,6 +46,9 @@ void Scheduler::dropCancelledTop() {
 }
 
 void Scheduler::runUntil(double until) {
+    if (!(until <= kLatestTime)) until = kLatestTime;  // also catches NaN
+    ++changes_;
+    until_ = until;
     for (;;) {
         dropCancelledTop();
         if (heap_.empty() || heap_.front().due > until) break;
@@ -36,6 +56,7 @@ void Scheduler::runUntil(double until) {
         Task task = std::move(heap_.back());
         heap_.pop_back();
         now_ = task.due;
+        if (!task.poll) ++changes_;
         task.run();
     }
     if (until > now_) now_ = until;

@@ -1,5 +1,6 @@
 #include "platform/sim/SimDisplays.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -21,8 +22,10 @@ public:
     void start() override {
         if (running_) return;
         running_ = true;
+        // The first tick after s is k = floor(s * hz) + 1, up to the rounding of
+        // the product and of k / hz, which the loops settle in a step or so.
         const double s = scheduler_.now();
-        double k = std::floor(s * hz_);
+        double k = std::floor(s * hz_) + 1;
         while (k / hz_ <= s) k += 1;
         while (k > 0 && (k - 1) / hz_ > s) k -= 1;
         next_ = k;
@@ -59,7 +62,8 @@ private:
 std::unique_ptr<DisplayLink> SimDisplays::createDisplayLink(DisplayID display) {
     for (const auto& screen : screens_)
         if (screen.displayID == display) {
-            double hz = screen.refreshRate > 0 ? screen.refreshRate : 60.0;
+            const double hz =
+                screen.refreshRate > 0 ? std::clamp(screen.refreshRate, kMinRefreshRate, kMaxRefreshRate) : 60.0;
             return std::make_unique<SimDisplayLink>(scheduler_, hz);
         }
     return nullptr;

@@ -89,9 +89,7 @@ bool SimEventTaps::disableBySystem(std::uint64_t mask) {
 }
 
 void SimEventTaps::record(Delivery::Kind kind, const EventRef& event) {
-    Delivery d{now_(), kind, event ? event->copy() : nullptr};
-    deliveries_.push_back(d);
-    if (onDelivery) onDelivery(deliveries_.back());
+    if (onDelivery) onDelivery(Delivery{now_(), kind, event ? event->copy() : nullptr});
 }
 
 }  // namespace gm::platform::sim

@@ -41,8 +41,9 @@ public:
     // The system switches off the newest live tap whose mask is exactly `mask`; false when there is none.
     bool disableBySystem(std::uint64_t mask);
 
+    // Told of every delivery as it happens. Nothing else keeps them: a replay
+    // streams millions, so whoever wants them keeps what it reads.
     std::function<void(const Delivery&)> onDelivery;
-    const std::vector<Delivery>& deliveries() const { return deliveries_; }
 
 private:
     void record(Delivery::Kind kind, const EventRef& event);
@@ -51,7 +52,6 @@ private:
     std::function<double()> now_;
     std::function<bool()> trusted_;
     std::vector<std::weak_ptr<SimEventTap>> taps_;  // creation order
-    std::vector<Delivery> deliveries_;
 };
 
 }  // namespace gm::platform::sim

@@ -1,6 +1,8 @@
 #include "platform/sim/SimRunLoop.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 #include "platform/sim/Scheduler.h"
 
@@ -17,8 +19,10 @@ public:
     void arm() {
         ++fires_;
         // The scheduled task owns the timer, as a run loop owns its timers until they are invalidated.
-        task_ = scheduler_.schedule(start_ + static_cast<double>(fires_) * interval_,
-                                    [self = shared_from_this()] { self->fire(); });
+        // A repeating timer is a poll (the keepers of the event taps are the only ones).
+        const double due = start_ + static_cast<double>(fires_) * interval_;
+        auto run = [self = shared_from_this()] { self->fire(); };
+        task_ = repeats_ ? scheduler_.schedulePoll(due, std::move(run)) : scheduler_.schedule(due, std::move(run));
     }
     void invalidate() override {
         if (!valid_) return;
@@ -30,11 +34,30 @@ public:
 private:
     void fire() {
         if (!valid_) return;
+        if (repeats_ && lookedAt_ == scheduler_.changes()) {
+            // Nothing has changed since this timer last found nothing to do, and
+            // nothing will before the next other work: its turns until then are
+            // skipped, however long the idle stretch.
+            skipTo(scheduler_.nextWorkDue());
+            arm();
+            return;
+        }
         if (!repeats_) valid_ = false;
         else arm();
         auto keepAlive = shared_from_this();
+        const std::uint64_t before = scheduler_.changes();
         block_();
+        lookedAt_ = scheduler_.changes() == before ? before : kNever;
     }
+    // Makes the next turn the first one due at or after `horizon`.
+    void skipTo(double horizon) {
+        double n = std::ceil((horizon - start_) / interval_);
+        if (!(n < 0x1p52)) return;  // too many turns to count exactly: take them one by one
+        while (n > 0 && start_ + (n - 1) * interval_ >= horizon) n -= 1;
+        while (start_ + n * interval_ < horizon) n += 1;
+        if (n - 1 > static_cast<double>(fires_)) fires_ = static_cast<long>(n) - 1;
+    }
+    static constexpr std::uint64_t kNever = ~std::uint64_t{0};
 
     Scheduler& scheduler_;
     double interval_;
@@ -44,6 +67,7 @@ private:
     long fires_ = 0;
     Scheduler::TaskId task_ = 0;
     bool valid_ = true;
+    std::uint64_t lookedAt_ = kNever;  // changes() after a turn that found nothing to do
 };
 
 }  // namespace

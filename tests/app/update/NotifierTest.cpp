@@ -26,12 +26,17 @@ public:
     };
     explicit FakeNotificationServer(QDBusConnection bus) : bus_(bus) {}
 
-    void invoke(uint id, const QString& action) {
-        auto signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                                 QStringLiteral("org.freedesktop.Notifications"),
-                                                 QStringLiteral("ActionInvoked"));
-        signal << id << action;
-        bus_.send(signal);
+    // As servers since version 1.2 of the protocol do, a click first hands over an activation token.
+    void invoke(uint id, const QString& action, const QString& token = {}) {
+        auto send = [&](const char* name, const QString& text) {
+            auto signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                                     QStringLiteral("org.freedesktop.Notifications"),
+                                                     QString::fromLatin1(name));
+            signal << id << text;
+            bus_.send(signal);
+        };
+        if (!token.isEmpty()) send("ActivationToken", token);
+        send("ActionInvoked", action);
     }
 
     std::vector<Shown> shown;
@@ -117,11 +122,12 @@ TEST_F(NotifierTest, ClicksOnOurNotificationAreReportedByRequest) {
     ASSERT_TRUE(until([&] { return notifier.hasDelivered(QStringLiteral("UpdateCheck")); }));
     server.invoke(99, QStringLiteral("default"));  // somebody else's notification
     server.invoke(7, QStringLiteral("other"));
-    server.invoke(7, QStringLiteral("default"));
+    server.invoke(7, QStringLiteral("default"), QStringLiteral("wayland-token-3"));
     ASSERT_TRUE(activated.wait(1000));
     QTest::qWait(20);  // room for a wrong second report to arrive
     ASSERT_EQ(activated.size(), 1);
     EXPECT_EQ(activated[0][0].toString(), QStringLiteral("UpdateCheck"));
+    EXPECT_EQ(activated[0][1].toString(), QStringLiteral("wayland-token-3"));
 }
 
 }  // namespace

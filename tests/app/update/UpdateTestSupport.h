@@ -52,7 +52,7 @@ public:
         shown.insert(id);
     }
     void removeDelivered(const QString& id) override { shown.remove(id); }
-    void click(const QString& id) { emit activated(id); }
+    void click(const QString& id) { emit activated(id, QString()); }
     int authorizationRequests = 0;
     std::vector<Posted> posted;
     QSet<QString> shown;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSettings>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -186,6 +187,23 @@ TEST_F(UpdaterTest, ReleaseNotesBehindALinkAreFetchedOrPointedTo) {
     notes = h.window()->findChild<QTextBrowser*>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return notes->toPlainText().contains(QStringLiteral("could not be loaded")); }, 2000));
     EXPECT_TRUE(notes->toHtml().contains(item.notesUrl.toHtmlEscaped())) << "the reader can still follow the link";
+}
+
+TEST_F(UpdaterTest, OnlyWebLinksInTheReleaseNotesOpen) {
+    const QStringList links{"https://example.org/a", "HTTP://example.org/b", "file:///etc/passwd", "smb://host/share",
+                            "x-scheme-handler:run", "#top"};
+    test::FeedItem item = h.offer(QStringLiteral("1.3"), "payload");
+    item.notes.clear();
+    for (int i = 0; i < links.size(); ++i) item.notes += QStringLiteral("<p><a href=\"%1\">link%2</a></p>").arg(links[i]).arg(i);
+    h.server.route(kFeed, {200, test::feed({item}), false});
+    h.start();
+    ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
+    auto* notes = h.window()->findChild<QTextBrowser*>();
+    for (int i = 0; i < links.size(); ++i) {
+        const QTextCursor found = notes->document()->find(QStringLiteral("link%1").arg(i));
+        QTest::mouseClick(notes->viewport(), Qt::LeftButton, {}, notes->cursorRect(found).center() - QPoint(4, 0));
+    }
+    EXPECT_EQ(h.opened, (std::vector<QUrl>{QUrl(links[0]), QUrl(links[1])}));
 }
 
 TEST_F(UpdaterTest, CancellingADownloadLeavesNoFile) {
@@ -386,6 +404,18 @@ TEST_F(UpdaterTest, BackgroundChecksComeADayAfterTheFirstLaunchThenDaily) {
     h.start();
     EXPECT_EQ(UpdaterSettings(h.settingsPath).firstLaunch(), launch);
     EXPECT_EQ(h.timer->delay_, std::chrono::hours(19));
+}
+
+TEST_F(UpdaterTest, AStoredIntervalIsKeptBetweenAnHourAndThirtyDays) {
+    using std::chrono::hours;
+    const std::pair<const char*, hours> rows[] = {
+        {"9223372036854775807", hours(720)}, {"315360000000", hours(720)}, {"60", hours(1)}, {"-86400", hours(1)},
+        {"weekly", hours(24)}};
+    for (const auto& [stored, expected] : rows) {
+        QSettings(h.settingsPath, QSettings::IniFormat).setValue(QStringLiteral("updateCheckInterval"), stored);
+        h.start();
+        EXPECT_EQ(h.timer->delay_, expected) << stored;
+    }
 }
 
 TEST_F(UpdaterTest, BothPreferencesSurviveARestartInTheUpdatersOwnFile) {

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 std::string readAll(const fs::path& path) {
     std::string bytes;
-    FileSystemOps().readFile(path.string(), bytes);
+    FileSystemOps().readFile(path.string(), bytes, kMaxStoredBytes);
     return bytes;
 }
 
@@ -132,15 +132,19 @@ TEST_F(FileUserDefaultsTest, AFailedWriteKeepsTheOldDocumentAndCleansUp) {
 
 // Fails every read of an existing file, like a permission or disk problem.
 class UnreadableOps final : public FileSystemOps {
-    int readFile(const std::string&, std::string&) override { return EIO; }
+    int readFile(const std::string&, std::string&, std::size_t) override { return EIO; }
 };
 
 TEST_F(FileUserDefaultsTest, AFileThatCouldNotBeReadIsNeverReplaced) {
-    ASSERT_TRUE(FileUserDefaults(folder.string(), logger).setData("k", "precious"));
-    FileUserDefaults store(folder.string(), logger, std::make_unique<UnreadableOps>());
-    EXPECT_FALSE(store.data("k"));
-    EXPECT_FALSE(store.setData("k", "defaults"));
-    EXPECT_EQ(readAll(folder / "k.json"), "precious");
+    // A read error, and a file far larger than any stored document (read, it would only exhaust memory).
+    for (const bool oversized : {false, true}) {
+        ASSERT_TRUE(FileUserDefaults(folder.string(), logger).setData("k", "precious"));
+        if (oversized) fs::resize_file(folder / "k.json", kMaxStoredBytes + 1);
+        FileUserDefaults store(folder.string(), logger, oversized ? nullptr : std::make_unique<UnreadableOps>());
+        EXPECT_FALSE(store.data("k")) << oversized;
+        EXPECT_FALSE(store.setData("k", "defaults"));
+        EXPECT_EQ(fs::file_size(folder / "k.json"), oversized ? kMaxStoredBytes + 1 : 8u);
+    }
 }
 
 TEST_F(FileUserDefaultsTest, UndecodableSettingsFileIsKeptBesideTheNewOne) {

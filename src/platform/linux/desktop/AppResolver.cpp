@@ -25,7 +25,11 @@ AppResolver AppResolver::fromEnvironment() {
                        envOr("XDG_CURRENT_DESKTOP", ""));
 }
 
-EntryMatch AppResolver::match(const WindowFacts& facts) const {
+EntryMatch AppResolver::match(const WindowFacts& facts, std::string_view desktopId) const {
+    // GNOME Shell and KWin have matched the window already, with more to go
+    // on (startup notification, the application's own hints).
+    if (!desktopId.empty())
+        if (const auto* e = index_.byId(desktopId)) return {e, MatchRule::DesktopId};
     if (facts.pid > 0) {
         // A sandboxed application's id is authoritative: its WM_CLASS and
         // executable are whatever the sandbox runtime made them.
@@ -47,11 +51,11 @@ EntryMatch AppResolver::match(const WindowFacts& facts) const {
     return {};
 }
 
-RunningApplication AppResolver::application(const WindowFacts& facts) const {
+RunningApplication AppResolver::application(const WindowFacts& facts, std::string_view desktopId) const {
     RunningApplication app;
     app.processIdentifier = facts.pid;
     if (facts.pid > 0) app.executablePath = proc_.executable(facts.pid);
-    const auto found = match(facts);
+    const auto found = match(facts, desktopId);
     if (found.entry) {
         app.bundleIdentifier = found.entry->id;
         app.localizedName = found.entry->localizedName(locale_);

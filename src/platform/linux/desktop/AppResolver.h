@@ -33,11 +33,12 @@ public:
     // Everything from this session's environment and /proc.
     static AppResolver fromEnvironment();
 
-    // In order: the sandbox's own application id (Flatpak, snap); WM_CLASS
+    // In order: the entry the desktop shell itself matched (`desktopId`, where
+    // it tells); the sandbox's own application id (Flatpak, snap); WM_CLASS
     // instance then class against StartupWMClass; instance then class against
     // the entry ids, ignoring case; the process's executable against Exec.
-    EntryMatch match(const WindowFacts& facts) const;
-    RunningApplication application(const WindowFacts& facts) const;
+    EntryMatch match(const WindowFacts& facts, std::string_view desktopId = {}) const;
+    RunningApplication application(const WindowFacts& facts, std::string_view desktopId = {}) const;
 
     // Name and icon (an icon-theme name or a file path) for a list row of an
     // application that may not be running: from the entry with that id, or

@@ -28,6 +28,8 @@ LinuxDesktopPlatform::LinuxDesktopPlatform(DispatchQueue& uiQueue)
             waylandScreens_ = std::make_unique<WaylandScreens>(kind_);
             setWorkspace(waylandWorkspace_.get());
             setScreens([this](std::vector<Screen>& out) { waylandScreens_->screens(out); });
+        } else {
+            startShellWindows(uiQueue);
         }
         startKeyboardModifiers();
     }
@@ -42,10 +44,12 @@ LinuxDesktopPlatform::LinuxDesktopPlatform(DispatchQueue& uiQueue)
 }
 
 LinuxDesktopPlatform::~LinuxDesktopPlatform() {
-    // Nothing may call into the pieces below once they start going away.
+    // Nothing may call into the pieces below once they start going away: the
+    // event sources stop first, then the engine. The pieces themselves go in
+    // reverse order of declaration, the X connection after its users.
     if (keyboardModifiers_) keyboardModifiers_->stop();
+    if (connection_) connection_->stopThread();
     shutdown();
-    connection_.reset();
 }
 
 }  // namespace gm::platform::linux_desktop
@@ -54,7 +58,23 @@ namespace gm::platform::linux_desktop {
 
 bool LinuxDesktopPlatform::knowsApplicationUnderPointer() const {
     return (kind_ == DesktopKind::X11 && connection_) || kind_ == DesktopKind::Sway ||
-           kind_ == DesktopKind::Hyprland;
+           kind_ == DesktopKind::Hyprland || (shell_ && shell_->reporting());
+}
+
+void LinuxDesktopPlatform::startShellWindows(DispatchQueue& uiQueue) {
+    const auto shellKind = detectShell([](const char* name) { return std::getenv(name); });
+    // We switch the GNOME extension on once; if the user turns it off in
+    // Extensions afterwards, that choice stands.
+    constexpr const char* kExtensionWasOn = "gnomeShellExtensionWasOn";
+    ShellWindows::Options options;
+    options.mayEnableGnomeExtension = !userDefaults().data(kExtensionWasOn);
+    shell_ = ShellWindows::start(shellKind, options);
+    if (!shell_) return;
+    if (shell_->gnomeExtensionOn() && options.mayEnableGnomeExtension) userDefaults().setData(kExtensionWasOn, "true");
+    // Wired even while nothing reports: the user may switch the extension on later.
+    shellWorkspace_ = std::make_unique<ShellWorkspace>(*shell_, uiQueue, resolver_);
+    targets_ = PointerTargets::forShell(*shell_, resolver_);
+    setWorkspace(shellWorkspace_.get());
 }
 
 void LinuxDesktopPlatform::startKeyboardModifiers() {

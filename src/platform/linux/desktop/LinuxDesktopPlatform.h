@@ -2,7 +2,9 @@
 // The Linux backend with the desktop plugged in: on X11 the applications,
 // the window under the pointer, modifier keys and the screens come from the X
 // server; on sway and Hyprland the applications, the one under the pointer
-// and the screens come from the compositor. On Wayland, modifier keys come
+// and the screens come from the compositor; on GNOME and KDE Plasma the
+// applications and the one under the pointer come from Glidemark's Shell
+// extension or KWin script. On Wayland, modifier keys come
 // from the keyboards' event nodes when the user has granted read access to
 // them. Without either, the plain backend's stand-ins remain.
 #include <memory>
@@ -12,6 +14,7 @@
 #include "platform/linux/desktop/EvdevModifiers.h"
 #include "platform/linux/desktop/PointerTargets.h"
 #include "platform/linux/desktop/RandrScreens.h"
+#include "platform/linux/desktop/ShellWorkspace.h"
 #include "platform/linux/desktop/WaylandWorkspace.h"
 #include "platform/linux/desktop/X11Connection.h"
 #include "platform/linux/desktop/X11Modifiers.h"
@@ -34,9 +37,12 @@ public:
 
 private:
     void startKeyboardModifiers();
+    void startShellWindows(DispatchQueue& uiQueue);
 
     DesktopKind kind_;
     std::shared_ptr<const AppResolver> resolver_;
+    // Declared before everything that registers with it or queries it, so it
+    // is destroyed after all of them.
     std::unique_ptr<X11Connection> connection_;
     std::unique_ptr<X11Workspace> workspace_;
     std::unique_ptr<X11Modifiers> modifiers_;
@@ -45,6 +51,8 @@ private:
     std::unique_ptr<PointerTargets> targets_;
     std::unique_ptr<WaylandWorkspace> waylandWorkspace_;
     std::unique_ptr<WaylandScreens> waylandScreens_;
+    std::unique_ptr<ShellWindows> shell_;
+    std::unique_ptr<ShellWorkspace> shellWorkspace_;
 };
 
 }  // namespace gm::platform::linux_desktop

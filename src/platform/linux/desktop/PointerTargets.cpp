@@ -32,6 +32,24 @@ private:
     CompositorApplications apps_;
 };
 
+class ShellTargets final : public PointerTargets {
+public:
+    ShellTargets(const ShellWindows& shell, std::shared_ptr<const AppResolver> resolver)
+        : shell_(shell), apps_(std::move(resolver)) {}
+    PointerTarget current() override {
+        PointerTarget out;
+        if (const auto w = shell_.pointerWindow()) {
+            out.app = apps_.application(*w);
+            out.pid = w->pid;
+        }
+        return out;
+    }
+
+private:
+    const ShellWindows& shell_;
+    CompositorApplications apps_;
+};
+
 }  // namespace
 
 AppRef CompositorApplications::application(const CompositorWindow& window) {
@@ -40,7 +58,7 @@ AppRef CompositorApplications::application(const CompositorWindow& window) {
         std::lock_guard lock(mutex_);
         if (const auto it = known_.find(key); it != known_.end()) return it->second;
     }
-    auto app = std::make_shared<const RunningApplication>(resolver_->application(window.facts()));
+    auto app = std::make_shared<const RunningApplication>(resolver_->application(window.facts(), window.desktopId));
     std::lock_guard lock(mutex_);
     // Processes come and go; a long session should not keep every one of them.
     if (known_.size() >= 1024) known_.clear();
@@ -53,6 +71,11 @@ std::unique_ptr<PointerTargets> PointerTargets::forX11(const X11Workspace& works
 
 std::unique_ptr<PointerTargets> PointerTargets::forWayland(DesktopKind kind, std::shared_ptr<const AppResolver> resolver) {
     return std::make_unique<WaylandTargets>(kind, std::move(resolver));
+}
+
+std::unique_ptr<PointerTargets> PointerTargets::forShell(const ShellWindows& shell,
+                                                         std::shared_ptr<const AppResolver> resolver) {
+    return std::make_unique<ShellTargets>(shell, std::move(resolver));
 }
 
 }  // namespace gm::platform::linux_desktop

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/linux/desktop/AppResolver.h"
+#include "platform/linux/desktop/ShellWindows.h"
 #include "platform/linux/desktop/WaylandCompositors.h"
 #include "platform/linux/desktop/X11Workspace.h"
 
@@ -24,6 +25,10 @@ public:
     // The sway or Hyprland answer; any other kind gives no application,
     // which is logged once when first asked.
     static std::unique_ptr<PointerTargets> forWayland(DesktopKind kind, std::shared_ptr<const AppResolver> resolver);
+    // The last report of the GNOME Shell extension or KWin script (the
+    // reports outlive the returned object); it never waits for the desktop.
+    static std::unique_ptr<PointerTargets> forShell(const ShellWindows& shell,
+                                                    std::shared_ptr<const AppResolver> resolver);
 };
 
 // Turns compositor windows into applications, keeping one object per

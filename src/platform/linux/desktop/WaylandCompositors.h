@@ -20,6 +20,7 @@ struct CompositorWindow {
     ProcessID pid = 0;
     std::string appId;     // Wayland app_id, or the X11 class of an XWayland window
     std::string instance;  // X11 instance of an XWayland window
+    std::string desktopId;  // the desktop entry GNOME Shell or KWin matched, where they tell
     Rect frame;
     int workspace = 0;
     bool floating = false;

@@ -208,6 +208,9 @@ TEST_F(ResolutionOrder, EachRuleWinsOverTheLaterOnes) {
     EXPECT_EQ(idFor({11, "SHARED", "Other"}), "shared");            // ids ignore case
     EXPECT_EQ(idFor({11, "unknown", "Unknown"}), "tool");           // executable last
     EXPECT_EQ(idFor({99, "unknown", "Unknown"}), "<none>");         // no such process
+    // The entry GNOME Shell or KWin named comes first, when it is installed.
+    EXPECT_EQ(resolver_->application({10, "shared", "Shared"}, "tool").bundleIdentifier, "tool");
+    EXPECT_EQ(resolver_->application({10, "shared", "Shared"}, "absent").bundleIdentifier, "org.example.Sandboxed");
     EXPECT_EQ(resolver_->match({11, "", "Shared"}).rule, ld::MatchRule::StartupWMClass);
 }
 

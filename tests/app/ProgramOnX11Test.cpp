@@ -1,0 +1,160 @@
+// The real program on the real Linux desktop backend, on a private X server
+// with a window manager and a tray host: it comes up, shows the access alert
+// (this machine gives it no mice), and ends cleanly on SIGTERM or when another
+// copy takes over. Built with sanitizers, a clean exit also means none of them
+// reported anything.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/linux/desktop/X11Connection.h"
+#include "platform/linux/desktop/XvfbServer.h"
+
+namespace {
+
+namespace ld = gm::platform::linux_desktop;
+using gm::testing::XvfbServer;
+
+// Polls `ready` for up to `ms` (the program takes a while to start under
+// sanitizers), reading the children's output meanwhile so that none blocks on it.
+template <typename Ready>
+bool waitUntil(Ready ready, int ms = 60000) {
+    QDeadlineTimer deadline(ms);
+    while (!ready()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents();
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+class ProgramOnX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string whyNot;
+        server_ = XvfbServer::start(whyNot);
+        if (!server_) GTEST_SKIP() << whyNot;
+        x_ = ld::X11Connection::open(server_->display().c_str());
+        ASSERT_TRUE(x_ && x_->ewmh()->connection);
+        env_.insert("DISPLAY", QString::fromStdString(server_->display()));
+        for (const char* name : {"WAYLAND_DISPLAY", "GLIDEMARK_BACKEND", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"})
+            env_.remove(name);
+        env_.insert("XDG_RUNTIME_DIR", runtime_.path());
+        env_.insert("XDG_CONFIG_HOME", config_.path());
+        // Copies run from temporary folders would otherwise offer to install themselves.
+        env_.insert("GLIDEMARK_NO_MOVE", "1");
+
+        QProcess& wm = start("openbox", {"--sm-disable"});
+        QProcess& tray = start("trayer", {});
+        if (!waitUntil([&] { return wmRunning(); }, 10000))
+            GTEST_SKIP() << "openbox did not start: " << wm.readAll().constData();
+        if (!waitUntil([&] { return trayOwned(); }, 10000))
+            GTEST_SKIP() << "trayer did not take the system tray: " << tray.readAll().constData();
+    }
+    void TearDown() override {
+        for (auto it = processes_.rbegin(); it != processes_.rend(); ++it) {
+            (*it)->kill();
+            (*it)->waitForFinished(5000);
+        }
+    }
+
+    QProcess& start(const QString& program, const QStringList& args = {}) {
+        auto& process = *processes_.emplace_back(std::make_unique<QProcess>());
+        process.setProcessEnvironment(env_);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, args);
+        EXPECT_TRUE(process.waitForStarted(5000)) << program.toStdString();
+        return process;
+    }
+
+    bool wmRunning() {
+        auto* ewmh = x_->ewmh();
+        xcb_window_t check = 0;
+        return xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check(ewmh, x_->root()), &check,
+                                                      nullptr) &&
+               check != XCB_NONE;
+    }
+    bool trayOwned() {
+        xcb_connection_t* c = x_->raw();
+        const char name[] = "_NET_SYSTEM_TRAY_S0";
+        ld::XcbReply<xcb_intern_atom_reply_t> atom{
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr)};
+        ld::XcbReply<xcb_get_selection_owner_reply_t> owner{
+            atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr};
+        return owner && owner->owner != XCB_NONE;
+    }
+    // Up: the window manager manages a window of the program (the access alert).
+    bool managesWindowOf(const QProcess& process) {
+        auto* ewmh = x_->ewmh();
+        xcb_ewmh_get_windows_reply_t clients{};
+        if (!xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, 0), &clients, nullptr)) return false;
+        bool found = false;
+        for (std::uint32_t i = 0; i < clients.windows_len && !found; ++i) {
+            std::uint32_t pid = 0;
+            found = xcb_ewmh_get_wm_pid_reply(ewmh, xcb_ewmh_get_wm_pid(ewmh, clients.windows[i]), &pid, nullptr) &&
+                    pid == process.processId();
+        }
+        xcb_ewmh_get_windows_reply_wipe(&clients);
+        return found;
+    }
+    void expectUp(QProcess& program) {
+        ASSERT_TRUE(waitUntil([&] { return managesWindowOf(program) || program.state() == QProcess::NotRunning; }) &&
+                    program.state() == QProcess::Running)
+            << program.readAll().constData();
+    }
+    // Ends by itself (or after SIGTERM) with status 0 and no sanitizer report.
+    static void expectCleanExit(QProcess& program, QByteArray expectedLine) {
+        ASSERT_TRUE(program.state() == QProcess::NotRunning || program.waitForFinished(60000));
+        const QByteArray output = program.readAll();
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << output.constData();
+        EXPECT_EQ(program.exitCode(), 0) << output.constData();
+        EXPECT_FALSE(output.contains("Sanitizer") || output.contains("runtime error")) << output.constData();
+        EXPECT_TRUE(output.contains(expectedLine)) << output.constData();
+        EXPECT_FALSE(output.contains("No system tray available")) << "the icon belongs in trayer";
+    }
+
+    std::unique_ptr<XvfbServer> server_;
+    std::unique_ptr<ld::X11Connection> x_;
+    QTemporaryDir runtime_, config_, copies_;
+    QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+TEST_F(ProgramOnX11, SecondLaunchReopensAndBothEndCleanly) {
+    QProcess& first = start(GLIDEMARK_EXECUTABLE);
+    expectUp(first);
+    QProcess& second = start(GLIDEMARK_EXECUTABLE);
+    expectCleanExit(second, "Re-open: Running instance " + QByteArray::number(first.processId()));
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.terminate();
+    expectCleanExit(first, "App terminated");
+}
+
+TEST_F(ProgramOnX11, AnotherCopyTakesOverAndBothEndCleanly) {
+    // A copy elsewhere counts as another installation, which takes over.
+    const QString copy = copies_.filePath("glidemark");
+    ASSERT_TRUE(QFile::copy(GLIDEMARK_EXECUTABLE, copy));
+    QProcess& first = start(GLIDEMARK_EXECUTABLE);
+    expectUp(first);
+    QProcess& other = start(copy);
+    expectCleanExit(first, "Quit requested by another copy of the program");
+    expectUp(other);
+    other.terminate();
+    expectCleanExit(other, "App terminated");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
