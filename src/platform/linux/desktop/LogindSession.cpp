@@ -71,8 +71,7 @@ std::unique_ptr<LogindSession> LogindSession::open(DispatchQueue& queue, Callbac
     auto& bus = session->bus_->bus;
     if (sd_bus_open_system(&bus) < 0) return nullptr;
     // "auto" names our own session; signals come from its real object path.
-    // (Zeroed rather than SD_BUS_ERROR_NULL, a C compound literal clang rejects in C++.)
-    sd_bus_error error{};
+    sd_bus_error error = SD_BUS_ERROR_NULL;
     char* id = nullptr;
     const int r = sd_bus_get_property_string(bus, kLogind, "/org/freedesktop/login1/session/auto", kSessionInterface,
                                              "Id", &error, &id);
@@ -105,7 +104,7 @@ void LogindSession::process() {
 }
 
 std::optional<bool> LogindSession::readActive() const {
-    sd_bus_error error{};
+    sd_bus_error error = SD_BUS_ERROR_NULL;
     int value = 0;
     const int r = sd_bus_get_property_trivial(bus_->bus, kLogind, path_.c_str(), kSessionInterface, "Active", &error,
                                               'b', &value);

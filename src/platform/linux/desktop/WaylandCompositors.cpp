@@ -10,10 +10,10 @@
 #include <utility>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "platform/Log.h"
+#include "platform/linux/desktop/JsonNumbers.h"
 
 namespace gm::platform::linux_desktop {
 namespace {
@@ -42,13 +42,9 @@ T get(const json& object, const char* key, T fallback) {
         if (it->is_number()) return it->template get<double>() != 0;
         return fallback;
     } else if constexpr (std::is_integral_v<T>) {
-        // Any JSON number may come, 3e9 or 1e300 included: one no T can hold
-        // is as good as none (converting it would be undefined).
-        if (!it->is_number()) return fallback;
-        const double value = it->template get<double>();
-        constexpr double kLow = static_cast<double>(std::numeric_limits<T>::min());
-        constexpr double kHigh = -kLow;  // 2^31 for int: one past the largest, and exact
-        return value > kLow - 1 && value < kHigh ? static_cast<T>(value) : fallback;
+        // Any JSON number may come, 3e9 or 1e300 included: one that is not a
+        // whole T is as good as none.
+        return wholeNumber<T>(*it).value_or(fallback);
     } else {
         return it->is_number() ? it->template get<T>() : fallback;
     }
