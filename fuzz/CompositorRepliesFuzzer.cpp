@@ -1,9 +1,10 @@
-// Replies of the sway and Hyprland IPC sockets: any bytes the socket gives
-// (up to the reply size the reader accepts) leave the desktop code with
-// windows and screens it can use, or with none.
+// Replies of the sway and Hyprland IPC sockets, reports of our GNOME Shell
+// extension and KWin script, and KWin's configuration: any bytes leave the
+// desktop code with windows and screens it can use, or with none.
 #include <cmath>
 
 #include "FuzzCheck.h"
+#include "platform/linux/desktop/ShellReports.h"
 #include "platform/linux/desktop/WaylandCompositors.h"
 
 using gm::fuzz::expect;
@@ -40,5 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto visible = hyprland::visibleWorkspaces(reply);
     hyprland::windowAt(clients, visible, cursor.value_or(Point{}));
     for (const auto& w : clients) hyprland::windowAt(clients, visible, Point{w.frame.x, w.frame.y});
+
+    if (const auto w = shell::parseWindow(reply)) expect(w->pid > 0, "a reported window names its process");
+    for (const auto& w : shell::parseWindows(reply)) expect(w.pid > 0, "a listed window names its process");
+    shell::kwinScriptSwitchedOff(reply);
     return 0;
 }
