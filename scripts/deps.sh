@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libsystemd-dev libevdev-dev libudev-dev libinput-dev
+  libsystemd-dev libevdev-dev libudev-dev libinput-dev libdrm-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-randr0-dev libxcb-xinput-dev libxcb-res0-dev libxcb-xtest0-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libsodium-dev
   xvfb xauth x11-utils dbus-daemon

@@ -127,7 +127,13 @@ void AppDelegate::startAccessibilityPermissionChecker(QTimer* timer) {
         // The alert is the system's prompt here: only its first button asks for
         // access (and so for an administrator's password). Deny, Escape, and a
         // quit that closes the alert ask for nothing.
-        Utils::showAccessibilityAlert(access);
+        [[maybe_unused]] const bool asked = Utils::showAccessibilityAlert(access);
+#ifdef Q_OS_MACOS
+        // On macOS the system's own prompt follows whatever the answer: it
+        // also lists the program in the Accessibility pane, where the user may
+        // grant access by hand later. "Open System Settings" has shown it.
+        if (!asked) access.requestAccess();
+#endif
         if (pollTimer_) return;
         auto* poll = new QTimer(this);
         poll->setInterval(milliseconds(options_.permissionPollInterval));

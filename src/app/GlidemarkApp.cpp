@@ -92,11 +92,18 @@ int runWithoutDisplay(int argc, char** argv, EngineControl& engine, platform::In
 }  // namespace
 
 bool hasDisplay(int argc, char** argv) {
+#ifdef Q_OS_MACOS
+    // The window server is always there for a program the user started.
+    (void)argc;
+    (void)argv;
+    return true;
+#else
     if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return true;
     if (qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(QLatin1String("offscreen"))) return true;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "-platform") == 0 && std::strncmp(argv[i + 1], "offscreen", 9) == 0) return true;
     return false;
+#endif
 }
 
 int runGlidemark(int argc, char** argv) {

@@ -1,8 +1,9 @@
 #pragma once
-// Starting the program at login, as an XDG autostart entry:
+// Starting the program at login. The system's registration is the truth and
+// is read on every query, so a change the user makes in the desktop's own
+// settings shows at once. On Linux it is an XDG autostart entry,
 // $XDG_CONFIG_HOME/autostart/glidemark.desktop (~/.config when the variable
-// is unset). The file is the truth and is read on every query, so removing
-// it (or disabling it in the desktop's session settings) shows at once.
+// is unset); on macOS a login item (linux/ and macos/ hold the two halves).
 // Failures are logged, never thrown; a read afterwards shows the real state.
 #include <QCheckBox>
 #include <QObject>

@@ -44,7 +44,7 @@ bool Utils::showAccessibilityAlert(platform::InputAccess& access) {
     return true;
 }
 
-void Utils::openAccessibilitySettings(platform::InputAccess& access) { access.requestAccess(); }
+void Utils::openAccessibilitySettings(platform::InputAccess& access) { access.openSettings(); }
 
 void Utils::showPermissionGrantedAlert() { alerts().run(permissionGrantedAlert()); }
 

@@ -31,9 +31,9 @@ public:
     // answer (or the alert closing unanswered) does nothing. Returns whether
     // access was asked for.
     static bool showAccessibilityAlert(platform::InputAccess& access);
-    // Linux has no settings pane for this: the nearest thing is to install
-    // the access rule, which the input-access backend does (with the
-    // administrator's consent).
+    // The system's place for granting access: the Accessibility pane on
+    // macOS; on Linux, which has no such pane, installing the access rule
+    // (with the administrator's consent).
     static void openAccessibilitySettings(platform::InputAccess& access);
     static void showPermissionGrantedAlert();
 

@@ -184,6 +184,10 @@ void ScrollPosterCV::post(const platform::EventRef& event, platform::TapProxy pr
     copy->setDoubleValue(scrollIsContinuous, 1);
     if (logging_) callStackFrame_.push_back(deltaY);
     platform::EventTaps& taps = platform_.eventTaps();
+    if (taps.postsFromAnyThread()) {
+        taps.postEvent(proxy, copy);
+        return;
+    }
     platform_.mainQueue().async([&taps, proxy, copy = std::move(copy)] { taps.postEvent(proxy, copy); });
 }
 

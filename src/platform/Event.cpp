@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <new>
 
 namespace gm::platform {
 
@@ -34,6 +36,60 @@ void FieldTableEvent::setDoubleValue(EventField field, double value) {
     integers_[field] = saturatingToInt64(value);
 }
 
-std::shared_ptr<Event> FieldTableEvent::copy() const { return std::make_shared<FieldTableEvent>(*this); }
+namespace {
+
+// Copies are made once per animation frame and live until the frame is
+// written: a few blocks of one size, kept for reuse, spare the frame an
+// allocation. Blocks of any other size (there are none today) go to the heap.
+class BlockPool {
+public:
+    static BlockPool& shared() {
+        static BlockPool* pool = new BlockPool;  // never destroyed: copies may outlive static destruction
+        return *pool;
+    }
+    void* take(std::size_t size) {
+        {
+            std::lock_guard lock(mutex_);
+            if (size == blockSize_ && count_ > 0) return blocks_[--count_];
+            if (blockSize_ == 0) blockSize_ = size;
+        }
+        return ::operator new(size);
+    }
+    void give(void* block, std::size_t size) {
+        {
+            std::lock_guard lock(mutex_);
+            if (size == blockSize_ && count_ < kKept) {
+                blocks_[count_++] = block;
+                return;
+            }
+        }
+        ::operator delete(block);
+    }
+
+private:
+    static constexpr std::size_t kKept = 16;
+    std::mutex mutex_;
+    std::size_t blockSize_ = 0;
+    void* blocks_[kKept] = {};
+    std::size_t count_ = 0;
+};
+
+template <typename T>
+struct PoolAllocator {
+    using value_type = T;
+    PoolAllocator() = default;
+    template <typename U>
+    PoolAllocator(const PoolAllocator<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(BlockPool::shared().take(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) { BlockPool::shared().give(p, n * sizeof(T)); }
+    template <typename U>
+    bool operator==(const PoolAllocator<U>&) const { return true; }
+};
+
+}  // namespace
+
+std::shared_ptr<Event> FieldTableEvent::copy() const {
+    return std::allocate_shared<FieldTableEvent>(PoolAllocator<FieldTableEvent>{}, *this);
+}
 
 }  // namespace gm::platform

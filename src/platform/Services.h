@@ -89,6 +89,10 @@ public:
     virtual std::shared_ptr<EventTap> createTap(const TapSpec& spec) = 0;
     // Re-enters the event into the stream right after the tap behind the proxy.
     virtual void postEvent(TapProxy proxy, const EventRef& event) = 0;
+    // Whether postEvent may be called from any thread at any time. Where it
+    // may, the poster posts from the frame itself rather than through the main
+    // queue, so a frame wakes no other thread.
+    virtual bool postsFromAnyThread() const { return false; }
 };
 
 // ---- screens and display clocks ---------------------------------------------
@@ -173,6 +177,9 @@ public:
     virtual bool isTrusted() const = 0;
     // Asks the system to offer the user a way to grant access.
     virtual void requestAccess() = 0;
+    // Takes the user to where access is granted by hand; where the system has
+    // no such place, the same as requestAccess.
+    virtual void openSettings() { requestAccess(); }
 };
 
 // ---- developer output --------------------------------------------------------

@@ -4,11 +4,13 @@
 
 namespace gm::settings {
 
-ExceptionalApplication::ExceptionalApplication(std::string bundleId) : bundleId_(std::move(bundleId)) {}
+ExceptionalApplication::ExceptionalApplication(std::string bundleId)
+    : bundleId_(std::move(bundleId)), bundleIdHash_(hashOf(bundleId_)) {}
 
 ExceptionalApplication::ExceptionalApplication(std::string bundleId, ScrollBase scrollBase,
                                                ScrollAdvanced scrollAdvanced, bool inherit)
     : bundleId_(std::move(bundleId)),
+      bundleIdHash_(hashOf(bundleId_)),
       scrollBase_(scrollBase),
       scrollAdvanced_(std::move(scrollAdvanced)),
       inherit_(inherit) {}
@@ -19,6 +21,13 @@ std::string ExceptionalApplication::bundleId() const {
 }
 
 bool ExceptionalApplication::hasBundleId(std::string_view bundleId) const {
+    return hasBundleId(bundleId, hashOf(bundleId));
+}
+
+bool ExceptionalApplication::hasBundleId(std::string_view bundleId, std::size_t hash) const {
+    // Every scroll event asks every exception: those with another identifier
+    // answer from the hash, without the lock.
+    if (bundleIdHash_.load(std::memory_order_acquire) != hash) return false;
     std::lock_guard lock(mutex_);
     return bundleId_ == bundleId;
 }
@@ -26,6 +35,7 @@ bool ExceptionalApplication::hasBundleId(std::string_view bundleId) const {
 void ExceptionalApplication::setBundleId(std::string bundleId) {
     std::lock_guard lock(mutex_);
     bundleId_ = std::move(bundleId);
+    bundleIdHash_.store(hashOf(bundleId_), std::memory_order_release);
 }
 
 ScrollBase ExceptionalApplication::scrollBase() const {

@@ -2,6 +2,7 @@
 // The settings record: application switches with the per-application
 // exceptions, the scroll switches and the numeric scroll parameters.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -58,6 +59,9 @@ public:
 
     std::string bundleId() const;
     bool hasBundleId(std::string_view bundleId) const;
+    // The same, for callers that ask many exceptions: `hash` is hashOf(bundleId).
+    bool hasBundleId(std::string_view bundleId, std::size_t hash) const;
+    static std::size_t hashOf(std::string_view bundleId) { return std::hash<std::string_view>{}(bundleId); }
     void setBundleId(std::string bundleId);  // no store hook
 
     ScrollBase scrollBase() const;
@@ -89,6 +93,7 @@ private:
 
     mutable std::mutex mutex_;
     std::string bundleId_;
+    std::atomic<std::size_t> bundleIdHash_;
     ScrollBase scrollBase_;
     ScrollAdvanced scrollAdvanced_;
     bool inherit_ = true;

@@ -11,8 +11,8 @@
 #include "app/FrontmostAppTracker.h"
 #include "app/StatusBarManager.h"
 #include "app/PlatformChoice.h"
-#include "app/StandInPlatform.h"
 #include "app/WindowManager.h"
+#include "platform/standin/StandInPlatform.h"
 #include "preferences/GeneralView.h"
 #include "preferences/PreferencesTabView.h"
 #include "preferences/Widgets.h"
@@ -209,12 +209,16 @@ TEST_F(AppMenuTest, TrayIconFollowsShowMenuIcon) {
     EXPECT_FALSE(bar.statusItem()->icon().isNull());
 
     // The preferences' switch, as the program wires it, shows and hides the icon at once...
-    StandInPlatform platform;
+    platform::standin::StandInPlatform platform;
     openPreferencesWindow(windows, makeWindowContent(platform, settings.manager));
     auto* general = windows.window("preferences")->findChild<preferences::GeneralView*>();
     ASSERT_NE(general, nullptr);
     preferences::SwitchButton* toggle = general->switchButton(preferences::GeneralView::showMenuIcon);
+#ifdef Q_OS_MACOS
+    EXPECT_EQ(toggle->text(), "Show menu bar icon");
+#else
     EXPECT_EQ(toggle->text(), "Show tray icon");
+#endif
     for (bool shown : {true, false, true}) {
         toggle->click();
         EXPECT_EQ(bar.statusItem()->isVisible(), shown);
@@ -226,7 +230,7 @@ TEST_F(AppMenuTest, TrayIconFollowsShowMenuIcon) {
 }
 
 TEST_F(AppMenuTest, PreferencesWindowTakesTheHeightOfEachPage) {
-    StandInPlatform platform;
+    platform::standin::StandInPlatform platform;
     openPreferencesWindow(windows, makeWindowContent(platform, settings.manager));
     CustomWindow* window = windows.window("preferences");
     auto* tabs = window->findChild<preferences::PreferencesTabView*>();

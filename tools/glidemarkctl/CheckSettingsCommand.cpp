@@ -11,7 +11,7 @@
 #include <string>
 
 #include "Commands.h"
-#include "platform/linux/FileUserDefaults.h"
+#include "StoredSettings.h"
 #include "settings/SettingsCodec.h"
 #include "settings/SettingsManager.h"
 
@@ -21,18 +21,15 @@ namespace {
 
 int checkSettings(const std::string& file) {
     const bool storedDocument = file.empty();
-    const std::string path = storedDocument
-                                 ? platform::FileUserDefaults(platform::FileUserDefaults::defaultFolder())
-                                       .pathFor(settings::SettingsManager::kKey)
-                                 : file;
-    std::string bytes;
-    platform::FileSystemOps files;
-    if (int error = files.readFile(path, bytes, platform::kMaxStoredBytes); error != 0) {
+    const SettingsDocument document = storedDocument ? readStoredSettings() : readSettingsFile(file);
+    const std::string& path = document.where;
+    const std::string& bytes = document.bytes;
+    if (const int error = document.error; error != 0) {
         if (storedDocument && error == ENOENT) {
             std::cout << "No stored settings at " << path << "; the defaults apply\n";
             return 0;
         }
-        std::cerr << "Cannot read " << path << ": " << platform::describeReadError(error) << '\n';
+        std::cerr << "Cannot read " << path << ": " << describeReadError(error) << '\n';
         return 2;
     }
     auto result = settings::decode(bytes);

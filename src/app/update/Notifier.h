@@ -3,6 +3,7 @@
 // identifier (a new one replaces the old), removable, and a way to hear about clicks.
 #include <QObject>
 #include <QString>
+#include <memory>
 
 namespace gm::update {
 
@@ -20,5 +21,8 @@ signals:
     // the window shown in answer take the focus on Wayland (empty when the server gave none).
     void activated(const QString& requestId, const QString& activationToken);
 };
+
+// The desktop's own notifications (per platform: linux/, macos/).
+std::unique_ptr<Notifier> makeSystemNotifier();
 
 }  // namespace gm::update

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "app/update/BuildInfo.h"
-#include "app/update/FreedesktopNotifier.h"
 #include "app/update/WindowActivation.h"
 #include "platform/Log.h"
 
@@ -59,7 +58,7 @@ UpdaterManager::Parts UpdaterManager::defaultParts() {
     parts.options.feedUrl = build::feedUrl();
     parts.options.publicKeyBase64 = build::publicKeyBase64();
     parts.options.currentVersion = build::version();
-    parts.notifier = std::make_unique<FreedesktopNotifier>();
+    parts.notifier = makeSystemNotifier();
     return parts;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/linux/DeviceHub.h"
 
+#include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <time.h>
@@ -89,6 +90,7 @@ void DeviceHub::sync() {
 }
 
 void DeviceHub::run() {
+    pthread_setname_np(pthread_self(), "gm-hub");
     watchdog_ = backend_.startWatchdog();
     if (watchdog_) {
         epoll_event ev{};
@@ -421,10 +423,10 @@ bool DeviceHub::post(DeviceId device, double pointsV, double pointsH) {
     if (!clone->sink) return false;
     const auto frame = clone->encoder.encodePoints(pointsV, pointsH, monotonicSeconds());
     if (frame.empty()) return true;
-    std::vector<input_event> events;
-    appendWheelEvents(events, frame.units, frame.notches);
-    appendSyn(events);
-    return clone->write(events);
+    clone->posted.clear();
+    appendWheelEvents(clone->posted, frame.units, frame.notches);
+    appendSyn(clone->posted);
+    return clone->write(clone->posted);
 }
 
 bool DeviceHub::emitNotches(DeviceId device, std::array<int, 2> notches) {

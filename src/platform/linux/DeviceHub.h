@@ -86,6 +86,7 @@ private:
         std::mutex mutex;
         std::unique_ptr<OutputSink> sink;  // null once the device is gone
         WheelEncoder encoder;
+        std::vector<input_event> posted;  // reused for every posted frame
         bool write(std::span<const input_event> frame);
     };
     enum class Stage { WaitingForRelease, Forwarding };

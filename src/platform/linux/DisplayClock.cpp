@@ -6,6 +6,10 @@
 
 #include <cerrno>
 #include <cmath>
+#include <limits>
+#include <mutex>
+
+#include "platform/Log.h"
 
 namespace gm::platform::linux_input {
 
@@ -15,10 +19,31 @@ std::int64_t nowNs() {
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
+
+thread_local double tlFrameTime = std::numeric_limits<double>::quiet_NaN();
+
+// The last grid point at or before `now`, on a grid a quarter of a period
+// after each refresh through `anchor`: well inside the frame the desktop is
+// about to draw, and clear of the refresh itself, where jitter and a display
+// a little slower than its nominal rate would put a write on either side.
+std::int64_t alignedOrigin(std::int64_t anchor, std::int64_t now, std::int64_t periodNs) {
+    anchor += periodNs / 4;
+    const std::int64_t behind = now - anchor;
+    const std::int64_t whole = behind >= 0 ? behind / periodNs : -((-behind + periodNs - 1) / periodNs);
+    return anchor + whole * periodNs;
+}
 }  // namespace
 
-ThreadDisplayLink::ThreadDisplayLink(double refreshRate)
-    : period_(std::isfinite(refreshRate) && refreshRate >= 1.0 ? 1.0 / refreshRate : 1.0 / 60.0) {
+double currentFrameTime() { return tlFrameTime; }
+
+FrameTimeScope::FrameTimeScope(double frameTime) : saved_(tlFrameTime) { tlFrameTime = frameTime; }
+
+FrameTimeScope::~FrameTimeScope() { tlFrameTime = saved_; }
+
+ThreadDisplayLink::ThreadDisplayLink(double refreshRate, RefreshPhase phase)
+    : period_(std::isfinite(refreshRate) && refreshRate >= 1.0 && refreshRate <= 1000.0 ? 1.0 / refreshRate
+                                                                                         : 1.0 / 60.0),
+      phase_(std::move(phase)) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -79,9 +104,16 @@ void ThreadDisplayLink::run() {
             continue;
         }
         const std::uint64_t generation = generation_;
-        // The grid starts one period after start(); it never drifts, and a
-        // late wake-up skips the missed ticks instead of bunching them.
+        // The grid runs through the display's last refresh where the desktop
+        // knows it, else from start(); it never drifts, and a late wake-up
+        // skips the missed ticks instead of bunching them.
         std::int64_t origin = nowNs();
+        if (phase_) {
+            lock.unlock();
+            const std::optional<std::int64_t> refresh = phase_();
+            lock.lock();
+            if (refresh) origin = alignedOrigin(*refresh, nowNs(), periodNs);
+        }
         std::int64_t tick = 1;
         while (running_ && generation == generation_ && !quit_) {
             std::int64_t due = origin + tick * periodNs;
@@ -93,12 +125,20 @@ void ThreadDisplayLink::run() {
             }
             lock.lock();
             if (!running_ || generation != generation_ || quit_) break;
+            if (nowNs() - due > periodNs) {
+                // Its refresh has gone by: skip to the next one rather than show it late.
+                tick = (nowNs() - origin) / periodNs + 1;
+                continue;
+            }
             DisplayLinkCallback callback = callback_;
             void* userInfo = userInfo_;
             inCallback_ = true;
             deadline_.store(due);
             lock.unlock();
-            if (callback) callback(userInfo);
+            if (callback) {
+                FrameTimeScope frame(static_cast<double>(due) * 1e-9);
+                callback(userInfo);
+            }
             lock.lock();
             inCallback_ = false;
             cv_.notify_all();
@@ -127,11 +167,30 @@ void DefaultDisplays::screens(std::vector<Screen>& out) const {
     out.push_back(screen);
 }
 
+void DefaultDisplays::setRefreshPhase(std::function<std::optional<std::int64_t>(DisplayID)> phase) {
+    std::lock_guard lock(mutex_);
+    phase_ = std::move(phase);
+}
+
 std::unique_ptr<DisplayLink> DefaultDisplays::createDisplayLink(DisplayID display) {
     std::vector<Screen> all;
     screens(all);
+    std::function<std::optional<std::int64_t>(DisplayID)> phase;
+    {
+        std::lock_guard lock(mutex_);
+        phase = phase_;
+    }
+    if (!phase) {
+        static std::once_flag once;
+        std::call_once(once, [] {
+            log().info("Display clock: this desktop does not say when the screen refreshes; frames keep their own grid");
+        });
+    }
     for (const Screen& s : all) {
-        if (s.displayID && *s.displayID == display) return std::make_unique<ThreadDisplayLink>(s.refreshRate);
+        if (!s.displayID || *s.displayID != display) continue;
+        RefreshPhase refresh;
+        if (phase) refresh = [phase, display] { return phase(display); };
+        return std::make_unique<ThreadDisplayLink>(s.refreshRate, std::move(refresh));
     }
     return nullptr;
 }

@@ -43,6 +43,8 @@ public:
 
     std::shared_ptr<EventTap> createTap(const TapSpec& spec) override;
     void postEvent(TapProxy proxy, const EventRef& event) override;
+    // The hub writes each clone's frames under that clone's own lock.
+    bool postsFromAnyThread() const override { return true; }
 
     // HubListener, on the hub's thread.
     bool wantsScroll() const override;

@@ -8,17 +8,29 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
 
+#include "platform/linux/DrmRefresh.h"
 #include "platform/linux/EvdevDevices.h"
 
 extern char** environ;
 
 namespace gm::platform::linux_input {
 
-double MonotonicClock::mediaTime() const { return monotonicSeconds(); }
+double MonotonicClock::mediaTime() const {
+    // Inside a frame, the refresh it is for (see currentFrameTime()). A frame
+    // that runs a little late must still never read a time before one already
+    // handed out (a tick's start), so the clock never goes back between threads.
+    const double frame = currentFrameTime();
+    double t = std::isnan(frame) ? monotonicSeconds() : frame;
+    double latest = latest_.load(std::memory_order_relaxed);
+    while (t > latest && !latest_.compare_exchange_weak(latest, t, std::memory_order_relaxed)) {
+    }
+    return t > latest ? t : latest;
+}
 
 double MonotonicClock::wallTime() const {
     timespec ts{};
@@ -91,6 +103,10 @@ LinuxPlatform::LinuxPlatform()
     systemLog_ = makeSystemLogSink();
     log().setSink(systemLog_.get());
     defaults_ = std::make_unique<FileUserDefaults>(FileUserDefaults::defaultFolder());
+    if (auto phase = drmRefreshPhase()) {
+        setRefreshPhase(std::move(phase));
+        log().info("Display clock: ticks on the screen's refreshes (DRM vertical blanks)");
+    }
 }
 
 LinuxPlatform::LinuxPlatform(std::unique_ptr<DeviceBackend> backend, std::unique_ptr<DeviceMonitor> monitor,

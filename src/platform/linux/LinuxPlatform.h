@@ -2,6 +2,7 @@
 // The Linux platform table: the engine thread (run loop and main queue),
 // serial queues, clocks, display clocks, event taps over evdev/uinput, access
 // checks, and the stand-ins still to be filled by the desktop integration.
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +19,9 @@ class MonotonicClock final : public Clock {
 public:
     double mediaTime() const override;
     double wallTime() const override;
+
+private:
+    mutable std::atomic<double> latest_{0};
 };
 
 class StdoutConsole final : public Console {
@@ -78,6 +82,9 @@ public:
     // modifier-key changes (from any thread).
     void setWorkspace(Workspace* workspace) { workspaceOverride_ = workspace; }
     void setScreens(std::function<void(std::vector<Screen>&)> provider) { displays_.setProvider(std::move(provider)); }
+    void setRefreshPhase(std::function<std::optional<std::int64_t>(DisplayID)> phase) {
+        displays_.setRefreshPhase(std::move(phase));
+    }
     void setPointerTarget(std::function<void(FieldTableEvent&)> annotate) { taps_.setScrollAnnotator(std::move(annotate)); }
     void modifierChanged(EventRef event) { taps_.flagsChanged(std::move(event)); }
 

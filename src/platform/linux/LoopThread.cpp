@@ -1,5 +1,7 @@
 #include "platform/linux/LoopThread.h"
 
+#include "platform/linux/DisplayClock.h"
+
 #include <pthread.h>
 
 #include <algorithm>
@@ -202,6 +204,68 @@ void LoopThread::run() {
             const Clock::time_point due = timed_.front().due;
             cv_.wait_until(lock, due);
         }
+    }
+}
+
+// ---- SerialQueue ---------------------------------------------------------------------
+
+void SerialQueue::push(std::function<void()> block, double frameTime) {
+    if (count_ == items_.size()) {
+        std::vector<Item> larger(items_.size() * 2);
+        for (std::size_t i = 0; i < count_; ++i) larger[i] = std::move(items_[(head_ + i) % items_.size()]);
+        items_ = std::move(larger);
+        head_ = 0;
+    }
+    items_[(head_ + count_) % items_.size()] = Item{std::move(block), frameTime};
+    ++count_;
+}
+
+void SerialQueue::async(std::function<void()> block) {
+    const double frameTime = currentFrameTime();
+    std::unique_lock lock(mutex_);
+    if (!busy_ && (!std::isnan(frameTime) || loop_.isCurrent())) {
+        busy_ = true;
+        lock.unlock();
+        block();
+        drain();
+        return;
+    }
+    push(std::move(block), frameTime);
+    if (busy_ || workerWoken_) return;  // whoever holds the turn, or is about to, runs it
+    workerWoken_ = true;
+    lock.unlock();
+    loop_.post([this] { workerTurn(); });
+}
+
+void SerialQueue::asyncAfter(double seconds, std::function<void()> block) {
+    loop_.postAfter(seconds, [this, block = std::move(block)]() mutable { async(std::move(block)); });
+}
+
+void SerialQueue::workerTurn() {
+    {
+        std::lock_guard lock(mutex_);
+        workerWoken_ = false;
+        if (busy_) return;
+        busy_ = true;
+    }
+    drain();
+}
+
+void SerialQueue::drain() {
+    while (true) {
+        Item item;
+        {
+            std::lock_guard lock(mutex_);
+            if (count_ == 0) {
+                busy_ = false;
+                return;
+            }
+            item = std::move(items_[head_]);
+            head_ = (head_ + 1) % items_.size();
+            --count_;
+        }
+        FrameTimeScope frame(item.frameTime);
+        item.block();
     }
 }
 

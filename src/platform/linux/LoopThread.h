@@ -60,16 +60,37 @@ private:
     std::thread::id threadId_;
 };
 
-// A DispatchQueue on a LoopThread of its own.
+// A serial DispatchQueue with a thread of its own. A block queued from a
+// display clock's thread while the queue is idle runs right there, so a frame
+// costs that one wake-up instead of a hop to the queue's thread; the blocks it
+// queues meanwhile run after it, on the same thread. Everything else runs on
+// the queue's thread. Either way blocks run one at a time, in the order they
+// were queued, and a frame's block sees its frame's time (currentFrameTime())
+// wherever it runs.
 class SerialQueue final : public DispatchQueue {
 public:
-    explicit SerialQueue(std::string label) : loop_(std::move(label)) {}
-    void async(std::function<void()> block) override { loop_.post(std::move(block)); }
-    void asyncAfter(double seconds, std::function<void()> block) override { loop_.postAfter(seconds, std::move(block)); }
+    explicit SerialQueue(std::string label) : loop_(std::move(label)) { items_.resize(64); }
+    void async(std::function<void()> block) override;
+    void asyncAfter(double seconds, std::function<void()> block) override;
     LoopThread& loop() { return loop_; }
 
 private:
-    LoopThread loop_;
+    struct Item {
+        std::function<void()> block;
+        double frameTime;
+    };
+    void push(std::function<void()> block, double frameTime);  // under mutex_
+    // Runs queued blocks until none is left; the caller holds the turn.
+    void drain();
+    void workerTurn();
+
+    std::mutex mutex_;
+    bool busy_ = false;         // some thread holds the turn
+    bool workerWoken_ = false;  // a turn of the queue's thread is on its way
+    std::vector<Item> items_;   // a ring, reused so queuing allocates nothing
+    std::size_t head_ = 0;
+    std::size_t count_ = 0;
+    LoopThread loop_;  // last: its thread is joined before the rest goes
 };
 
 }  // namespace gm::platform::linux_input

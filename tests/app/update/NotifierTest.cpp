@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QVariantMap>
 
-#include "app/update/FreedesktopNotifier.h"
+#include "app/update/linux/FreedesktopNotifier.h"
 
 namespace gm::update {
 namespace {

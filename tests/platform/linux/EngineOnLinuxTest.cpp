@@ -15,6 +15,9 @@
 #include "platform/linux/LinuxPlatform.h"
 #include "settings/SettingsManager.h"
 
+// Allocations made on display clock threads, where frames run (counted in FrameThreadAllocations.cpp).
+long frameThreadAllocations();
+
 namespace gm::test {
 namespace {
 
@@ -22,8 +25,11 @@ using platform::EventType;
 
 // The engine over one fake mouse on the Linux backend, started.
 struct EngineOnFakeMouse {
-    explicit EngineOnFakeMouse(const std::string& name)
+    explicit EngineOnFakeMouse(const std::string& name, double hz = 60)
         : mouse(name), platform(backendFor(mouse), monitorFor(mouse), DeviceHub::Options{0.0}) {
+        platform.setScreens([hz](std::vector<platform::Screen>& out) {
+            out.push_back({{0, 0, 1920, 1080}, 1, hz});
+        });
         engine = std::make_unique<engine::Engine>(platform, settings);
         platform.engineLoop().runSync([&] { engine->core.start(); });
         platform.hub().sync();
@@ -147,6 +153,31 @@ TEST(EngineOnLinux, ANotchBecomesATrainOfHighResolutionFrames) {
     EXPECT_LE(units, 120);
     EXPECT_LE(notches, 1);
     for (const Frame& f : frames) EXPECT_LE(f.front().value, 60) << "no frame carries more than half a notch";
+}
+
+// A frame is computed, summed and written by the display clock's thread
+// alone, and touches the heap not once: 1,000 frames at 1,000 Hz after warm-up.
+TEST(EngineOnLinux, FramesAllocateNothing) {
+    EngineOnFakeMouse world("frame-mouse", 1000);
+    auto s = world.settings.settings();
+    s.scrollAdvanced.step = 40000;  // a long, steady scroll: every frame writes
+    s.scrollAdvanced.duration = 20000;
+    s.scrollBase.animationEasing = false;
+    world.settings.setSettings(s);
+    world.mouse.send({ev(EV_REL, REL_WHEEL, 1), syn()});
+    auto waitForFrames = [&](std::size_t count) {
+        std::size_t seen = 0;
+        for (int waited = 0; seen < count && waited < 30000; waited += 5) {
+            pollfd p{world.mouse.cloneReadFd, POLLIN, 0};
+            poll(&p, 1, 5);
+            seen += world.mouse.cloneFrames().size();
+        }
+        return seen;
+    };
+    ASSERT_GE(waitForFrames(200), 200u);
+    const long before = frameThreadAllocations();
+    ASSERT_GE(waitForFrames(1000), 1000u);
+    EXPECT_EQ(frameThreadAllocations() - before, 0);
 }
 
 }  // namespace

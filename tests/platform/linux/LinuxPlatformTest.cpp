@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -322,6 +323,41 @@ TEST(DisplayClock, StopFromInsideTheCallbackEndsTheTicks) {
     while (link.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(probe.ticks.load(), 3);
+}
+
+// Ticks fall on the display's own refreshes where the desktop says when they
+// are; the frame queued from a tick runs on the clock's thread and sees the
+// tick's time, not the time it happens to run at.
+TEST(DisplayClock, TicksOnTheDisplaysRefreshesAndItsFramesSeeTheirTime) {
+    using namespace platform::linux_input;
+    const std::int64_t anchor = static_cast<std::int64_t>(monotonicSeconds() * 1e9) - 3'300'000;
+    ThreadDisplayLink link(100.0, [anchor] { return std::optional<std::int64_t>(anchor); });
+    SerialQueue queue("frames");
+    struct Probe {
+        ThreadDisplayLink* link;
+        SerialQueue* queue;
+        std::atomic<int> ticks{0}, offGrid{0}, wrongTime{0}, elsewhere{0};
+        std::int64_t anchor;
+    } probe{&link, &queue, {}, {}, {}, {}, anchor};
+    link.setOutputCallback(
+        [](void* info) {
+            auto* p = static_cast<Probe*>(info);
+            const std::int64_t due = p->link->currentDeadline();
+            if ((due - p->anchor) % 10'000'000 != 2'500'000) ++p->offGrid;  // a quarter period after
+            const auto thread = std::this_thread::get_id();
+            p->queue->async([p, due, thread] {
+                if (std::llround(currentFrameTime() * 1e9) != due) ++p->wrongTime;
+                if (std::this_thread::get_id() != thread) ++p->elsewhere;
+                ++p->ticks;
+            });
+        },
+        &probe);
+    link.start();
+    while (probe.ticks.load() < 10) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    link.stop();
+    EXPECT_EQ(probe.offGrid.load(), 0);
+    EXPECT_EQ(probe.wrongTime.load(), 0);
+    EXPECT_EQ(probe.elsewhere.load(), 0) << "a frame is one wake-up: it runs where it was queued";
 }
 
 }  // namespace

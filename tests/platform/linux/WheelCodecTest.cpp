@@ -4,7 +4,10 @@
 #include <cmath>
 #include <random>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/linux/WheelCodec.h"
+#include "replay/Replay.h"
 
 namespace gm::platform::linux_input {
 namespace {
@@ -177,6 +180,62 @@ TEST(WheelEncoder, ReversalSettlesAnOutstandingLead) {
     // scroll starts afresh (half a notch at once), without the old lead on top.
     enc.encodePoints(3, 0, 1.0);
     EXPECT_EQ(enc.encodePoints(-6, 0, 1.7).units[0], -WheelStartModel::kThreshold);
+}
+
+
+// ---- the engine's own frames, through the encoder ------------------------------------
+
+namespace {
+struct Posted {
+    double t;
+    double points;
+};
+// What the real engine posts on the simulated desktop for `ticks` (seconds), at `hz`.
+std::vector<Posted> enginePosts(double hz, const std::vector<double>& ticks) {
+    std::vector<std::string> trace{R"({"t":0,"kind":"screen","id":1,"frame":[0,0,1920,1080],"hz":)" +
+                                   std::to_string(hz) + "}"};
+    for (double t : ticks)
+        trace.push_back(R"({"t":)" + std::to_string(t) +
+                        R"(,"kind":"scroll","fields":{"11":1,"93":1,"96":10},"location":[100,100]})");
+    std::vector<Posted> out;
+    gm::replay::Options options;
+    gm::replay::run(
+        trace, options,
+        [&](const std::string& line) {
+            auto j = nlohmann::json::parse(line);
+            if (j["kind"] == "post") out.push_back({j["t"].get<double>(), j["fields"]["96"].get<double>()});
+        },
+        [](const std::string&) {});
+    return out;
+}
+}  // namespace
+
+// What the twin emits for a tick is what the engine posted for it, rounded
+// once, whatever the refresh rate and the phase of the display: the start lead
+// is paid back within the tick.
+TEST(WheelEncoder, EmitsExactlyWhatTheEnginePostedAtEveryRefreshRate) {
+    for (double hz : {30.0, 60.0, 144.0, 240.0}) {
+        for (double phase : {0.0003, 0.0041, 0.0097}) {
+            for (bool burst : {false, true}) {
+                std::vector<double> ticks{1.0 + phase};
+                if (burst)
+                    for (int i = 1; i < 5; ++i) ticks.push_back(1.0 + phase + 0.030 * i);
+                const auto posts = enginePosts(hz, ticks);
+                WheelEncoder enc;
+                double points = 0;
+                std::int64_t units = 0;
+                for (const Posted& p : posts) {
+                    points += p.points;
+                    units += enc.encodePoints(p.points, 0, p.t).units[0];
+                }
+                const std::string row = std::to_string(hz) + " Hz, phase " + std::to_string(phase) +
+                                        (burst ? ", five ticks" : ", one tick");
+                ASSERT_GT(posts.size(), 3u) << row;
+                EXPECT_EQ(units, std::llround(points * kUnitsPerNotch / kPointsPerNotch)) << row;
+                EXPECT_EQ(enc.lead()[0], 0) << row;
+            }
+        }
+    }
 }
 
 }  // namespace

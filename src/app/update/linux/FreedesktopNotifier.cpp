@@ -1,4 +1,4 @@
-#include "app/update/FreedesktopNotifier.h"
+#include "app/update/linux/FreedesktopNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -112,5 +112,7 @@ void FreedesktopNotifier::onNotificationClosed(uint id, uint) {
             return;
         }
 }
+
+std::unique_ptr<Notifier> makeSystemNotifier() { return std::make_unique<FreedesktopNotifier>(); }
 
 }  // namespace gm::update

@@ -10,7 +10,7 @@
 
 #include "app/LaunchAtLogin.h"
 #include "app/SessionMonitor.h"
-#include "app/StandInPlatform.h"
+#include "app/StandInEngine.h"
 #include "app/StatusBarManager.h"
 #include "app/update/AboutView.h"
 #include "app/update/UpdaterManager.h"
@@ -18,6 +18,7 @@
 #include "engine/Engine.h"
 #include "platform/linux/desktop/LinuxDesktopPlatform.h"
 #include "platform/linux/desktop/LogindSession.h"
+#include "platform/standin/StandInPlatform.h"
 #include "preferences/PreferencesTabView.h"
 
 namespace gm::app {
@@ -109,7 +110,7 @@ private:
 }  // namespace
 
 std::unique_ptr<platform::Platform> makePlatform() {
-    if (standInRequested()) return std::make_unique<StandInPlatform>();
+    if (standInRequested()) return std::make_unique<platform::standin::StandInPlatform>();
     return std::make_unique<platform::linux_desktop::LinuxDesktopPlatform>(uiQueue());
 }
 

@@ -1,4 +1,4 @@
-#include "app/StandInPlatform.h"
+#include "platform/standin/StandInPlatform.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -9,11 +9,9 @@
 #include <string_view>
 #include <thread>
 
-namespace gm::app {
+namespace gm::platform::standin {
 
 namespace {
-
-using namespace gm::platform;
 
 class SystemClock final : public Clock {
 public:
@@ -189,18 +187,4 @@ Console& StandInPlatform::console() { return parts_->console; }
 UserDefaults& StandInPlatform::userDefaults() { return parts_->defaults; }
 Logger& StandInPlatform::logger() { return log(); }
 
-void StandInEngine::start() {
-    if (!access_.isTrusted()) {
-        log().info("[ScrollCore] Create Interceptor failure: no access to input devices");
-        return;
-    }
-    if (!active_) log().info("Engine started (stand-in: no scrolling is smoothed)");
-    active_ = true;
-}
-
-void StandInEngine::end() {
-    if (active_) log().info("Engine ended");
-    active_ = false;
-}
-
-}  // namespace gm::app
+}  // namespace gm::platform::standin
