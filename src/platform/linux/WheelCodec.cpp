@@ -8,6 +8,11 @@ namespace gm::platform::linux_input {
 
 namespace {
 int signOf(std::int64_t v) { return (v > 0) - (v < 0); }
+
+// Adds a device's value (any 32-bit number) to a frame's total, held to the frame limit.
+void addHeld(int& total, std::int64_t delta, int limit) {
+    total = static_cast<int>(std::clamp<std::int64_t>(total + delta, -limit, limit));
+}
 }  // namespace
 
 bool isWheelCode(std::uint16_t code) {
@@ -18,15 +23,17 @@ bool addWheelEvent(const input_event& ev, WheelMotion& motion, std::array<bool, 
     if (ev.type != EV_REL || !isWheelCode(ev.code)) return false;
     switch (ev.code) {
         case REL_WHEEL:
-            motion.notches[kVertical] += ev.value;
-            if (!hiRes[kVertical]) motion.units[kVertical] += ev.value * kUnitsPerNotch;
+            addHeld(motion.notches[kVertical], ev.value, kMaxFrameNotches);
+            if (!hiRes[kVertical])
+                addHeld(motion.units[kVertical], std::int64_t{ev.value} * kUnitsPerNotch, kMaxFrameUnits);
             break;
         case REL_HWHEEL:
-            motion.notches[kHorizontal] -= ev.value;
-            if (!hiRes[kHorizontal]) motion.units[kHorizontal] -= ev.value * kUnitsPerNotch;
+            addHeld(motion.notches[kHorizontal], -std::int64_t{ev.value}, kMaxFrameNotches);
+            if (!hiRes[kHorizontal])
+                addHeld(motion.units[kHorizontal], -std::int64_t{ev.value} * kUnitsPerNotch, kMaxFrameUnits);
             break;
-        case REL_WHEEL_HI_RES: motion.units[kVertical] += ev.value; break;
-        case REL_HWHEEL_HI_RES: motion.units[kHorizontal] -= ev.value; break;
+        case REL_WHEEL_HI_RES: addHeld(motion.units[kVertical], ev.value, kMaxFrameUnits); break;
+        case REL_HWHEEL_HI_RES: addHeld(motion.units[kHorizontal], -std::int64_t{ev.value}, kMaxFrameUnits); break;
         default: break;
     }
     return true;
@@ -60,11 +67,10 @@ std::array<int, 2> notchesOf(const Event& event) {
     const EventField fixed[2] = {field::scrollFixedPtDeltaAxis1, field::scrollFixedPtDeltaAxis2};
     std::array<int, 2> out{};
     for (std::size_t a = 0; a < 2; ++a) {
-        std::int64_t n = event.integerValue(lines[a]);
-        if (n == 0) n = std::llround(event.doubleValue(fixed[a]));
-        if (n > 1000) n = 1000;
-        if (n < -1000) n = -1000;
-        out[a] = static_cast<int>(n);
+        // A tap may have written anything into the event; rounding is only defined within range.
+        const double n = event.integerValue(lines[a]) != 0 ? static_cast<double>(event.integerValue(lines[a]))
+                                                          : event.doubleValue(fixed[a]);
+        out[a] = std::isnan(n) ? 0 : static_cast<int>(std::lround(std::clamp(n, -1000.0, 1000.0)));
     }
     return out;
 }
@@ -137,8 +143,10 @@ WheelEncoder::Frame WheelEncoder::encodePoints(double pointsV, double pointsH, d
     const double points[2] = {pointsV, pointsH};
     Frame frame;
     std::array<std::int64_t, 2> target{};
+    // However far the engine asks to move, one frame of the device moves at most the frame limit.
+    constexpr double kMaxPoints = kMaxFrameUnits * kPointsPerNotch / kUnitsPerNotch;
     for (std::size_t a = 0; a < 2; ++a) {
-        const double p = std::isfinite(points[a]) ? points[a] : 0.0;
+        const double p = std::isfinite(points[a]) ? std::clamp(points[a], -kMaxPoints, kMaxPoints) : 0.0;
         const std::int64_t before = std::llround(posted_[a]);
         posted_[a] += p * (kUnitsPerNotch / kPointsPerNotch);
         target[a] = std::llround(posted_[a]);

@@ -22,6 +22,11 @@ inline constexpr int kUnitsPerNotch = 120;
 inline constexpr double kPointsPerNotch = 90.0;
 // Point delta carried by a scroll event for one tapped notch (a line).
 inline constexpr double kPointsPerTappedNotch = 10.0;
+// The most one frame moves on one axis (131072 notches): far more than any
+// wheel sends or any animation posts, yet small enough that no sum of frames,
+// notches and leads overflows. A device or a posted delta beyond it is held to it.
+inline constexpr int kMaxFrameNotches = 1 << 17;
+inline constexpr int kMaxFrameUnits = kMaxFrameNotches * kUnitsPerNotch;
 
 enum Axis : std::size_t { kVertical = 0, kHorizontal = 1 };
 

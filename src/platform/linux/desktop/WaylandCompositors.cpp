@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 #include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "platform/Log.h"
+#include "platform/linux/desktop/JsonNumbers.h"
 
 namespace gm::platform::linux_desktop {
 namespace {
@@ -39,21 +41,29 @@ T get(const json& object, const char* key, T fallback) {
         if (it->is_boolean()) return it->template get<bool>();
         if (it->is_number()) return it->template get<double>() != 0;
         return fallback;
+    } else if constexpr (std::is_integral_v<T>) {
+        // Any JSON number may come, 3e9 or 1e300 included: one that is not a
+        // whole T is as good as none.
+        return wholeNumber<T>(*it).value_or(fallback);
     } else {
-        return it->is_number() ? static_cast<T>(it->template get<double>()) : fallback;
+        return it->is_number() ? it->template get<T>() : fallback;
     }
 }
 
 // ---- sway tree -----------------------------------------------------------------
 
-const json* findFocused(const json& node) {
-    if (!node.is_object()) return nullptr;
+// Real trees are a handful of levels deep; a reply nested deeper than this
+// (the socket accepts replies of many megabytes) is not worth the stack.
+constexpr int kMaxTreeDepth = 64;
+
+const json* findFocused(const json& node, int depth) {
+    if (!node.is_object() || depth > kMaxTreeDepth) return nullptr;
     if (get(node, "focused", false)) return &node;
     for (const char* key : {"nodes", "floating_nodes"}) {
         const auto it = node.find(key);
         if (it == node.end() || !it->is_array()) continue;
         for (const auto& child : *it)
-            if (const auto* found = findFocused(child)) return found;
+            if (const auto* found = findFocused(child, depth + 1)) return found;
     }
     return nullptr;
 }
@@ -78,9 +88,7 @@ CompositorWindow swayWindow(const json& node) {
 }
 
 void collectWindows(const json& node, int depth, std::vector<CompositorWindow>& out) {
-    // Real trees are a handful of levels deep; a reply nested deeper than
-    // this is not worth the stack.
-    if (!node.is_object() || depth > 64) return;
+    if (!node.is_object() || depth > kMaxTreeDepth) return;
     const auto type = get(node, "type", std::string());
     if (type == "con" || type == "floating_con") {
         auto w = swayWindow(node);
@@ -104,7 +112,8 @@ DisplayID displayIdOfName(std::string_view name) {
     return hash;
 }
 
-double refreshOr(double hz) { return hz > 1.0 ? hz : 60.0; }
+// A rate no display has (the display clock paces frames by it) is not believed.
+double refreshOr(double hz) { return hz > 1.0 && hz <= 1000.0 ? hz : 60.0; }
 
 // ---- Hyprland --------------------------------------------------------------------
 
@@ -149,7 +158,7 @@ std::optional<std::uint32_t> decodeHeader(std::string_view header) {
 std::optional<CompositorWindow> focusedWindow(std::string_view treeJson) {
     const auto tree = parse(treeJson);
     if (!tree) return std::nullopt;
-    const auto* node = findFocused(*tree);
+    const auto* node = findFocused(*tree, 0);
     if (!node) return std::nullopt;
     const auto type = get(*node, "type", std::string());
     if (type != "con" && type != "floating_con") return std::nullopt;
@@ -223,7 +232,8 @@ std::vector<Screen> monitors(std::string_view monitorsJson) {
         double width = get(m, "width", 0.0) / scale;
         double height = get(m, "height", 0.0) / scale;
         if (get(m, "transform", 0) % 2 == 1) std::swap(width, height);
-        if (width <= 0 || height <= 0) continue;
+        // A scale near zero makes no screen either (the size would be infinite).
+        if (!(width > 0 && height > 0 && std::isfinite(width) && std::isfinite(height))) continue;
         Screen s;
         s.frame = Rect{get(m, "x", 0.0), get(m, "y", 0.0), width, height};
         if (const int id = get(m, "id", -1); id >= 0) s.displayID = static_cast<DisplayID>(id);

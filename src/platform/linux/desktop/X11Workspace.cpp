@@ -6,6 +6,7 @@
 #include <set>
 
 #include "platform/Log.h"
+#include "platform/linux/desktop/X11Properties.h"
 
 namespace gm::platform::linux_desktop {
 namespace {
@@ -19,13 +20,6 @@ bool sameApplication(const AppRef& a, const AppRef& b) {
     if (!a || !b) return a == b;
     return a->processIdentifier == b->processIdentifier && a->bundleIdentifier == b->bundleIdentifier &&
            a->localizedName == b->localizedName;
-}
-
-std::string propertyString(const xcb_get_property_reply_t* reply) {
-    if (!reply || reply->type == XCB_NONE || reply->format != 8) return {};
-    const auto* data = static_cast<const char*>(xcb_get_property_value(reply));
-    const auto length = xcb_get_property_value_length(reply);
-    return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
 }
 
 }  // namespace
@@ -212,20 +206,9 @@ WindowFacts X11Workspace::fetchFacts(xcb_window_t window) const {
         resCookie = xcb_res_query_client_ids(c, 1, &spec);
     }
     WindowFacts facts;
-    if (XcbReply<xcb_get_property_reply_t> r{xcb_get_property_reply(c, classCookie, nullptr)}) {
-        // WM_CLASS is "instance\0class\0".
-        const auto text = propertyString(r.get());
-        const auto nul = text.find('\0');
-        facts.instance = text.substr(0, nul);
-        if (nul != std::string::npos) {
-            const auto rest = text.substr(nul + 1);
-            facts.wmClass = rest.substr(0, rest.find('\0'));
-        }
-    }
-    if (XcbReply<xcb_get_property_reply_t> r{xcb_get_property_reply(c, pidCookie, nullptr)}) {
-        if (r->type == XCB_ATOM_CARDINAL && r->format == 32 && xcb_get_property_value_length(r.get()) >= 4)
-            facts.pid = static_cast<ProcessID>(*static_cast<const std::uint32_t*>(xcb_get_property_value(r.get())));
-    }
+    if (XcbReply<xcb_get_property_reply_t> r{xcb_get_property_reply(c, classCookie, nullptr)}) readWmClass(r.get(), facts);
+    if (XcbReply<xcb_get_property_reply_t> r{xcb_get_property_reply(c, pidCookie, nullptr)})
+        facts.pid = readWmPid(r.get()).value_or(0);
     if (hasXRes_) {
         if (XcbReply<xcb_res_query_client_ids_reply_t> r{xcb_res_query_client_ids_reply(c, resCookie, nullptr)}) {
             for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem; xcb_res_client_id_value_next(&it)) {

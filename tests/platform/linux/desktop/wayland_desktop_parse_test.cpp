@@ -106,9 +106,15 @@ TEST(SwayWindowList, EveryWindowAtAnyDepthButNoContainers) {
 }
 
 TEST(SwayWindowList, NoFocusedWindowWhenAWorkspaceOrNothingIsFocusedOrTheReplyIsBroken) {
-    for (const std::string_view reply : {R"({"type":"root","nodes":[{"type":"workspace","focused":true,"nodes":[]}]})",
-                                         R"({"type":"root","nodes":[]})", R"({"type":"root","nodes":[)", "[]"})
-        EXPECT_FALSE(ld::sway::focusedWindow(reply)) << reply;
+    // A window nested far deeper than any real tree (the socket takes replies of megabytes).
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) deep += R"({"nodes":[)";
+    deep += R"({"type":"con","pid":1,"app_id":"deep","focused":true})";
+    for (int i = 0; i < 100000; ++i) deep += "]}";
+    for (const std::string_view reply :
+         std::initializer_list<std::string_view>{R"({"type":"root","nodes":[{"type":"workspace","focused":true,"nodes":[]}]})",
+                                                 R"({"type":"root","nodes":[]})", R"({"type":"root","nodes":[)", "[]", deep})
+        EXPECT_FALSE(ld::sway::focusedWindow(reply)) << reply.substr(0, 80);
 }
 
 TEST(SwayOutputs, ActiveOutputsInLogicalUnitsWithStableIds) {
