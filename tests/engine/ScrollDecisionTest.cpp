@@ -34,22 +34,13 @@ const AxisFields kStill{0, 0.0, 0.0};
 AxisFields negated(const AxisFields& f) { return {-std::get<0>(f), -std::get<1>(f), -std::get<2>(f)}; }
 
 std::shared_ptr<FieldTableEvent> tick(bool yValid, bool xValid) {
-    const AxisFields y = yValid ? kTickY : kStill;
-    const AxisFields x = xValid ? kTickX : kStill;
+    const AxisFields y = yValid ? kTickY : kStill, x = xValid ? kTickX : kStill;
     return SimDesktop::makeScroll(std::get<1>(y), std::get<1>(x), std::get<0>(y), std::get<0>(x), std::get<2>(y),
                                   std::get<2>(x));
 }
 
-EffectiveValues values(bool smooth, bool horizontalSmooth, bool reverse, double step = 40) {
-    EffectiveValues v;
-    v.smooth = smooth;
-    v.step = step;
-    v.horizontalSmooth = horizontalSmooth;
-    v.reverse = reverse;
-    return v;
-}
-
-Outcome judge(FieldTableEvent& e, const EffectiveValues& v) {
+Outcome judge(FieldTableEvent& e, bool smooth, bool horizontalSmooth, bool reverse) {
+    const EffectiveValues v{.smooth = smooth, .step = 40, .horizontalSmooth = horizontalSmooth, .reverse = reverse, .exception = {}};
     return decide(e, readAxis(e, kAxisY), readAxis(e, kAxisX), v);
 }
 
@@ -88,19 +79,15 @@ TEST(Decide, EveryRowOfTheTable) {
         SCOPED_TRACE(testing::Message() << "smooth " << r.smooth << " Y " << r.yValid << " X " << r.xValid
                                         << " horizontalSmooth " << r.hSmooth << " reverse " << r.reverse);
         auto e = tick(r.yValid, r.xValid);
-        const Outcome o = judge(*e, values(r.smooth, r.hSmooth, r.reverse));
-        EXPECT_EQ(o.returnEvent, !r.swallow);
-        EXPECT_EQ(o.schedule, r.schedule);
+        const Outcome o = judge(*e, r.smooth, r.hSmooth, r.reverse);
+        EXPECT_EQ(std::tie(o.returnEvent, o.schedule, o.reverseY, o.reverseX),
+                  std::tuple(!r.swallow, r.schedule, r.yFlipped, r.xFlipped));
         if (r.schedule) {
-            EXPECT_EQ(o.y, r.y);
-            EXPECT_EQ(o.x, r.x);
+            EXPECT_EQ(std::tie(o.y, o.x), std::tie(r.y, r.x));
         }
-        const AxisFields y = r.yValid ? kTickY : kStill;
-        const AxisFields x = r.xValid ? kTickX : kStill;
+        const AxisFields y = r.yValid ? kTickY : kStill, x = r.xValid ? kTickX : kStill;
         EXPECT_EQ(yFields(*e), r.yFlipped ? negated(y) : y);
         EXPECT_EQ(xFields(*e), r.xFlipped ? negated(x) : x);
-        EXPECT_EQ(o.reverseY, r.yFlipped);
-        EXPECT_EQ(o.reverseX, r.xFlipped);
     }
 }
 
@@ -118,39 +105,23 @@ TEST(Decide, PointDeltasMoveOneStepAndFixedDeltasKeepTheirSize) {
         {0.25, 0, 0, 0, 0, false, 40, 0},      // a tiny point delta is still a whole step
         {-250, 0, 0, 0, 0, false, -40, 0},     // and a large one only one
         {0, 0, 3, 0, 0, false, 3, 0},          // line delta keeps its size
-        {0, 0, 3, 0, 0, true, -3, 0},
-        {0, 0.1, 0, 0, 0, false, 0.1, 0},      // fixed-point delta keeps its size
-        {-3, 0, 0, 0, -2, false, -40, -2},     // each axis on its own reading
-        {0, 0, 2, 7, 0, true, -2, -40},
+        {0, 0, 3, 0, 0, true, -3, 0},          {0, 0.1, 0, 0, 0, false, 0.1, 0},  // so does a fixed-point delta
+        {-3, 0, 0, 0, -2, false, -40, -2},     {0, 0, 2, 7, 0, true, -2, -40},  // each axis on its own reading
         {kNaN, 0, 0, 0, 0, false, -40, 0},     // not above zero: minus one step, never NaN
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "Y " << r.pointY << "/" << r.fixedPtY << "/" << r.lineY << " X "
                                         << r.pointX << "/" << r.lineX << " reverse " << r.reverse);
         auto e = SimDesktop::makeScroll(r.pointY, r.pointX, r.lineY, r.lineX, r.fixedPtY, 0);
-        const Outcome o = judge(*e, values(true, true, r.reverse));
-        ASSERT_TRUE(o.schedule);
-        EXPECT_FALSE(o.returnEvent);
-        EXPECT_EQ(o.y, r.y);
-        EXPECT_EQ(o.x, r.x);
+        const Outcome o = judge(*e, true, true, r.reverse);
+        EXPECT_EQ(std::make_tuple(o.schedule, o.returnEvent, o.y, o.x), std::make_tuple(true, false, r.y, r.x));
     }
 }
 
 ExceptionRef exception(const std::string& bundleId, bool smooth, bool inherit, double step = 40) {
-    ScrollBase base;
-    base.smooth = smooth;
     // The opposite of every global default: none of these may leak into the result.
-    base.horizontalSmooth = false;
-    base.reverse = true;
-    base.animationEasing = false;
-    ScrollAdvanced own;
-    own.step = step;
-    own.duration = 200;
-    own.accelerationDelta = 30;
-    own.accelerationLimit = 3;
-    own.block = {56};
-    own.dash = 58;
-    return std::make_shared<ExceptionalApplication>(bundleId, base, own, inherit);
+    const ScrollAdvanced own{.dash = 58, .block = {56}, .step = step, .duration = 200, .accelerationDelta = 30, .accelerationLimit = 3};
+    return std::make_shared<ExceptionalApplication>(bundleId, ScrollBase{smooth, false, true, false}, own, inherit);
 }
 
 TEST(MatchException, FirstExactMatchInListOrder) {
@@ -160,10 +131,8 @@ TEST(MatchException, FirstExactMatchInListOrder) {
                                             exception("com.example.A", false, false, 50)};
     const std::string a = "com.example.A";
     EXPECT_EQ(matchException(s, &a), first);
-    for (const char* text : {"com.example.a", "com.example.", "com.example.AB", ""}) {
-        const std::string other = text;
+    for (const std::string other : {"com.example.a", "com.example.", "com.example.AB", ""})
         EXPECT_EQ(matchException(s, &other), nullptr) << other;
-    }
     EXPECT_EQ(matchException(s, nullptr), nullptr);
 }
 
@@ -192,9 +161,8 @@ TEST(EffectiveValues, SmoothnessAndWhenLaunchpadIsAsked) {
             ++asked;
             return r.launchpad;
         });
-        EXPECT_EQ(v.smooth, r.smooth);
+        EXPECT_EQ(std::tie(v.smooth, v.exception), std::tie(r.smooth, e));
         EXPECT_EQ(asked, r.asked ? 1 : 0);
-        EXPECT_EQ(v.exception, e);
     }
 }
 
@@ -204,14 +172,9 @@ TEST(EffectiveValues, InheritChoosesTheNumbersAndTheSwitchesStayGlobal) {
         SCOPED_TRACE(inherit ? "inherit" : "own numbers");
         const EffectiveValues v =
             effectiveValues(s, exception("com.example.A", true, inherit), false, [] { return false; });
-        EXPECT_TRUE(v.smooth);
-        EXPECT_EQ(v.step, inherit ? 90 : 40);
-        EXPECT_EQ(v.duration, inherit ? 350 : 200);
-        EXPECT_EQ(v.accelerationDelta, inherit ? 50 : 30);
-        EXPECT_EQ(v.accelerationLimit, inherit ? 7 : 3);
-        EXPECT_TRUE(v.horizontalSmooth);
-        EXPECT_FALSE(v.reverse);
-        EXPECT_TRUE(v.animationEasing);
+        EXPECT_EQ(std::tie(v.step, v.duration, v.accelerationDelta, v.accelerationLimit),
+                  inherit ? std::tuple(90.0, 350.0, 50.0, 7.0) : std::tuple(40.0, 200.0, 30.0, 3.0));
+        EXPECT_EQ(std::tie(v.smooth, v.horizontalSmooth, v.reverse, v.animationEasing), std::tuple(true, true, false, true));
     }
 }
 
@@ -238,34 +201,23 @@ TEST(ModifierChange, KeyGroupsAndHotkeys) {
         {54, flag::command, idle, blocked, true},  // right Command acts as left
         {54, 0, blocked, idle, false},              // release clears, no stop
         {55, flag::command, blocked, blocked, true},  // one of two Command keys released: still down
-        {61, flag::alternate, idle, blocked, true},
-        {61, 0, blocked, idle, false},
+        {61, flag::alternate, idle, blocked, true},   {61, 0, blocked, idle, false},
         {58, flag::command, blocked, idle, false},  // only the group's own flag counts
-        {59, flag::control, idle, dashing, false},
-        {62, flag::control, idle, dashing, false},
-        {62, 0, dashing, idle, false},
-        {56, flag::shift, idle, toggled, true},
-        {60, flag::shift, idle, toggled, true},
-        {60, 0, toggled, idle, true},  // either Shift, press or release, stops
+        {59, flag::control, idle, dashing, false},    {62, flag::control, idle, dashing, false},
+        {62, 0, dashing, idle, false},                {56, flag::shift, idle, toggled, true},
+        {60, flag::shift, idle, toggled, true},       {60, 0, toggled, idle, true},  // either Shift, press or release, stops
         {56, 0, toggled, idle, true},
         // keys outside the groups change nothing
-        {57, ~std::uint64_t{0}, all, all, false},
-        {57, 0, all, all, false},
-        {53, 0, all, all, false},
-        {63, 0, all, all, false},
-        {0, 0, all, all, false},
-        {-1, 0, all, all, false},
-        {65536 + 55, 0, all, all, false},
+        {57, ~std::uint64_t{0}, all, all, false},     {57, 0, all, all, false},  {53, 0, all, all, false},
+        {63, 0, all, all, false},  {0, 0, all, all, false},  {-1, 0, all, all, false},  {65536 + 55, 0, all, all, false},
         {kMin, 0, all, all, false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "key " << r.key << " flags " << r.flags);
         ModifierState state = r.before;
         EXPECT_EQ(modifierChange(r.key, r.flags, s, state), r.stop);
-        EXPECT_EQ(state.dashScroll, r.after.dashScroll);
-        EXPECT_EQ(state.dashAmplification, r.after.dashAmplification);
-        EXPECT_EQ(state.toggleScroll, r.after.toggleScroll);
-        EXPECT_EQ(state.blockSmooth, r.after.blockSmooth);
+        EXPECT_EQ(std::tie(state.dashScroll, state.dashAmplification, state.toggleScroll, state.blockSmooth),
+                  std::tie(r.after.dashScroll, r.after.dashAmplification, r.after.toggleScroll, r.after.blockSmooth));
     }
 }
 
@@ -281,9 +233,7 @@ TEST(ModifierChange, SettingsCodesOutsideSixteenBitsNeverMatch) {
         for (std::int64_t key : {54, 55, 58, 59, 61, 62}) {
             ModifierState state;
             EXPECT_FALSE(modifierChange(key, ~std::uint64_t{0}, s, state)) << key;
-            EXPECT_FALSE(state.blockSmooth) << key;
-            EXPECT_FALSE(state.dashScroll) << key;
-            EXPECT_EQ(state.dashAmplification, 1.0) << key;
+            EXPECT_EQ(std::tie(state.blockSmooth, state.dashScroll, state.dashAmplification), std::tuple(false, false, 1.0));
         }
     }
 }
