@@ -1,6 +1,7 @@
 // How quickly repeated ticks grow, measured on the engine's poster.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "engine/Engine.h"
 #include "platform/sim/SimDesktop.h"
@@ -11,55 +12,38 @@ namespace {
 
 using platform::sim::SimDesktop;
 
-class Acceleration : public ::testing::Test {
-protected:
-    Acceleration() {
+TEST(Acceleration, FactorOfASecondTick) {
+    struct Row {
+        double first, second;  // virtual times of the two ticks (no first tick when NaN)
+        double delta, firstLimit, limit;
+        double factor, tolerance;
+    };
+    const double none = std::nan("");
+    const Row rows[] = {
+        {1.0, 1.02, 100, 3, 3, 2.0833, 1e-4},  // twenty milliseconds apart
+        {1.0, 1.02, 100, 1.5, 1.5, 1.5, 0},    // capped at the limit
+        {1.0, 1.02, 100, 3, 0.5, 1.0, 0},      // a limit below one switches it off and leaves the clock alone
+        {0.5, 0.625, 125, 7, 7, 1.0, 0},       // exactly the threshold apart (0.125 in doubles too): not accelerated
+        {2.0, 2.049, 50, 7, 7, 1.1791, 1e-4},  // the default settings at 49 ms
+        {2.049, 2.0534, 50, 7, 7, 7.0, 0},     // 4.4 ms: (55/4.4 + 1)/1.8 > 7, so the limit
+        {none, 0.02, 50, 7, 7, 2.0833, 1e-4},  // the first tick near start-up, because both clocks start at zero
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.first << " then " << r.second << ", limit " << r.limit);
+        SimDesktop desktop;
         desktop.simDisplays().setScreen({{0, 0, 1920, 1080}, 1, 60});
-        settings = std::make_unique<settings::SettingsManager>(desktop.userDefaults(), desktop.logger(), desktop.clock());
-        engine = std::make_unique<engine::Engine>(desktop, *settings);
+        settings::SettingsManager manager(desktop.userDefaults(), desktop.logger(), desktop.clock());
+        engine::Engine engine(desktop, manager);
+        // A tick at virtual time t, handed straight to the poster.
+        auto tickAt = [&](double t, double limit) {
+            desktop.runUntil(t);
+            engine.poster.schedule(SimDesktop::makeScroll(10), nullptr, 90, 0, 350, r.delta, limit, true);
+        };
+        if (!std::isnan(r.first)) tickAt(r.first, r.firstLimit);
+        tickAt(r.second, r.limit);
+        EXPECT_NEAR(engine.poster.acceleration(), r.factor, r.tolerance);
+        EXPECT_EQ(engine.poster.lastEventTime(), r.limit < 1 ? r.first : r.second);
     }
-    // A tick at virtual time t, handed straight to the poster; returns the factor it got.
-    double tickAt(double t, double accelerationDelta, double accelerationLimit) {
-        desktop.runUntil(t);
-        auto event = SimDesktop::makeScroll(10);
-        engine->poster.schedule(event, nullptr, 90, 0, 350, accelerationDelta, accelerationLimit, true);
-        return engine->poster.acceleration();
-    }
-
-    SimDesktop desktop;
-    std::unique_ptr<settings::SettingsManager> settings;
-    std::unique_ptr<engine::Engine> engine;
-};
-
-TEST_F(Acceleration, TicksTwentyMillisecondsApart) {
-    tickAt(1.0, 100, 3);
-    EXPECT_NEAR(tickAt(1.02, 100, 3), 2.0833, 1e-4);
-}
-
-TEST_F(Acceleration, IsCappedAtTheLimit) {
-    tickAt(1.0, 100, 1.5);
-    EXPECT_EQ(tickAt(1.02, 100, 1.5), 1.5);
-}
-
-TEST_F(Acceleration, LimitBelowOneSwitchesItOffAndLeavesTheClockAlone) {
-    tickAt(1.0, 100, 3);
-    EXPECT_EQ(tickAt(1.02, 100, 0.5), 1.0);
-    EXPECT_EQ(engine->poster.lastEventTime(), 1.0);
-}
-
-TEST_F(Acceleration, TicksExactlyTheThresholdApartAreNotAccelerated) {
-    tickAt(0.5, 125, 7);  // 0.625 - 0.5 is exactly 0.125
-    EXPECT_EQ(tickAt(0.625, 125, 7), 1.0);
-}
-
-TEST_F(Acceleration, DefaultSettingsAt49MillisecondsAndAtTheLimit) {
-    tickAt(2.0, 50, 7);
-    EXPECT_NEAR(tickAt(2.049, 50, 7), 1.1791, 1e-4);
-    EXPECT_EQ(tickAt(2.0534, 50, 7), 7.0);  // 4.4 ms: (55/4.4 + 1)/1.8 > 7
-}
-
-TEST_F(Acceleration, FirstTickNearStartUpIsAcceleratedBecauseBothClocksStartAtZero) {
-    EXPECT_NEAR(tickAt(0.02, 50, 7), 2.0833, 1e-4);
 }
 
 }  // namespace

@@ -40,12 +40,6 @@ TEST(Animation, LoneTickWithoutEasingMovesEvenly) {
     EXPECT_THAT(r.posted(), ElementsAreArray(std::vector<double>(11, 5.0)));
 }
 
-TEST(Animation, ZeroDurationPostsNothing) {
-    auto r = replayTrace({kScreen60, tick(0, +1), tick(1, +1)}, lone(60, 0, true));
-    EXPECT_TRUE(r.ofKind("post").empty());
-    EXPECT_EQ(r.ofKind("drop").size(), 2u);
-}
-
 TEST(Animation, OutputCarriesExactlyTheReportedFields) {
     auto r = replayTrace({kScreen60, tick(0, +1)}, lone(60, 200, true));
     ASSERT_GE(r.raw.size(), 2u);
