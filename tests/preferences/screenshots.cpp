@@ -14,6 +14,7 @@
 #include "preferences/ExceptionsView.h"
 #include "preferences/PreferencesTabView.h"
 #include "preferences/PreferencesTestSupport.h"
+#include "platform/sim/SimDesktop.h"
 
 namespace {
 
@@ -21,38 +22,30 @@ using namespace gm;
 using namespace gm::preferences;
 
 QPalette darkPalette() {
-    QPalette p;
-    const QColor text(0xe8, 0xe8, 0xea), button(0x3a, 0x3a, 0x3e), disabledText(0x80, 0x80, 0x86);
-    const std::pair<QPalette::ColorRole, QColor> roles[] = {
-        {QPalette::Window, QColor(0x2b, 0x2b, 0x2e)}, {QPalette::WindowText, text},
-        {QPalette::Base, QColor(0x1f, 0x1f, 0x22)},   {QPalette::AlternateBase, QColor(0x33, 0x33, 0x37)},
-        {QPalette::Text, text},                       {QPalette::Button, button},
-        {QPalette::ButtonText, text},                 {QPalette::BrightText, Qt::white},
-        {QPalette::Light, QColor(0x4a, 0x4a, 0x4f)},  {QPalette::Midlight, QColor(0x42, 0x42, 0x46)},
-        {QPalette::Mid, QColor(0x55, 0x55, 0x5a)},    {QPalette::Dark, QColor(0x1a, 0x1a, 0x1c)},
-        {QPalette::Shadow, Qt::black},                {QPalette::Highlight, QColor(0x2f, 0x7a, 0xe5)},
-        {QPalette::HighlightedText, Qt::white},       {QPalette::ToolTipBase, button},
-        {QPalette::ToolTipText, text},                {QPalette::PlaceholderText, disabledText},
-        {QPalette::Link, QColor(0x5a, 0x9c, 0xf8)},
-    };
-    for (const auto& [role, colour] : roles) p.setColor(role, colour);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(QPalette::Disabled, role, disabledText);
-    p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x55, 0x55, 0x5a));
+    const QColor text(0xe8, 0xe8, 0xea), button(0x3a, 0x3a, 0x3e), disabled(0x80, 0x80, 0x86);
+    QPalette p(button, QColor(0x2b, 0x2b, 0x2e));  // derives the shades of both
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText}) {
+        p.setColor(role, text);
+        p.setColor(QPalette::Disabled, role, disabled);
+    }
+    p.setColor(QPalette::Base, QColor(0x1f, 0x1f, 0x22));
+    p.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x37));
+    p.setColor(QPalette::Highlight, QColor(0x2f, 0x7a, 0xe5));
+    p.setColor(QPalette::Link, QColor(0x5a, 0x9c, 0xf8));
+    p.setColor(QPalette::PlaceholderText, disabled);
     return p;
 }
 
+// Names for the exceptions' rows; the last is long, to see that it is cut well.
 class NamedApps final : public AppInfoProvider {
 public:
     AppInfo info(const std::string& bundleId) const override {
+        static const std::map<std::string, QString> names{
+            {"org.example.WebBrowser.desktop", "Web Browser"}, {"org.example.Terminal.desktop", "Terminal"},
+            {"org.example.LongNamedDrawingProgram.desktop", "A Drawing Program With A Very Long Name"}};
         auto it = names.find(bundleId);
         return {it == names.end() ? QString::fromStdString(bundleId) : it->second, genericApplicationIcon()};
     }
-    std::map<std::string, QString> names{{"org.example.WebBrowser.desktop", "Web Browser"},
-                                         {"org.example.Terminal.desktop", "Terminal"},
-                                         {"org.example.LongNamedDrawingProgram.desktop", "A Drawing Program With A Very Long Name"},
-                                         {"org.example.Nautilus.desktop", "Files"},
-                                         {"org.example.TextEditor.desktop", "Text Editor"}};
 };
 
 void settle() {
@@ -71,31 +64,26 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
         ok &= saved;
     };
 
+    // A browser with smoothing off, a terminal with numbers of its own, and a name too long for its row.
+    using settings::ExceptionalApplication;
     settings::GlidemarkSettings s;
-    for (const char* id : {"org.example.WebBrowser.desktop", "org.example.Terminal.desktop",
-                           "org.example.LongNamedDrawingProgram.desktop"})
-        s.appSettings.exceptionalApplication.push_back(std::make_shared<settings::ExceptionalApplication>(id));
+    s.appSettings.exceptionalApplication = {
+        std::make_shared<ExceptionalApplication>("org.example.WebBrowser.desktop", settings::ScrollBase{.smooth = false},
+                                                 settings::ScrollAdvanced{}, true),
+        std::make_shared<ExceptionalApplication>("org.example.Terminal.desktop", settings::ScrollBase{},
+                                                 settings::ScrollAdvanced{.step = 40, .duration = 250}, false),
+        std::make_shared<ExceptionalApplication>("org.example.LongNamedDrawingProgram.desktop")};
     testing::SettingsFixture f(s);
-    // The manager holds its own objects, decoded from the stored document.
-    const auto browser = f.manager->settings().appSettings.exceptionalApplication[0];
-    const auto terminal = f.manager->settings().appSettings.exceptionalApplication[1];
-    terminal->setScrollAdvanced(settings::ScrollAdvanced{.step = 40, .duration = 250});
-    terminal->setInherit(false);
-    auto base = browser->scrollBase();
-    base.smooth = false;
-    browser->setScrollBase(base);
-
     NamedApps apps;
-    testing::FakeWorkspace workspace;
-    for (const auto& [id, name] : {std::pair{"org.example.Nautilus.desktop", "Files"},
-                                   std::pair{"org.example.TextEditor.desktop", "Text Editor"},
-                                   std::pair{"org.example.WebBrowser.desktop", "Web Browser"},
-                                   std::pair{"org.example.Calendar.desktop", "Calendar"}})
-        workspace.add(testing::runningApp(id, name));
-
+    platform::sim::SimDesktop desktop;
+    const std::pair<const char*, const char*> running[] = {
+        {"Nautilus", "Files"}, {"TextEditor", "Text Editor"}, {"WebBrowser", "Web Browser"}, {"Calendar", "Calendar"}};
+    platform::ProcessID pid = 1000;
+    for (const auto& [id, name] : running)
+        desktop.simWorkspace().launch({pid++, std::string("org.example.") + id + ".desktop", name, {}, {}});
     PreferencesContext context;
     context.settingsManager = f.manager.get();
-    context.workspace = &workspace;
+    context.workspace = &desktop.workspace();
     context.appInfo = &apps;
 
     PreferencesTabView view(context);

@@ -14,7 +14,6 @@ namespace gm::preferences {
 namespace {
 
 TEST(PreferencesTab, TitlesAreTheIdentityAndMatchExactly) {
-    EXPECT_EQ(preferencesTabFromTitle("Exceptions"), PreferencesTab::exceptions);
     EXPECT_EQ(preferencesTabFromTitle("exceptions"), std::nullopt);
     EXPECT_EQ(preferencesTabFromTitle(""), std::nullopt);
     for (PreferencesTab tab : allPreferencesTabs) EXPECT_EQ(preferencesTabFromTitle(title(tab)), tab);
@@ -22,10 +21,7 @@ TEST(PreferencesTab, TitlesAreTheIdentityAndMatchExactly) {
 
 class TabViewTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        testing::qtApp();
-        context.settingsManager = f.manager.get();
-    }
+    void SetUp() override { context.settingsManager = f.manager.get(); }
     testing::SettingsFixture f;
     PreferencesContext context;
 };
@@ -35,36 +31,32 @@ TEST_F(TabViewTest, StartsOnGeneralAndBuildsAFreshPageOnEachSwitch) {
     view->show();
     EXPECT_EQ(view->selectionTab(), PreferencesTab::general);
     EXPECT_NE(qobject_cast<GeneralView*>(view->page()), nullptr);
-    EXPECT_TRUE(view->tabButton(PreferencesTab::general)->isSelected());
     EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
-
+    auto click = [&](PreferencesTab tab) {
+        view->tabButton(tab)->click();
+        testing::processEvents();
+    };
     // Pressing the selected tab changes nothing, not even the page object.
     QPointer<QWidget> general = view->page();
-    view->tabButton(PreferencesTab::general)->click();
-    testing::processEvents();
+    click(PreferencesTab::general);
     EXPECT_EQ(view->page(), general.data());
+    EXPECT_TRUE(view->tabButton(PreferencesTab::general)->isSelected());
 
-    view->tabButton(PreferencesTab::advanced)->click();
-    testing::processEvents();
+    click(PreferencesTab::advanced);
     EXPECT_NE(qobject_cast<AdvancedView*>(view->page()), nullptr);
     EXPECT_TRUE(general.isNull());
     EXPECT_FALSE(view->tabButton(PreferencesTab::general)->isSelected());
     EXPECT_TRUE(view->tabButton(PreferencesTab::advanced)->isSelected());
-
-    view->tabButton(PreferencesTab::exceptions)->click();
+    click(PreferencesTab::exceptions);
     EXPECT_NE(qobject_cast<ExceptionsView*>(view->page()), nullptr);
-    view->tabButton(PreferencesTab::updates)->click();
+    click(PreferencesTab::updates);
     EXPECT_NE(view->page(), nullptr);
-    testing::processEvents();
     EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
 }
 
 TEST_F(TabViewTest, UpdatesPageComesFromTheShellWhenGiven) {
     int built = 0;
-    context.updatesPage = [&] {
-        ++built;
-        return new QWidget;
-    };
+    context.updatesPage = [&] { return ++built, new QWidget; };
     PreferencesTabView view(context, PreferencesTab::updates);
     EXPECT_EQ(built, 1);
     // A build without an update feed offers nothing to press on that page.
