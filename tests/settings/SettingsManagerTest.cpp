@@ -23,14 +23,10 @@ protected:
     std::string lastLog() { return env.sink.lines().back().message; }
 };
 
-TEST_F(SettingsManagerTest, StartsFromDefaultsWritingNothing) {
+TEST_F(SettingsManagerTest, StartsFromDefaultsAndEachAssignmentIsAnnouncedThenReplacedThenStored) {
     auto manager = start();
     EXPECT_EQ(manager->settings(), GlidemarkSettings{});
-    EXPECT_EQ(env.defaults.writeCount(), 0);
-}
-
-TEST_F(SettingsManagerTest, EachAssignmentIsAnnouncedThenReplacedThenStored) {
-    auto manager = start();
+    EXPECT_EQ(env.defaults.writeCount(), 0) << "starting writes nothing";
     std::string events;
     manager->addObserver([&](const GlidemarkSettings& next) {
         // Readers still see the old record, and nothing of this change is stored yet.

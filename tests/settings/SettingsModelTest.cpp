@@ -7,20 +7,6 @@
 namespace gm::settings {
 namespace {
 
-TEST(SettingsModel, Defaults) {
-    GlidemarkSettings s;
-    const AppSettings& app = s.appSettings;
-    EXPECT_TRUE(!app.launchAtLogin && app.showMenuIcon && app.exceptionalApplication.empty() &&
-                app.showScrollHelperText && app.showSystemHelperText);
-    EXPECT_EQ(s.scrollBase, (ScrollBase{true, true, false, true}));
-    const ScrollAdvanced& a = s.scrollAdvanced;
-    EXPECT_EQ(std::make_tuple(a.dash, a.toggle, a.block), std::make_tuple(0, 0, std::vector<std::int64_t>{55, 58, 59}));
-    EXPECT_EQ(std::make_tuple(a.step, a.duration, a.accelerationDelta, a.accelerationLimit, a.accelerationTailToHeadRatio),
-              std::make_tuple(90.0, 350.0, 50.0, 7.0, 3.0));
-    ExceptionalApplication e("com.example.App");
-    EXPECT_TRUE(e.scrollBase() == ScrollBase{} && e.scrollAdvanced() == ScrollAdvanced{} && e.inherit());
-}
-
 TEST(SettingsModel, EqualityAndHashing) {
     ScrollAdvanced a, b;
     b.duration = -0.0;
