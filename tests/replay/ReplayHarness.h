@@ -1,5 +1,6 @@
 #pragma once
 // Runs a trace through the real engine and keeps the output lines as JSON.
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
@@ -19,8 +20,7 @@ struct ReplayResult {
 
     std::vector<nlohmann::json> ofKind(const std::string& kind) const {
         std::vector<nlohmann::json> out;
-        for (const auto& l : lines)
-            if (l["kind"] == kind) out.push_back(l);
+        std::copy_if(lines.begin(), lines.end(), std::back_inserter(out), [&](const auto& l) { return l["kind"] == kind; });
         return out;
     }
     // Point deltas of the posted events on one axis ("96" vertical, "97" horizontal).
@@ -29,9 +29,11 @@ struct ReplayResult {
         for (const auto& l : ofKind("post")) out.push_back(l["fields"][field].get<double>());
         return out;
     }
-    std::vector<std::string> kinds() const {
+    // The kinds of the lines that are not posts, in order.
+    std::vector<std::string> events() const {
         std::vector<std::string> out;
-        for (const auto& l : lines) out.push_back(l["kind"].get<std::string>());
+        for (const auto& l : lines)
+            if (l["kind"] != "post") out.push_back(l["kind"]);
         return out;
     }
 };

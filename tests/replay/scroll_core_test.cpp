@@ -8,8 +8,6 @@
 namespace gm::testing {
 namespace {
 
-using ::testing::ElementsAre;
-
 const std::string kLinear = settingsDocument([](settings::GlidemarkSettings& s) {
     s.scrollAdvanced.step = 60;
     s.scrollAdvanced.duration = 200;
@@ -83,10 +81,7 @@ TEST(ScrollCore, WhichTicksAreSmoothedPassedOrLeftUntapped) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const auto r = replayTrace(c.trace, c.settings, c.until);
-        std::vector<std::string> kinds;
-        for (const auto& l : r.lines)
-            if (l["kind"] != "post") kinds.push_back(l["kind"]);
-        EXPECT_EQ(kinds, c.kinds);
+        EXPECT_EQ(r.events(), c.kinds);
         EXPECT_EQ(r.posted().size(), c.posts);
         EXPECT_EQ(c.firstY.value_or(0), c.firstY ? r.lines.at(0)["fields"]["96"].get<double>() : 0.0);
         EXPECT_NE(r.diagnostics.find(c.diagnostic), std::string::npos) << r.diagnostics;
