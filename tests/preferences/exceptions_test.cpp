@@ -52,32 +52,24 @@ protected:
     int dialogs = 0;
 };
 
-TEST_F(ExceptionsTest, PickerOffersBrowseThenUnlistedRegularApplicationsByName) {
-    settings::GlidemarkSettings s;
-    s.appSettings.exceptionalApplication.push_back(std::make_shared<settings::ExceptionalApplication>("org.example.Zed"));
-    f.manager->setSettings(s);
+TEST_F(ExceptionsTest, PickerOffersUnlistedRegularApplicationsAndChoosingOneAddsItOnTopWithSmoothingOn) {
     ExceptionsView view(context);
+    view.addApplication("org.example.Zed");
     view.setShowingPopover(true);
     ASSERT_NE(view.picker(), nullptr);
+    // "Browse..." first, then by name (or identifier), each application once.
     EXPECT_EQ(view.picker()->rowIds(),
               (std::vector<std::string>{"browse", "org.example.editor", "org.example.Browser", "org.example.mail"}));
     EXPECT_EQ(view.picker()->list()->item(0)->text(), "Browse...");
     EXPECT_EQ(view.picker()->list()->item(3)->text(), "org.example.mail");
-}
-
-TEST_F(ExceptionsTest, ChoosingAnApplicationAddsItOnTopWithSmoothingOnAndClosesThePicker) {
-    ExceptionsView view(context);
-    view.addApplication("org.example.Zed");
-    view.setShowingPopover(true);
     view.picker()->select("org.example.Browser");
     testing::processEvents();  // the picker reports its choice from the event loop
 
     EXPECT_EQ(bundleIds(f.stored()), (std::vector<std::string>{"org.example.Browser", "org.example.Zed"}));
-    EXPECT_FALSE(view.isShowingPopover());
+    EXPECT_FALSE(view.isShowingPopover()) << "choosing closes the picker";
     const auto top = f.manager->settings().appSettings.exceptionalApplication.front();
-    EXPECT_TRUE(top->scrollBase().smooth);
-    EXPECT_TRUE(top->inherit());
-    EXPECT_EQ(top->scrollAdvanced(), settings::ScrollAdvanced{});
+    EXPECT_EQ(std::tuple(top->scrollBase().smooth, top->inherit(), top->scrollAdvanced()),
+              std::tuple(true, true, settings::ScrollAdvanced{}));
     ASSERT_EQ(view.list()->count(), 2);
     ASSERT_NE(view.row("org.example.Browser"), nullptr);
     EXPECT_TRUE(view.row("org.example.Browser")->smoothSwitch()->isChecked());
