@@ -11,9 +11,7 @@ namespace {
 using F = AnimationFunctions;
 
 TEST(AnimationFunctions, ReferenceValuesClampingAndTheWholeStepEndPoint) {
-    struct Row {
-        double t, value, tolerance;
-    };
+    struct Row { double t, value, tolerance; };
     const Row rows[] = {{-1e300, 0, 0},      {-0.5, 0, 0},        {0, 0, 0},           {0.1, 0.0446, 5e-5},
                         {0.2, 0.1627, 5e-5}, {1.0 / 3.0, 0.4023, 5e-5}, {0.5, 0.6743, 5e-5}, {0.75, 0.8955, 5e-5},
                         {0.9, 0.9673, 5e-5}, {1.0, 0.9999999999999999, 0}, {1.5, 1, 0}, {1e300, 1, 0}};

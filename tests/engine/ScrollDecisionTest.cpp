@@ -45,35 +45,24 @@ Outcome judge(FieldTableEvent& e, bool smooth, bool horizontalSmooth, bool rever
 }
 
 TEST(Decide, EveryRowOfTheTable) {
-    struct Row {
-        bool smooth, yValid, xValid, hSmooth, reverse;
-        bool swallow, schedule;
-        double y, x;             // scheduled distances (when scheduled)
-        bool yFlipped, xFlipped;  // fields of the axis negated in the event
-    };
+    // smooth, Y valid, X valid, horizontalSmooth, reverse | swallowed, scheduled, the distances scheduled,
+    // whether the event's Y and X fields were negated
+    struct Row { bool smooth, yValid, xValid, hSmooth, reverse, swallow, schedule; double y, x; bool yFlipped, xFlipped; };
     const Row rows[] = {
         // smoothing off: always let through; X reversed only with horizontal smoothing on
-        {false, true, true, true, true, false, false, 0, 0, true, true},
-        {false, true, true, false, true, false, false, 0, 0, true, false},
-        {false, false, true, true, true, false, false, 0, 0, false, true},
-        {false, true, true, true, false, false, false, 0, 0, false, false},
+        {0, 1, 1, 1, 1, 0, 0, 0, 0, 1, 1}, {0, 1, 1, 0, 1, 0, 0, 0, 0, 1, 0}, {0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 1},
+        {0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
         // Y only: one step, whatever horizontal smoothing says
-        {true, true, false, false, false, true, true, -40, 0, false, false},
-        {true, true, false, true, true, true, true, 40, 0, true, false},
+        {1, 1, 0, 0, 0, 1, 1, -40, 0, 0, 0}, {1, 1, 0, 1, 1, 1, 1, 40, 0, 1, 0},
         // both axes, horizontal smoothing on
-        {true, true, true, true, false, true, true, -40, 40, false, false},
-        {true, true, true, true, true, true, true, 40, -40, true, true},
+        {1, 1, 1, 1, 0, 1, 1, -40, 40, 0, 0}, {1, 1, 1, 1, 1, 1, 1, 40, -40, 1, 1},
         // both axes, horizontal smoothing off: let through as it is (Y reversed when asked), nothing scheduled
-        {true, true, true, false, false, false, false, 0, 0, false, false},
-        {true, true, true, false, true, false, false, 0, 0, true, false},
+        {1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}, {1, 1, 1, 0, 1, 0, 0, 0, 0, 1, 0},
         // X only
-        {true, false, true, false, false, false, false, 0, 0, false, false},
-        {true, false, true, false, true, false, false, 0, 0, false, false},
-        {true, false, true, true, false, true, true, 0, 40, false, false},
-        {true, false, true, true, true, true, true, 0, -40, false, true},
+        {1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}, {1, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0}, {1, 0, 1, 1, 0, 1, 1, 0, 40, 0, 0},
+        {1, 0, 1, 1, 1, 1, 1, 0, -40, 0, 1},
         // no axis: let through, yet a (0, 0) tick is scheduled
-        {true, false, false, true, true, false, true, 0, 0, false, false},
-        {true, false, false, false, false, false, true, 0, 0, false, false},
+        {1, 0, 0, 1, 1, 0, 1, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "smooth " << r.smooth << " Y " << r.yValid << " X " << r.xValid
@@ -92,14 +81,7 @@ TEST(Decide, EveryRowOfTheTable) {
 }
 
 TEST(Decide, PointDeltasMoveOneStepAndFixedDeltasKeepTheirSize) {
-    struct Row {
-        double pointY, fixedPtY;
-        std::int64_t lineY;
-        double pointX;
-        std::int64_t lineX;
-        bool reverse;
-        double y, x;
-    };
+    struct Row { double pointY, fixedPtY; std::int64_t lineY; double pointX; std::int64_t lineX; bool reverse; double y, x; };
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     const Row rows[] = {
         {0.25, 0, 0, 0, 0, false, 40, 0},      // a tiny point delta is still a whole step
@@ -137,12 +119,8 @@ TEST(MatchException, FirstExactMatchInListOrder) {
 }
 
 TEST(EffectiveValues, SmoothnessAndWhenLaunchpadIsAsked) {
-    struct Row {
-        bool global;
-        int exception;  // 0 none, 1 smoothing on, 2 smoothing off
-        bool block, launchpad;
-        bool smooth, asked;
-    };
+    // exception: 0 none, 1 smoothing on, 2 smoothing off
+    struct Row { bool global; int exception; bool block, launchpad, smooth, asked; };
     const Row rows[] = {
         {true, 0, false, false, true, true},  {true, 0, false, true, false, true},
         {true, 0, true, false, false, false}, {false, 0, false, true, false, false},
@@ -157,10 +135,7 @@ TEST(EffectiveValues, SmoothnessAndWhenLaunchpadIsAsked) {
         s.scrollBase.smooth = r.global;
         const ExceptionRef e = r.exception == 0 ? nullptr : exception("com.example.A", r.exception == 1, true);
         int asked = 0;
-        const EffectiveValues v = effectiveValues(s, e, r.block, [&] {
-            ++asked;
-            return r.launchpad;
-        });
+        const EffectiveValues v = effectiveValues(s, e, r.block, [&] { return ++asked, r.launchpad; });
         EXPECT_EQ(std::tie(v.smooth, v.exception), std::tie(r.smooth, e));
         EXPECT_EQ(asked, r.asked ? 1 : 0);
     }
@@ -184,18 +159,10 @@ TEST(ModifierChange, KeyGroupsAndHotkeys) {
     s.scrollAdvanced.block = {54, 58};
     s.scrollAdvanced.dash = 62;
     s.scrollAdvanced.toggle = 58;  // not consulted: the toggle key is always Shift
-    const ModifierState idle{};
-    const ModifierState blocked{false, 1.0, false, true};
-    const ModifierState dashing{true, 5.0, false, false};
-    const ModifierState toggled{false, 1.0, true, false};
-    const ModifierState all{true, 5.0, true, true};
+    const ModifierState idle{}, blocked{false, 1.0, false, true}, dashing{true, 5.0, false, false},
+        toggled{false, 1.0, true, false}, all{true, 5.0, true, true};
     constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-    struct Row {
-        std::int64_t key;
-        std::uint64_t flags;
-        ModifierState before, after;
-        bool stop;
-    };
+    struct Row { std::int64_t key; std::uint64_t flags; ModifierState before, after; bool stop; };
     const Row rows[] = {
         {55, flag::command, idle, blocked, true},
         {54, flag::command, idle, blocked, true},  // right Command acts as left

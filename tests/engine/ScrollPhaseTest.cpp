@@ -50,9 +50,7 @@ TEST_F(ScrollPhaseTest, OnlyEveryThirdKickMovesTheDeadline) {
 }
 
 TEST_F(ScrollPhaseTest, KickAndPostMappings) {
-    struct Row {
-        Phase from, afterKick, afterPost;
-    };
+    struct Row { Phase from, afterKick, afterPost; };
     const Row rows[] = {
         {Phase::Idle, Phase::Contact, Phase::Idle},
         {Phase::Contact, Phase::Contact, Phase::Tracing},
@@ -75,10 +73,7 @@ TEST_F(ScrollPhaseTest, KickAndPostMappings) {
 }
 
 TEST(PhaseValue, EveryPhaseHasBothFields) {
-    struct Row {
-        Phase phase;
-        double scroll, momentum;
-    };
+    struct Row { Phase phase; double scroll, momentum; };
     const Row rows[] = {
         {Phase::Idle, 0, 0},     {Phase::Contact, 128, 0},  {Phase::Tracing, 2, 0},
         {Phase::Momentum, 0, 2}, {Phase::PauseAuto, 0, 3}, {Phase::PauseManual, 4, 0},

@@ -27,11 +27,7 @@ protected:
 TEST_F(ScrollTarget, WorkspaceIsAskedOnlyWhenTheTargetProcessChanges) {
     const AppRef a = launch(100, "com.example.A"), b = launch(200, "com.example.B");
     launch(1, "com.example.launchd");
-    struct Row {
-        std::int64_t pid;
-        AppRef expected;
-        int lookups;
-    };
+    struct Row { std::int64_t pid; AppRef expected; int lookups; };
     // A run over one process keeps the answer it had, even once the application has quit (after row 4).
     // Process 1, or a value no 32-bit process id can hold, answers none and leaves the cache alone.
     const Row rows[] = {{100, a, 1}, {100, a, 1}, {200, b, 2}, {100, a, 3}, {100, a, 3},
@@ -55,13 +51,7 @@ TEST_F(ScrollTarget, LaunchpadScansAndTheirOneSecondNegativeCache) {
     using Change = void (*)(SimWorkspace&);
     const Change none = [](SimWorkspace&) {};
     const Change open = [](SimWorkspace& w) { w.addWindow("LPSpringboard"); };
-    struct Row {
-        double t;
-        Change change;
-        AppRef app;
-        bool active;
-        int scans;
-    };
+    struct Row { double t; Change change; AppRef app; bool active; int scans; };
     const Row rows[] = {
         {1.0, none, nullptr, false, 0},  // no application and the Dock answer without a scan
         {1.0, none, dock, true, 0},
