@@ -30,14 +30,13 @@ std::vector<std::string> bundleIds(const settings::GlidemarkSettings& s) {
 class ExceptionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::tuple<std::optional<std::string>, const char*, ActivationPolicy> apps[] = {
-            {"org.example.Zed", "Zed", ActivationPolicy::Regular},
-            {"org.example.editor", "Atom Editor", ActivationPolicy::Regular},
-            {"org.example.editor", "Atom Editor", ActivationPolicy::Regular},  // a second window of it
-            {"org.example.tray", "Tray Agent", ActivationPolicy::Accessory},
-            {std::nullopt, "No Identifier", ActivationPolicy::Regular},
-            {"org.example.mail", "", ActivationPolicy::Regular},  // no name: known by its identifier
-            {"org.example.Browser", "Browser", ActivationPolicy::Regular}};
+        using P = ActivationPolicy;
+        const std::tuple<std::optional<std::string>, const char*, P> apps[] = {
+            {"org.example.Zed", "Zed", P::Regular}, {"org.example.editor", "Atom Editor", P::Regular},
+            {"org.example.editor", "Atom Editor", P::Regular},  // a second window of it
+            {"org.example.tray", "Tray Agent", P::Accessory}, {std::nullopt, "No Identifier", P::Regular},
+            {"org.example.mail", "", P::Regular},  // no name: known by its identifier
+            {"org.example.Browser", "Browser", P::Regular}};
         platform::ProcessID pid = 1000;
         for (const auto& [id, name, policy] : apps) desktop.simWorkspace().launch({pid++, id, name, {}, policy});
         context.settingsManager = f.manager.get();

@@ -21,18 +21,11 @@ namespace {
 using namespace gm;
 using namespace gm::preferences;
 
+// Text, base and disabled colours follow from the dark window colour.
 QPalette darkPalette() {
-    const QColor text(0xe8, 0xe8, 0xea), button(0x3a, 0x3a, 0x3e), disabled(0x80, 0x80, 0x86);
-    QPalette p(button, QColor(0x2b, 0x2b, 0x2e));  // derives the shades of both
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText}) {
-        p.setColor(role, text);
-        p.setColor(QPalette::Disabled, role, disabled);
-    }
+    QPalette p(QColor(0x3a, 0x3a, 0x3e), QColor(0x2b, 0x2b, 0x2e));
     p.setColor(QPalette::Base, QColor(0x1f, 0x1f, 0x22));
-    p.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x37));
     p.setColor(QPalette::Highlight, QColor(0x2f, 0x7a, 0xe5));
-    p.setColor(QPalette::Link, QColor(0x5a, 0x9c, 0xf8));
-    p.setColor(QPalette::PlaceholderText, disabled);
     return p;
 }
 
@@ -48,19 +41,18 @@ public:
     }
 };
 
-void settle() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
-
 bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     QApplication::setPalette(palette);
+    auto settle = [] {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    };
     bool ok = true;
     // Lets the widget settle, then saves its picture as <dir>/<theme>-<name>.png.
     auto save = [&](QWidget* widget, const char* name) {
         settle();
-        const QString path = dir + QLatin1Char('/') + theme + QLatin1Char('-') + QLatin1String(name) + QStringLiteral(".png");
+        const QString path = QStringLiteral("%1/%2-%3.png").arg(dir, theme, QLatin1String(name));
         const bool saved = widget->grab().save(path);
-        std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toUtf8().constData());
+        std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
         ok &= saved;
     };
 
@@ -76,10 +68,9 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     testing::SettingsFixture f(s);
     NamedApps apps;
     platform::sim::SimDesktop desktop;
-    const std::pair<const char*, const char*> running[] = {
-        {"Nautilus", "Files"}, {"TextEditor", "Text Editor"}, {"WebBrowser", "Web Browser"}, {"Calendar", "Calendar"}};
     platform::ProcessID pid = 1000;
-    for (const auto& [id, name] : running)
+    for (const auto& [id, name] : {std::pair{"Nautilus", "Files"}, std::pair{"TextEditor", "Text Editor"},
+                                   std::pair{"WebBrowser", "Web Browser"}, std::pair{"Calendar", "Calendar"}})
         desktop.simWorkspace().launch({pid++, std::string("org.example.") + id + ".desktop", name, {}, {}});
     PreferencesContext context;
     context.settingsManager = f.manager.get();
@@ -90,13 +81,12 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     view.setWindowTitle(QStringLiteral("Glidemark Preferences"));
     view.show();
     save(&view, "general");
-
     view.setSelectionTab(PreferencesTab::advanced);
     save(&view, "advanced");
-    auto* advanced = qobject_cast<AdvancedView*>(view.page());
-    advanced->blockKeys()->setShowPopover(true);
-    save(advanced->blockKeys()->popover(), "block-keys-popover");
-    advanced->blockKeys()->setShowPopover(false);
+    BlockKeysView* keys = qobject_cast<AdvancedView*>(view.page())->blockKeys();
+    keys->setShowPopover(true);
+    save(keys->popover(), "block-keys-popover");
+    keys->setShowPopover(false);
 
     view.setSelectionTab(PreferencesTab::exceptions);
     settle();
@@ -106,7 +96,6 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     exceptions->setShowingPopover(true);
     save(exceptions->pickerPopover(), "picker");
     exceptions->setShowingPopover(false);
-
     for (const auto& [id, name] : {std::pair{"org.example.Terminal.desktop", "panel-own-values"},
                                    std::pair{"org.example.WebBrowser.desktop", "panel-inherited"}}) {
         ExceptionsAdvancedView* panel = exceptions->row(id)->advanced();
@@ -114,7 +103,6 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
         save(panel->popover(), name);
         panel->setShowPopover(false);
     }
-
     view.setSelectionTab(PreferencesTab::updates);
     save(&view, "updates");
     return ok;
