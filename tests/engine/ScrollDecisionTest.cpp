@@ -5,7 +5,6 @@
 
 #include "AxisFields.h"
 
-#include <cmath>
 #include <limits>
 #include <memory>
 #include <tuple>

@@ -6,7 +6,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
-#include <QTest>
 
 #include "preferences/ExceptionsView.h"
 #include "preferences/PreferencesTestSupport.h"

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFrame>
-#include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
 #include <cstdio>

@@ -2,7 +2,6 @@
 // Runs a trace through the real engine and keeps the output lines as JSON.
 #include <algorithm>
 #include <functional>
-#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>

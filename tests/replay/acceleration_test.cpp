@@ -13,11 +13,8 @@ namespace {
 using platform::sim::SimDesktop;
 
 TEST(Acceleration, FactorOfASecondTick) {
-    struct Row {
-        double first, second;  // virtual times of the two ticks (no first tick when NaN)
-        double delta, firstLimit, limit;
-        double factor, tolerance;
-    };
+    // The virtual times of the two ticks (no first tick when NaN), their threshold and limits, the second's factor.
+    struct Row { double first, second, delta, firstLimit, limit, factor, tolerance; };
     const double none = std::nan("");
     const Row rows[] = {
         {1.0, 1.02, 100, 3, 3, 2.0833, 1e-4},  // twenty milliseconds apart

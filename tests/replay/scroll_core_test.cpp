@@ -1,6 +1,5 @@
 // The engine end to end: which ticks are smoothed, passed or left untouched,
 // and what stops an animation.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "ReplayHarness.h"
@@ -20,13 +19,15 @@ const std::string kDock =
 
 // What becomes of each tick: the kinds of the lines that are not posts, and how many posts follow.
 TEST(ScrollCore, WhichTicksAreSmoothedPassedOrLeftUntapped) {
+    // What it shows, the trace and settings, the kinds of the lines that are not posts, the number of posts,
+    // the vertical point delta of the first line, a diagnostic printed, the end of the run.
     struct Case {
         const char* what;
         std::vector<std::string> trace;
         std::string settings;
         std::vector<std::string> kinds;
         std::size_t posts;
-        std::optional<double> firstY = {};  // the vertical point delta of the first line
+        std::optional<double> firstY = {};
         std::string diagnostic = {};
         std::optional<double> until = {};
     };

@@ -16,9 +16,7 @@ constexpr const char* kInvalidKey = "glidemarkSettings.invalid-20261206T201500Z"
 class SettingsManagerTest : public ::testing::Test {
 protected:
     test::ManagerEnvironment env;
-    std::unique_ptr<SettingsManager> start() {
-        return std::make_unique<SettingsManager>(env.defaults, env.logger, env.clock);
-    }
+    std::unique_ptr<SettingsManager> start() { return std::make_unique<SettingsManager>(env.defaults, env.logger, env.clock); }
     GlidemarkSettings stored() { return decode(env.defaults.data(SettingsManager::kKey).value_or("")).settings.value(); }
     std::string lastLog() { return env.sink.lines().back().message; }
 };
@@ -36,13 +34,9 @@ TEST_F(SettingsManagerTest, StartsFromDefaultsAndEachAssignmentIsAnnouncedThenRe
     auto first = manager->snapshot();
     manager->setScrollBase(ScrollBase{true, true, true, true});
     EXPECT_EQ(stored(), manager->settings());
-    auto advanced = manager->scrollAdvanced();
-    advanced.block = {55, 59};
-    manager->setScrollAdvanced(advanced);
+    manager->setScrollAdvanced(ScrollAdvanced{.block = {55, 59}});
     EXPECT_EQ(stored(), manager->settings());
-    auto app = manager->appSettings();
-    app.showMenuIcon = false;
-    manager->setAppSettings(app);
+    manager->setAppSettings(AppSettings{.showMenuIcon = false, .exceptionalApplication = {}});
     EXPECT_EQ(stored(), manager->settings());
     EXPECT_EQ(events, "100 111 112 ");
     EXPECT_EQ(*first, GlidemarkSettings{}) << "a snapshot handed out never changes";
