@@ -36,9 +36,7 @@ TEST(SettingsCodec, StoredShapeRoundTrips) {
     EXPECT_EQ(encode(*decoded.settings), expected);
 
     GlidemarkSettings odd;
-    odd.scrollAdvanced.dash = std::numeric_limits<std::int64_t>::min();
-    odd.scrollAdvanced.block = {};
-    odd.scrollAdvanced.step = 0.1;
+    odd.scrollAdvanced = {.dash = std::numeric_limits<std::int64_t>::min(), .block = {}, .step = 0.1};
     odd.appSettings.exceptionalApplication = {std::make_shared<ExceptionalApplication>(
         "org.\"q\"\\ü\n", ScrollBase{false, false, true, false}, odd.scrollAdvanced, false)};
     auto back = decode(encode(odd).value());
