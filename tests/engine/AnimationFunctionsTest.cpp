@@ -36,10 +36,8 @@ TEST(AnimationFunctions, IncreasingAndContinuous) {
         previous = v;
     }
     // Both branches meet at a third of the way.
-    const double third = 1.0 / 3.0;
-    const double below = F::viscousFluid(std::nextafter(third, 0.0));
-    const double at = F::viscousFluid(third);
-    EXPECT_NEAR(below, at, 1e-12);
+    const double third = 1.0 / 3.0, at = F::viscousFluid(third);
+    EXPECT_NEAR(F::viscousFluid(std::nextafter(third, 0.0)), at, 1e-12);
     EXPECT_NEAR(at, std::exp(-1.0) * F::kViscousFluidNormalize, 1e-15);
 }
 

@@ -197,11 +197,9 @@ TEST_F(ExceptionsTest, PanelSlidersAreDisabledWhileInheritedAndOwnValuesSurvive)
 }
 
 TEST_F(ExceptionsTest, NoticeShowsOverTheListOnlyWhenTheDesktopNeedsOne) {
-    {
-        ExceptionsView view(context);
-        EXPECT_EQ(view.notice(), nullptr);
-        EXPECT_TRUE(view.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
-    }
+    const auto without = std::make_unique<ExceptionsView>(context);
+    EXPECT_EQ(without->notice(), nullptr);
+    EXPECT_TRUE(without->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
     context.exceptionsNotice = "Exceptions apply only on X11, sway and Hyprland.";
     ExceptionsView view(context);
     view.resize(480, 360);

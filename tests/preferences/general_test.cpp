@@ -38,9 +38,9 @@ TEST_F(GeneralViewTest, EachSwitchStoresOnlyItsOwnField) {
         const int writes = f.writes();
         view.switchButton(which)->click();
         const settings::GlidemarkSettings stored = f.stored();
-        EXPECT_EQ(read(stored), !read(before));
-        EXPECT_EQ(read(f.manager->settings()), !read(before));
-        EXPECT_EQ(view.switchButton(which)->isChecked(), !read(before));
+        const bool flipped = !read(before);  // stored, in memory and shown
+        EXPECT_EQ(std::tuple(read(stored), read(f.manager->settings()), view.switchButton(which)->isChecked()),
+                  std::tuple(flipped, flipped, flipped));
         EXPECT_EQ(f.writes(), writes + 1);
         for (const auto& [other, readOther] : cases)  // nothing else moved
             EXPECT_TRUE(other == which || readOther(stored) == readOther(before)) << static_cast<int>(other);

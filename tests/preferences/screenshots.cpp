@@ -42,13 +42,10 @@ public:
 
 bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     QApplication::setPalette(palette);
-    auto settle = [] {
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-    };
     bool ok = true;
     // Lets the widget settle, then saves its picture as <dir>/<theme>-<name>.png.
     auto save = [&](QWidget* widget, const char* name) {
-        settle();
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
         const QString path = QStringLiteral("%1/%2-%3.png").arg(dir, theme, QLatin1String(name));
         const bool saved = widget->grab().save(path);
         std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
@@ -77,7 +74,6 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     context.appInfo = &apps;
 
     PreferencesTabView view(context);
-    view.setWindowTitle(QStringLiteral("Glidemark Preferences"));
     view.show();
     save(&view, "general");
     view.setSelectionTab(PreferencesTab::advanced);
@@ -88,7 +84,6 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     keys->setShowPopover(false);
 
     view.setSelectionTab(PreferencesTab::exceptions);
-    settle();
     auto* exceptions = qobject_cast<ExceptionsView*>(view.page());
     exceptions->setSelectedApp("org.example.Terminal.desktop");
     save(&view, "exceptions");

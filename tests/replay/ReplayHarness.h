@@ -40,11 +40,8 @@ struct ReplayResult {
 inline ReplayResult replayTrace(const std::vector<std::string>& trace, std::optional<std::string> settings = {},
                                 std::optional<double> until = {}) {
     ReplayResult result;
-    replay::Options options;
-    options.settingsDocument = std::move(settings);
-    options.until = until;
     replay::run(
-        trace, options, [&](const std::string& line) {
+        trace, replay::Options{std::move(settings), until}, [&](const std::string& line) {
             result.raw.push_back(line);
             result.lines.push_back(nlohmann::json::parse(line));
         },
