@@ -77,24 +77,20 @@ TEST_F(ScrollTarget, LaunchpadScansAndTheirOneSecondNegativeCache) {
 }
 
 // The frontmost application for the menu, skipping this program itself.
-class ActiveAppTest : public testing::Test {
-protected:
+TEST(ActiveApp, FrontmostApplicationSkippingThisProgram) {
     SimDesktop desktop;
     SimWorkspace& workspace = desktop.simWorkspace();
-    AppRef a = workspace.launch({100, "com.example.A", "A", {}, {}});
-    AppRef b = workspace.launch({200, "com.example.B", "B", {}, {}});
-    AppRef self = workspace.launch({300, "com.Pellmar.Glidemark", "Glidemark", {}, {}});
-
+    const AppRef a = workspace.launch({100, "com.example.A", "A", {}, {}});
+    const AppRef b = workspace.launch({200, "com.example.B", "B", {}, {}});
+    const AppRef self = workspace.launch({300, "com.Pellmar.Glidemark", "Glidemark", {}, {}});
     // Observers run on the main queue, so let it run after each activation.
-    void activate(std::initializer_list<ProcessID> pids) {
+    auto activate = [&](std::initializer_list<ProcessID> pids) {
         for (ProcessID pid : pids) workspace.activate(pid), desktop.scheduler().runDue();
-    }
-};
-
-TEST_F(ActiveAppTest, StartsFromTheFrontmostAndWaitsForTheMainQueue) {
+    };
+    EXPECT_EQ(ActiveApp(desktop.workspace()).activeApp(), nullptr) << "nothing is in front yet";
     activate({200});
     ActiveApp active(desktop.workspace());
-    EXPECT_EQ(active.activeApp(), b);
+    EXPECT_EQ(active.activeApp(), b) << "starts from the frontmost";
     workspace.activate(100);
     EXPECT_EQ(active.activeApp(), b) << "nothing changes before the main queue runs";
     desktop.scheduler().runDue();
@@ -105,28 +101,22 @@ TEST_F(ActiveAppTest, StartsFromTheFrontmostAndWaitsForTheMainQueue) {
     }
     desktop.scheduler().runDue();
     EXPECT_EQ(active.activeApp(), b);
-}
 
-TEST_F(ActiveAppTest, ThisProgramInFrontNamesTheApplicationBeforeEvenWhenReactivated) {
-    ActiveApp active(desktop.workspace());
-    EXPECT_EQ(active.activeApp(), nullptr);
+    // This program in front names the application before it, even when reactivated; sameness is by bundle
+    // identifier, so a second instance of B changes nothing either.
     activate({100, 200, 300, 300});
     EXPECT_EQ(active.activeApp(), b);
-    // Sameness is by bundle identifier: a second instance of B changes nothing either.
     workspace.launch({201, "com.example.B", "B", {}, {}});
     activate({200, 201, 300});
     EXPECT_EQ(active.activeApp(), b);
     EXPECT_EQ(active.activeApp()->processIdentifier, 200);
-}
 
-TEST_F(ActiveAppTest, OwnIdentifierComesFromTheWorkspace) {
+    // Its own identifier comes from the workspace; without one, an application without one counts as itself.
     workspace.setMainBundleIdentifier("com.example.B");
-    ActiveApp active(desktop.workspace());
     activate({100, 200});
     EXPECT_EQ(active.activeApp(), a);
     activate({300});
     EXPECT_EQ(active.activeApp(), self);
-    // Without a bundle identifier of its own, an application without one counts as itself.
     workspace.setMainBundleIdentifier(std::nullopt);
     workspace.launch({400, std::nullopt, "anonymous", {}, {}});
     activate({400});
