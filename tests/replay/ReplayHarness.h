@@ -56,6 +56,14 @@ inline std::string settingsDocument(const std::function<void(settings::Glidemark
     return *settings::encode(s);
 }
 
+// Ticks of 60 points over 200 ms, never accelerated, eased or not.
+inline std::string sixtyPoints(bool easing) {
+    return settingsDocument([&](settings::GlidemarkSettings& s) {
+        s.scrollAdvanced = {.step = 60, .duration = 200, .accelerationDelta = 0};
+        s.scrollBase.animationEasing = easing;
+    });
+}
+
 inline const std::string kScreen60 = R"({"t":0,"kind":"screen","id":1,"frame":[0,0,1920,1080],"hz":60})";
 
 // A notch of a wheel: line delta, fixed-point delta and point delta of the same sign.

@@ -18,17 +18,8 @@ using ::testing::ElementsAre;
 using ::testing::Each;
 using ::testing::ElementsAreArray;
 
-std::string lone(double step, double duration, bool easing) {
-    return settingsDocument([&](settings::GlidemarkSettings& s) {
-        s.scrollAdvanced.step = step;
-        s.scrollAdvanced.duration = duration;
-        s.scrollAdvanced.accelerationDelta = 0;
-        s.scrollBase.animationEasing = easing;
-    });
-}
-
 TEST(Animation, LoneTickFollowsTheEasedCurveFrameByFrame) {
-    auto r = replayTrace({kScreen60, tick(0, +1)}, lone(60, 200, true));
+    auto r = replayTrace({kScreen60, tick(0, +1)}, sixtyPoints(true));
     EXPECT_THAT(r.posted(), ElementsAre(2, 5, 8, 9, 9, 7, 6, 4, 4, 2, 2));
     // The twelfth frame finishes the fiber and posts nothing: a lone tick travels 58 of its 60 points.
     EXPECT_EQ(r.lines.front()["kind"], "drop");
@@ -39,41 +30,35 @@ TEST(Animation, LoneTickFollowsTheEasedCurveFrameByFrame) {
 }
 
 TEST(Animation, LoneTickWithoutEasingMovesEvenly) {
-    auto r = replayTrace({kScreen60, tick(0, +1)}, lone(60, 200, false));
+    auto r = replayTrace({kScreen60, tick(0, +1)}, sixtyPoints(false));
     EXPECT_THAT(r.posted(), ElementsAreArray(std::vector<double>(11, 5.0)));
 }
 
 TEST(Animation, OutputCarriesExactlyTheReportedFields) {
-    auto r = replayTrace({kScreen60, tick(0, +1)}, lone(60, 200, true));
+    auto r = replayTrace({kScreen60, tick(0, +1)}, sixtyPoints(true));
     ASSERT_GE(r.raw.size(), 2u);
     const auto line = nlohmann::ordered_json::parse(r.raw[1]);  // the first post, keys in printed order
-    std::vector<std::string> top;
+    std::vector<std::string> top, keys;
     for (const auto& [k, v] : line.items()) top.push_back(k);
+    for (const auto& [k, v] : line["fields"].items()) keys.push_back(k);
     EXPECT_THAT(top, ElementsAre("t", "kind", "fields"));
-    const auto& fields = line["fields"];
-    std::vector<std::string> keys;
-    for (const auto& [k, v] : fields.items()) keys.push_back(k);
     EXPECT_THAT(keys, ElementsAre("11", "12", "88", "93", "94", "96", "97", "99", "100", "123"));
-    EXPECT_TRUE(fields["11"].is_number_integer());
-    EXPECT_TRUE(fields["12"].is_number_integer());
+    EXPECT_TRUE(line["fields"]["11"].is_number_integer() && line["fields"]["12"].is_number_integer());
 }
 
 TEST(Animation, OverlappingTicksAddUp) {
     // Two ticks one frame apart: while both run, each frame carries both fibers' increments.
-    auto one = replayTrace({kScreen60, tick(0, +1)}, lone(60, 200, false));
-    auto two = replayTrace({kScreen60, tick(0, +1), tick(1.0 / 60, +1)}, lone(60, 200, false));
+    auto one = replayTrace({kScreen60, tick(0, +1)}, sixtyPoints(false));
+    auto two = replayTrace({kScreen60, tick(0, +1), tick(1.0 / 60, +1)}, sixtyPoints(false));
     ASSERT_GE(two.posted().size(), 5u);
-    EXPECT_EQ(two.posted()[0], 5);
-    EXPECT_EQ(two.posted()[1], 10);
-    EXPECT_EQ(two.posted()[4], 10);
+    EXPECT_EQ(std::tuple(two.posted()[0], two.posted()[1], two.posted()[4]), std::tuple(5.0, 10.0, 10.0));
     const auto sum = [](const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0); };
     // The first fiber's final increment lands while the second still runs, so more than twice one lone tick.
     EXPECT_GT(sum(two.posted()), 2 * sum(one.posted()));
 }
 
 TEST(Animation, ReversalEndsTheAnimationAndScrollsNothing) {
-    auto doc = lone(60, 200, false);
-    auto r = replayTrace({kScreen60, tick(0, +1), tick(0.05, -1), tick(1, -1)}, doc);
+    auto r = replayTrace({kScreen60, tick(0, +1), tick(0.05, -1), tick(1, -1)}, sixtyPoints(false));
     std::vector<double> before, after;
     for (const auto& p : r.ofKind("post")) (p["t"].get<double>() < 1 ? before : after).push_back(p["fields"]["96"]);
     // The reversing tick at 0.05 lands with the frame due then: that frame still carries the
@@ -86,10 +71,9 @@ TEST(Animation, ReversalEndsTheAnimationAndScrollsNothing) {
 }
 
 TEST(Animation, SwitchingBetweenVerticalAndHorizontalIsAReversal) {
-    auto doc = lone(60, 200, false);
     auto r = replayTrace({kScreen60, tick(0, +1),
                           R"({"t":0.05,"kind":"scroll","fields":{"12":1,"94":1,"97":10},"location":[100,100]})"},
-                         doc);
+                         sixtyPoints(false));
     EXPECT_EQ(r.posted().size(), 3u);
     EXPECT_THAT(r.posted("97"), ElementsAre(0, 0, 0));
 }

@@ -7,12 +7,7 @@
 namespace gm::testing {
 namespace {
 
-const std::string kLinear = settingsDocument([](settings::GlidemarkSettings& s) {
-    s.scrollAdvanced.step = 60;
-    s.scrollAdvanced.duration = 200;
-    s.scrollAdvanced.accelerationDelta = 0;
-    s.scrollBase.animationEasing = false;
-});
+const std::string kLinear = sixtyPoints(false);
 
 const std::string kDock =
     R"({"t":0,"kind":"app","pid":50,"bundleId":"com.apple.dock","name":"Dock","executable":"/System/Library/CoreServices/Dock.app/Contents/MacOS/Dock"})";
