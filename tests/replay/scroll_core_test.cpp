@@ -2,6 +2,8 @@
 // and what stops an animation.
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "ReplayHarness.h"
 
 namespace gm::testing {
@@ -90,10 +92,10 @@ TEST(ScrollCore, ClosingEventOnlyForTheApplicationThatWantsIt) {
     auto r = replayTrace({kScreen60, app, tick(0, -1, R"(,"targetPid":80)")}, kLinear);
     auto posts = r.ofKind("post");
     ASSERT_EQ(posts.size(), 12u);
-    const auto& closing = posts.back();
-    EXPECT_EQ(closing["t"].get<double>(), 12.0 / 60) << "sent when the animation runs out";
-    const auto& f = closing["fields"];
-    EXPECT_EQ(std::tuple(f["96"], f["97"], f["88"], f["99"], f["123"]), std::tuple(0.0, 0.0, 1.0, 4.0, 0.0));
+    // Sent when the animation runs out.
+    const auto& t = posts.back()["t"];
+    const auto& f = posts.back()["fields"];
+    EXPECT_EQ(std::tuple(t, f["96"], f["97"], f["88"], f["99"], f["123"]), std::tuple(12.0 / 60, 0.0, 0.0, 1.0, 4.0, 0.0));
     auto plain = replayTrace({kScreen60, other, tick(0, -1, R"(,"targetPid":81)")}, kLinear);
     EXPECT_EQ(plain.ofKind("post").size(), 11u) << "and no closing event for one that does not";
 }
@@ -105,13 +107,11 @@ TEST(ScrollCore, TickOnASecondDisplayMovesTheClockThere) {
                          kLinear);
     auto posts = r.ofKind("post");
     ASSERT_GT(posts.size(), 5u);
-    EXPECT_EQ(posts[1]["t"].get<double>(), 2.0 / 60);
-    EXPECT_EQ(posts[2]["t"].get<double>(), 7.0 / 120) << "first tick of the new link after t = 0.05";
-    EXPECT_EQ(posts[3]["t"].get<double>(), 8.0 / 120);
+    // 7/120 is the first tick of the new link after t = 0.05.
+    EXPECT_EQ(std::tuple(posts[1]["t"], posts[2]["t"], posts[3]["t"]), std::tuple(2.0 / 60, 7.0 / 120, 8.0 / 120));
     // The first fiber goes on under the new clock: its 60 points and the second tick's, less the lost last frame.
-    double sum = 0;
-    for (double d : r.posted()) sum += d;
-    EXPECT_LE(sum, -100);
+    const auto posted = r.posted();
+    EXPECT_LE(std::accumulate(posted.begin(), posted.end(), 0.0), -100);
 }
 
 TEST(ScrollCore, TickOnNoScreenKeepsTheCurrentLink) {
