@@ -61,11 +61,9 @@ TEST(Decide, EveryRowOfTheTable) {
         {1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}, {1, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0}, {1, 0, 1, 1, 0, 1, 1, 0, 40, 0, 0},
         {1, 0, 1, 1, 1, 1, 1, 0, -40, 0, 1},
         // no axis: let through, yet a (0, 0) tick is scheduled
-        {1, 0, 0, 1, 1, 0, 1, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0},
-    };
+        {1, 0, 0, 1, 1, 0, 1, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}};
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << "smooth " << r.smooth << " Y " << r.yValid << " X " << r.xValid
-                                        << " horizontalSmooth " << r.hSmooth << " reverse " << r.reverse);
+        SCOPED_TRACE(testing::Message() << "row " << &r - rows);
         auto e = tick(r.yValid, r.xValid);
         const Outcome o = judge(*e, r.smooth, r.hSmooth, r.reverse);
         EXPECT_EQ(std::tie(o.returnEvent, o.schedule, o.reverseY, o.reverseX),
@@ -91,8 +89,7 @@ TEST(Decide, PointDeltasMoveOneStepAndFixedDeltasKeepTheirSize) {
         {kNaN, 0, 0, 0, 0, false, -40, 0},     // not above zero: minus one step, never NaN
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << "Y " << r.pointY << "/" << r.fixedPtY << "/" << r.lineY << " X "
-                                        << r.pointX << "/" << r.lineX << " reverse " << r.reverse);
+        SCOPED_TRACE(testing::Message() << "row " << &r - rows);
         auto e = SimDesktop::makeScroll(r.pointY, r.pointX, r.lineY, r.lineX, r.fixedPtY, 0);
         const Outcome o = judge(*e, true, true, r.reverse);
         EXPECT_EQ(std::make_tuple(o.schedule, o.returnEvent, o.y, o.x), std::make_tuple(true, false, r.y, r.x));
@@ -125,11 +122,9 @@ TEST(EffectiveValues, SmoothnessAndWhenLaunchpadIsAsked) {
         {true, 0, true, false, false, false}, {false, 0, false, true, false, false},
         {true, 1, false, false, true, true},  {true, 1, false, true, false, true},
         {true, 2, false, false, false, false}, {false, 1, false, false, false, false},
-        {true, 1, true, false, false, false},
-    };
+        {true, 1, true, false, false, false}};
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << "global " << r.global << " exception " << r.exception << " block "
-                                        << r.block << " launchpad " << r.launchpad);
+        SCOPED_TRACE(testing::Message() << "row " << &r - rows);
         GlidemarkSettings s;
         s.scrollBase.smooth = r.global;
         const ExceptionRef e = r.exception == 0 ? nullptr : exception("com.example.A", r.exception == 1, true);
@@ -176,8 +171,7 @@ TEST(ModifierChange, KeyGroupsAndHotkeys) {
         // keys outside the groups change nothing
         {57, ~std::uint64_t{0}, all, all, false},     {57, 0, all, all, false},  {53, 0, all, all, false},
         {63, 0, all, all, false},  {0, 0, all, all, false},  {-1, 0, all, all, false},  {65536 + 55, 0, all, all, false},
-        {kMin, 0, all, all, false},
-    };
+        {kMin, 0, all, all, false}};
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "key " << r.key << " flags " << r.flags);
         ModifierState state = r.before;

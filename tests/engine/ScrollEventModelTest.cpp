@@ -100,8 +100,7 @@ TEST(ReverseAxis, MostNegativeLineDeltaSaturates) {
 }
 
 // The gesture test and its cache of the mouse daemon's process.
-class GestureScroll : public testing::Test {
-protected:
+struct GestureScroll : testing::Test {
     SimDesktop desktop;
     Utils utils{desktop.workspace(), desktop.clock()};
 
@@ -144,8 +143,7 @@ TEST_F(GestureScroll, TheDaemonsEventsAreNotGesturesAndItsLookupIsKeptSixtySecon
         // Compared as 64-bit numbers: a source id that only truncates to the daemon's pid is someone else.
         {65.25, true, (std::int64_t{1} << 32) + kDaemonPid, true, 2},
         {125.25, false, kDaemonPid, false, 2},  // quit exactly 60 s after it was found: still cached
-        {125.5, false, kDaemonPid, true, 3},
-    };
+        {125.5, false, kDaemonPid, true, 3}};
     bool running = false;
     for (const Row& r : rows) {
         if (r.running != running) r.running ? launchDaemon() : desktop.simWorkspace().quit(kDaemonPid);

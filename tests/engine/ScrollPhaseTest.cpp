@@ -10,8 +10,7 @@ namespace {
 
 using platform::sim::SimDesktop;
 
-class ScrollPhaseTest : public testing::Test {
-protected:
+struct ScrollPhaseTest : testing::Test {
     SimDesktop desktop;
     ScrollPhase machine{desktop.mainQueue(), desktop.clock(), desktop.logger()};
 

@@ -13,8 +13,7 @@ using platform::ProcessID;
 using platform::sim::SimDesktop;
 using platform::sim::SimWorkspace;
 
-class ScrollTarget : public testing::Test {
-protected:
+struct ScrollTarget : testing::Test {
     SimDesktop desktop;
     SimWorkspace& workspace = desktop.simWorkspace();
     ScrollUtils utils{desktop.workspace(), desktop.clock(), desktop.logger()};

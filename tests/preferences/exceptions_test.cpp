@@ -26,8 +26,7 @@ std::vector<std::string> bundleIds(const settings::GlidemarkSettings& s) {
     return ids;
 }
 
-class ExceptionsTest : public ::testing::Test {
-protected:
+struct ExceptionsTest : ::testing::Test {
     void SetUp() override {
         using P = ActivationPolicy;
         const std::tuple<std::optional<std::string>, const char*, P> apps[] = {

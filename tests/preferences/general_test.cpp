@@ -16,8 +16,7 @@ namespace {
 
 using S = GeneralView::Switch;
 
-class GeneralViewTest : public ::testing::Test {
-protected:
+struct GeneralViewTest : ::testing::Test {
     testing::SettingsFixture f;
     std::vector<bool> launchCalls, iconCalls;
     GeneralActions actions{[this](bool on) { launchCalls.push_back(on); }, [this](bool on) { iconCalls.push_back(on); }};
@@ -30,8 +29,7 @@ TEST_F(GeneralViewTest, EachSwitchStoresOnlyItsOwnField) {
         {S::horizontalSmooth, [](const auto& s) { return s.scrollBase.horizontalSmooth; }},
         {S::reverse, [](const auto& s) { return s.scrollBase.reverse; }},
         {S::launchAtLogin, [](const auto& s) { return s.appSettings.launchAtLogin; }},
-        {S::showMenuIcon, [](const auto& s) { return s.appSettings.showMenuIcon; }},
-    };
+        {S::showMenuIcon, [](const auto& s) { return s.appSettings.showMenuIcon; }}};
     for (const auto& [which, read] : cases) {
         SCOPED_TRACE(static_cast<int>(which));
         const settings::GlidemarkSettings before = f.manager->settings();

@@ -8,7 +8,6 @@
 namespace gm::testing {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 TEST(Replay, BadLinesAreReportedAndTheRunGoesOn) {

@@ -64,8 +64,7 @@ TEST(SettingsCodec, ReportsTheFirstProblemWithItsPath) {
          "appSettings.exceptionalApplication[0].bundleId: expected a string, got 5"},
         {"/appSettings/exceptionalApplication/0", nullptr,
          "appSettings.exceptionalApplication[0]: expected an object, got null"},
-        {"/scrollBase", json::array(), "scrollBase: expected an object, got an array"},
-    };
+        {"/scrollBase", json::array(), "scrollBase: expected an object, got an array"}};
     for (const auto& [pointer, value, error] : cases) {
         auto result = decode(withChange(pointer, value));
         EXPECT_FALSE(result.settings) << pointer;

@@ -13,8 +13,7 @@ namespace {
 
 constexpr const char* kInvalidKey = "glidemarkSettings.invalid-20261206T201500Z";
 
-class SettingsManagerTest : public ::testing::Test {
-protected:
+struct SettingsManagerTest : ::testing::Test {
     test::ManagerEnvironment env;
     std::unique_ptr<SettingsManager> start() { return std::make_unique<SettingsManager>(env.defaults, env.logger, env.clock); }
     GlidemarkSettings stored() { return decode(env.defaults.data(SettingsManager::kKey).value_or("")).settings.value(); }

@@ -58,8 +58,7 @@ TEST(Glidemarkctl, ExitCodesAndMessages) {
         {"", "replay " + dir, 2, "cannot read trace " + dir + ": Is a directory"},
         {"", "replay --settings " + dir + trace, 2, "cannot read settings file " + dir + ": Is a directory"},
         {"", "replay --settings " + dir + "/huge.json" + trace, 2, "larger than 4 MiB"},
-        {"", "replay --until nan" + trace, 2, "--until must be a time from 0 to 1e12 seconds"},
-    };
+        {"", "replay --until nan" + trace, 2, "--until must be a time from 0 to 1e12 seconds"}};
     for (const Row& r : rows) {
         const auto [status, output] = glidemarkctl(r.environment, r.arguments);
         EXPECT_EQ(status, r.status) << r.arguments;
