@@ -44,24 +44,22 @@ struct Feed {
     }
 };
 
-class FeedSource final : public InputSource {
-public:
-    explicit FeedSource(Feed& feed) : feed_(feed), fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~FeedSource() override { ::close(fd_); }
-    int pollFd() const override { return fd_; }
+struct FeedSource final : InputSource {
+    explicit FeedSource(Feed& f) : feed(f) {}
+    ~FeedSource() override { ::close(fd); }
+    int pollFd() const override { return fd; }
     ReadStatus read(std::vector<input_event>& out) override {
-        std::lock_guard lock(feed_.mutex);
-        out.insert(out.end(), feed_.events.begin(), feed_.events.end());
-        feed_.events.clear();
+        std::lock_guard lock(feed.mutex);
+        out.insert(out.end(), feed.events.begin(), feed.events.end());
+        feed.events.clear();
         return ReadStatus::Ok;
     }
     bool grab(bool) override { return true; }
     bool anyKeyDown() override { return false; }
     std::string name() const override { return "fuzzed mouse"; }
 
-private:
-    Feed& feed_;
-    int fd_;
+    Feed& feed;
+    int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 };
 
 // The twin: checks every frame the hub writes.

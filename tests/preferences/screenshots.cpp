@@ -29,8 +29,7 @@ QPalette darkPalette() {
 }
 
 // Names for the exceptions' rows; the last is long, to see that it is cut well.
-class NamedApps final : public AppInfoProvider {
-public:
+struct NamedApps final : AppInfoProvider {
     AppInfo info(const std::string& bundleId) const override {
         static const std::map<std::string, QString> names{
             {"org.example.WebBrowser.desktop", "Web Browser"}, {"org.example.Terminal.desktop", "Terminal"},

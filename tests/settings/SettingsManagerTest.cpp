@@ -84,8 +84,7 @@ TEST_F(SettingsManagerTest, UndecodableDocumentIsKeptAsideBeforeTheFirstSave) {
 }
 
 // Stores the settings key only, like a store that cannot create another file.
-class OneKeyDefaults final : public platform::UserDefaults {
-public:
+struct OneKeyDefaults final : platform::UserDefaults {
     platform::MemoryUserDefaults inner;
     std::optional<std::string> data(const std::string& key) const override { return inner.data(key); }
     bool setData(const std::string& key, const std::string& bytes) override {
