@@ -85,8 +85,7 @@ TEST(ReverseAxis, WritesTheNegatedReadingIntoTheNamedAxisOnly) {
 }
 
 TEST(ReverseAxis, MostNegativeLineDeltaSaturates) {
-    constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
-    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr auto kMin = std::numeric_limits<std::int64_t>::min(), kMax = std::numeric_limits<std::int64_t>::max();
     for (int axis : {kAxisY, kAxisX}) {
         auto e = SimDesktop::makeScroll(0, 0, kMin, kMin);
         const axisData d = readAxis(*e, axis);

@@ -26,25 +26,26 @@ struct TabViewTest : ::testing::Test {
 };
 
 TEST_F(TabViewTest, StartsOnGeneralAndBuildsAFreshPageOnEachSwitch) {
+    using enum PreferencesTab;
     std::unique_ptr<PreferencesTabView> view(createPreferencesTabView(context));
     view->show();
-    EXPECT_EQ(view->selectionTab(), PreferencesTab::general);
+    EXPECT_EQ(view->selectionTab(), general);
     EXPECT_NE(qobject_cast<GeneralView*>(view->page()), nullptr);
     EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
     auto click = [&](PreferencesTab tab) { view->tabButton(tab)->click(), testing::processEvents(); };
     // Pressing the selected tab changes nothing, not even the page object.
-    QPointer<QWidget> general = view->page();
-    click(PreferencesTab::general);
-    EXPECT_EQ(view->page(), general.data());
-    EXPECT_TRUE(view->tabButton(PreferencesTab::general)->isSelected());
+    QPointer<QWidget> generalPage = view->page();
+    click(general);
+    EXPECT_EQ(view->page(), generalPage.data());
+    EXPECT_TRUE(view->tabButton(general)->isSelected());
 
-    click(PreferencesTab::advanced);
+    click(advanced);
     EXPECT_NE(qobject_cast<AdvancedView*>(view->page()), nullptr);
-    EXPECT_TRUE(general.isNull());
-    EXPECT_TRUE(!view->tabButton(PreferencesTab::general)->isSelected() && view->tabButton(PreferencesTab::advanced)->isSelected());
-    click(PreferencesTab::exceptions);
+    EXPECT_TRUE(generalPage.isNull());
+    EXPECT_TRUE(!view->tabButton(general)->isSelected() && view->tabButton(advanced)->isSelected());
+    click(exceptions);
     EXPECT_NE(qobject_cast<ExceptionsView*>(view->page()), nullptr);
-    click(PreferencesTab::updates);
+    click(updates);
     EXPECT_NE(view->page(), nullptr);
     EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
 }
