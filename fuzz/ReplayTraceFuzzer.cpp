@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> lines;
     std::istringstream in{std::string(gm::fuzz::textOf(data, size))};
     for (std::string line; std::getline(in, line);) lines.push_back(line);
-    const auto check = [](const std::string& line) { gm::fuzz::expect(nlohmann::json::accept(line), "every output line is JSON"); };
+    const auto check = [](const auto& l) { gm::fuzz::expect(nlohmann::json::accept(l), "every output line is JSON"); };
     gm::replay::run(lines, gm::replay::Options{}, check, [](const std::string&) {});
     return 0;
 }

@@ -38,8 +38,8 @@ std::shared_ptr<FieldTableEvent> tick(bool yValid, bool xValid) {
                                   std::get<2>(x));
 }
 
-Outcome judge(FieldTableEvent& e, bool smooth, bool horizontalSmooth, bool reverse) {
-    const EffectiveValues v{.smooth = smooth, .step = 40, .horizontalSmooth = horizontalSmooth, .reverse = reverse, .exception = {}};
+Outcome judge(FieldTableEvent& e, bool smooth, bool hSmooth, bool reverse) {
+    const EffectiveValues v{.smooth = smooth, .step = 40, .horizontalSmooth = hSmooth, .reverse = reverse, .exception = {}};
     return decide(e, readAxis(e, kAxisY), readAxis(e, kAxisX), v);
 }
 
@@ -78,7 +78,7 @@ TEST(Decide, EveryRowOfTheTable) {
 }
 
 TEST(Decide, PointDeltasMoveOneStepAndFixedDeltasKeepTheirSize) {
-    struct Row { double pointY, fixedPtY; std::int64_t lineY; double pointX; std::int64_t lineX; bool reverse; double y, x; };
+    struct Row { double pointY, fixedY; std::int64_t lineY; double pointX; std::int64_t lineX; bool reverse; double y, x; };
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     const Row rows[] = {
         {0.25, 0, 0, 0, 0, false, 40, 0},      // a tiny point delta is still a whole step
@@ -90,7 +90,7 @@ TEST(Decide, PointDeltasMoveOneStepAndFixedDeltasKeepTheirSize) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "row " << &r - rows);
-        auto e = SimDesktop::makeScroll(r.pointY, r.pointX, r.lineY, r.lineX, r.fixedPtY, 0);
+        auto e = SimDesktop::makeScroll(r.pointY, r.pointX, r.lineY, r.lineX, r.fixedY, 0);
         const Outcome o = judge(*e, true, true, r.reverse);
         EXPECT_EQ(std::make_tuple(o.schedule, o.returnEvent, o.y, o.x), std::make_tuple(true, false, r.y, r.x));
     }
@@ -98,7 +98,8 @@ TEST(Decide, PointDeltasMoveOneStepAndFixedDeltasKeepTheirSize) {
 
 ExceptionRef exception(const std::string& bundleId, bool smooth, bool inherit, double step = 40) {
     // The opposite of every global default: none of these may leak into the result.
-    const ScrollAdvanced own{.dash = 58, .block = {56}, .step = step, .duration = 200, .accelerationDelta = 30, .accelerationLimit = 3};
+    const ScrollAdvanced own{
+        .dash = 58, .block = {56}, .step = step, .duration = 200, .accelerationDelta = 30, .accelerationLimit = 3};
     return std::make_shared<ExceptionalApplication>(bundleId, ScrollBase{smooth, false, true, false}, own, inherit);
 }
 

@@ -63,8 +63,9 @@ TEST_F(ScrollTarget, LaunchpadScansAndTheirOneSecondNegativeCache) {
         {3.125, [](SimWorkspace& w) { EXPECT_TRUE(w.removeWindow("LPSpringboard")); }, a, false, 4},
         // An unreadable window list means no Launchpad.
         {4.25, [](SimWorkspace& w) { w.addWindow("LPSpringboard"), w.setWindowListAvailable(false); }, a, false, 5},
-        {5.5, [](SimWorkspace& w) { w.setWindowListAvailable(true), w.removeWindow("LPSpringboard"), w.addMalformedWindow(); },
-         a, false, 6},
+        {5.5,
+         [](SimWorkspace& w) { w.setWindowListAvailable(true), w.removeWindow("LPSpringboard"), w.addMalformedWindow(); }, a,
+         false, 6},
         {6.75, open, a, true, 7},  // a malformed entry is skipped, not the end of the walk
     };
     for (const Row& r : rows) {

@@ -31,8 +31,8 @@ using platform::sim::SimDesktop;
 TEST(ScrollCallback, HandsTicksOverWithoutAllocating) {
     SimDesktop desktop;
     desktop.simDisplays().setScreen({{0, 0, 1920, 1080}, 1, 60});
-    desktop.simWorkspace().launch({7, "org.example.editor", "Editor", "/usr/bin/editor", platform::ActivationPolicy::Regular});
-    desktop.simWorkspace().launch({9, "org.example.viewer", "Viewer", "/usr/bin/viewer", platform::ActivationPolicy::Regular});
+    desktop.simWorkspace().launch({7, "org.example.editor", "Editor", "/usr/bin/editor", {}});
+    desktop.simWorkspace().launch({9, "org.example.viewer", "Viewer", "/usr/bin/viewer", {}});
     // The daemon runs, so the gesture test consults the (warm) running-application cache.
     desktop.simWorkspace().launch({8, engine::Utils::kMouseDaemonBundleId, "d", std::nullopt,
                                    platform::ActivationPolicy::Accessory});
@@ -60,7 +60,7 @@ TEST(ScrollCallback, HandsTicksOverWithoutAllocating) {
     auto tick = [&] {
         std::size_t i = 0;
         for (const auto& e : {overEditor, overViewer, gesture})
-            results[i++] = engine::ScrollCore::scrollEventCallBack(nullptr, platform::EventType::ScrollWheel, e, &engine.core);
+            results[i++] = engine::ScrollCore::scrollEventCallBack({}, platform::EventType::ScrollWheel, e, &engine.core);
     };
     // The first ticks size the reused storage: the display link, the screen list, the queues, the caches.
     for (int i = 0; i < 100; ++i) tick(), desktop.advance(0.01);

@@ -26,7 +26,8 @@ QApplication& qtApp() {
 
 SettingsFixture::SettingsFixture(const settings::GlidemarkSettings& initial) {
     if (!QCoreApplication::instance()) qtApp();
-    if (!(initial == settings::GlidemarkSettings{})) defaults.setData(settings::SettingsManager::kKey, *settings::encode(initial));
+    if (initial != settings::GlidemarkSettings{})
+        defaults.setData(settings::SettingsManager::kKey, *settings::encode(initial));
     manager = std::make_unique<settings::SettingsManager>(defaults, logger, clock);
 }
 

@@ -20,7 +20,8 @@ struct SettingsFixture : settings::test::ManagerEnvironment {
 
     // The record as stored right now (decoded from the user defaults).
     settings::GlidemarkSettings stored() const {
-        return settings::decode(defaults.data(settings::SettingsManager::kKey).value_or("")).settings.value_or(settings::GlidemarkSettings{});
+        const auto bytes = defaults.data(settings::SettingsManager::kKey).value_or("");
+        return settings::decode(bytes).settings.value_or(settings::GlidemarkSettings{});
     }
     int writes() const { return defaults.writeCount(); }
 

@@ -27,7 +27,7 @@ TEST(BlockKeys, DefaultsShowAllThreeInOrderAndUncheckingEveryKeyLeavesNone) {
     SettingsFixture f;
     BlockKeysView field(*f.manager);
     BlockKeysListView list(*f.manager);
-    EXPECT_EQ(field.shownKeys(), (std::vector<ModifierKey>{ModifierKey::command, ModifierKey::control, ModifierKey::option}));
+    EXPECT_EQ(field.shownKeys(), std::vector(settings::allModifierKeys.begin(), settings::allModifierKeys.end()));
     EXPECT_EQ(checked(list), (std::vector<bool>{true, true, true}));
 #ifdef Q_OS_MACOS
     EXPECT_EQ(list.checkBox(ModifierKey::command)->text(), "Command");
@@ -48,7 +48,8 @@ TEST(BlockKeys, UncheckingAndCheckingStoreTwiceAndKeepTheListSorted) {
     BlockKeysView field(*f.manager);
     BlockKeysListView list(*f.manager);
     std::vector<Codes> announced;
-    const auto id = f.manager->addObserver([&](const settings::GlidemarkSettings& s) { announced.push_back(s.scrollAdvanced.block); });
+    const auto id =
+        f.manager->addObserver([&](const settings::GlidemarkSettings& s) { announced.push_back(s.scrollAdvanced.block); });
 
     list.checkBox(ModifierKey::control)->click();
     EXPECT_EQ(f.stored().scrollAdvanced.block, (Codes{55, 58}));

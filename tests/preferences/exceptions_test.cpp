@@ -183,7 +183,8 @@ TEST_F(ExceptionsTest, PanelSlidersAreDisabledWhileInheritedAndOwnValuesSurvive)
 
     panel->inheritSwitch()->click();
     EXPECT_FALSE(panel->sliders()->isEnabled());
-    EXPECT_EQ(std::tuple(stored()->inherit(), stored()->scrollAdvanced().step, stepText()), std::tuple(true, 30.0, QString("30px")));
+    EXPECT_EQ(std::tuple(stored()->inherit(), stored()->scrollAdvanced().step, stepText()),
+              std::tuple(true, 30.0, QString("30px")));
     // While inherited the preview shows what the application really gets: the global numbers.
     EXPECT_DOUBLE_EQ(panel->preview()->curves().single.back().px, globalEnd);
 

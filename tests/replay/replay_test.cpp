@@ -26,7 +26,8 @@ TEST(Replay, BadLinesAreReportedAndTheRunGoesOn) {
     });
     std::vector<std::pair<int, double>> errors;
     for (const auto& l : r.ofKind("error")) errors.emplace_back(l["line"].get<int>(), l["t"].get<double>());
-    EXPECT_EQ(errors, (std::vector<std::pair<int, double>>{{3, 0}, {4, 1}, {5, 1}, {6, 2}, {7, 3}, {9, 5}, {10, 6}, {11, 7}}));
+    EXPECT_EQ(errors,
+              (std::vector<std::pair<int, double>>{{3, 0}, {4, 1}, {5, 1}, {6, 2}, {7, 3}, {9, 5}, {10, 6}, {11, 7}}));
     EXPECT_THAT(r.ofKind("error")[4]["message"].get<std::string>(), HasSubstr("appSettings"));
     ASSERT_EQ(r.ofKind("drop").size(), 1u) << "line 8 is a valid tick";
 }

@@ -15,7 +15,7 @@ constexpr const char* kInvalidKey = "glidemarkSettings.invalid-20261206T201500Z"
 
 struct SettingsManagerTest : ::testing::Test {
     test::ManagerEnvironment env;
-    std::unique_ptr<SettingsManager> start() { return std::make_unique<SettingsManager>(env.defaults, env.logger, env.clock); }
+    auto start() { return std::make_unique<SettingsManager>(env.defaults, env.logger, env.clock); }
     GlidemarkSettings stored() { return decode(env.defaults.data(SettingsManager::kKey).value_or("")).settings.value(); }
     std::string lastLog() { return env.sink.lines().back().message; }
 };

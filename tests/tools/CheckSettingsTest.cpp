@@ -63,7 +63,7 @@ TEST(Glidemarkctl, ExitCodesAndMessages) {
         const auto [status, output] = glidemarkctl(r.environment, r.arguments);
         EXPECT_EQ(status, r.status) << r.arguments;
         const bool whole = r.output.ends_with('\n');
-        EXPECT_TRUE(whole ? output == r.output : output.find(r.output) != std::string::npos) << r.arguments << ": " << output;
+        EXPECT_TRUE(whole ? output == r.output : output.find(r.output) != std::string::npos) << r.arguments << ":" << output;
     }
     fs::remove_all(dir);
 }
