@@ -10,7 +10,7 @@ namespace {
 
 using F = AnimationFunctions;
 
-TEST(AnimationFunctions, ReferenceValuesClampingAndTheWholeStepEndPoint) {
+TEST(AnimationFunctions, ReferenceValuesClampingTheWholeStepEndPointAndSixtyPointsInTwelfths) {
     struct Row { double t, value, tolerance; };
     const Row rows[] = {{-1e300, 0, 0},      {-0.5, 0, 0},        {0, 0, 0},           {0.1, 0.0446, 5e-5},
                         {0.2, 0.1627, 5e-5}, {1.0 / 3.0, 0.4023, 5e-5}, {0.5, 0.6743, 5e-5}, {0.75, 0.8955, 5e-5},
@@ -20,9 +20,7 @@ TEST(AnimationFunctions, ReferenceValuesClampingAndTheWholeStepEndPoint) {
     // A finished fiber still covers its whole distance once rounded.
     for (double step : {1.0, 40.0, 90.0, 100.0, 1000.0, 65536.0})
         EXPECT_EQ(std::round(step * F::viscousFluid(1.0)), step) << step;
-}
-
-TEST(AnimationFunctions, SixtyPointsInTwelfths) {
+    // Sixty points in twelfths.
     const double expected[] = {2, 7, 15, 24, 33, 40, 46, 50, 54, 56, 58, 60};
     for (int k = 1; k <= 12; ++k)
         EXPECT_EQ(std::round(60 * F::viscousFluid(k / 12.0)), expected[k - 1]) << "k = " << k;

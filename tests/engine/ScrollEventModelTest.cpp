@@ -65,8 +65,7 @@ TEST(ReadAxis, ShiftTurnsTheVerticalWheelIntoHorizontalInput) {
     // A Shift-held tick with only a horizontal delta reads as no input at all.
     auto horizontalOnly = SimDesktop::makeScroll(0, 4, 0, 1, 0, 1.0);
     horizontalOnly->setFlags(platform::flag::shift);
-    EXPECT_FALSE(readAxis(*horizontalOnly, kAxisX).valid);
-    EXPECT_FALSE(readAxis(*horizontalOnly, kAxisY).valid);
+    EXPECT_FALSE(readAxis(*horizontalOnly, kAxisX).valid || readAxis(*horizontalOnly, kAxisY).valid);
 }
 
 TEST(ReverseAxis, WritesTheNegatedReadingIntoTheNamedAxisOnly) {

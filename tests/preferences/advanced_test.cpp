@@ -44,9 +44,7 @@ TEST(SliderPosition, OutOfRangeAndNaNSitAtTheEnds) {
 
 TEST(AdvancedView, OddStoredValuesAreShownWithoutHarm) {
     settings::GlidemarkSettings odd;
-    odd.scrollAdvanced.step = 95.7;
-    odd.scrollAdvanced.duration = -40;
-    odd.scrollAdvanced.accelerationDelta = 1e300;
+    odd.scrollAdvanced = {.step = 95.7, .duration = -40, .accelerationDelta = 1e300};
     SettingsFixture f(odd);
     AdvancedView view(*f.manager);
     EXPECT_EQ(texts(view), (QStringList{"95px", "-40ms", "1e+300ms", "7x"}));

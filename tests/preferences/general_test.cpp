@@ -52,8 +52,8 @@ TEST_F(GeneralViewTest, HeadingClicksFlipOnlyTheirSectionsHelpTextsAndStoreEachT
     QLabel* scroll = view.heading(GeneralView::scrollSection);
     EXPECT_EQ(scroll->toolTip(), "Click on me to hide helper text");
     QTest::mouseClick(scroll, Qt::LeftButton);
-    EXPECT_FALSE(f.stored().appSettings.showScrollHelperText);
-    EXPECT_TRUE(f.stored().appSettings.showSystemHelperText);
+    EXPECT_EQ(std::pair(f.stored().appSettings.showScrollHelperText, f.stored().appSettings.showSystemHelperText),
+              std::pair(false, true));
     for (S s : {S::animationEasing, S::horizontalSmooth, S::reverse}) EXPECT_FALSE(view.helpText(s)->isVisible());
     for (S s : {S::launchAtLogin, S::showMenuIcon}) EXPECT_TRUE(view.helpText(s)->isVisible());
     EXPECT_EQ(scroll->toolTip(), "Click on me to hide helper text");

@@ -29,10 +29,8 @@ TEST(ScrollCore, WhichTicksAreSmoothedPassedOrLeftUntapped) {
         std::optional<double> until = {};
     };
     const std::string reversed = settingsDocument([](settings::GlidemarkSettings& s) { s.scrollBase.reverse = true; });
-    const std::string offReversed = settingsDocument([](settings::GlidemarkSettings& s) {
-        s.scrollBase.smooth = false;
-        s.scrollBase.reverse = true;
-    });
+    const std::string offReversed =
+        settingsDocument([](settings::GlidemarkSettings& s) { s.scrollBase = {.smooth = false, .reverse = true}; });
     const std::string offLater = R"({"t":1,"kind":"settings","document":)" +
                                  settingsDocument([](settings::GlidemarkSettings& s) { s.scrollBase.smooth = false; }) + "}";
     const Case cases[] = {

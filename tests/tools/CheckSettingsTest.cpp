@@ -15,8 +15,7 @@ namespace fs = std::filesystem;
 // Exit code, then standard output and error together.
 std::pair<int, std::string> glidemarkctl(const std::string& environment, const std::string& arguments) {
     // Bounded: a command that never ends fails instead of hanging the suite.
-    std::string command = environment + " timeout 60 '" GLIDEMARKCTL "' " + arguments + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
+    FILE* pipe = ::popen((environment + " timeout 60 '" GLIDEMARKCTL "' " + arguments + " 2>&1").c_str(), "r");
     std::string output;
     char buffer[512];
     for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
