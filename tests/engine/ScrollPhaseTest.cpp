@@ -14,10 +14,7 @@ struct ScrollPhaseTest : testing::Test {
     SimDesktop desktop;
     ScrollPhase machine{desktop.mainQueue(), desktop.clock(), desktop.logger()};
 
-    void kickAt(double t) {
-        desktop.runUntil(t);
-        machine.kickIn();
-    }
+    void kickAt(double t) { desktop.runUntil(t), machine.kickIn(); }
 };
 
 TEST_F(ScrollPhaseTest, OnlyEveryThirdKickMovesTheDeadline) {
@@ -72,10 +69,7 @@ TEST(Debounce, RunsOnceAnIntervalAfterTheLastCallOfABurst) {
     SimDesktop desktop;
     std::vector<double> runs;
     auto debounced = debounce(0.5, desktop.mainQueue(), desktop.clock(), [&] { runs.push_back(desktop.now()); });
-    for (double t : {0.0, 0.25, 0.375}) {
-        desktop.runUntil(t);
-        debounced();
-    }
+    for (double t : {0.0, 0.25, 0.375}) desktop.runUntil(t), debounced();
     desktop.runUntil(2.0);
     desktop.runUntil(3.0);
     debounced();

@@ -52,22 +52,18 @@ TEST_F(ScrollTarget, LaunchpadScansAndTheirOneSecondNegativeCache) {
     const Change open = [](SimWorkspace& w) { w.addWindow("LPSpringboard"); };
     struct Row { double t; Change change; AppRef app; bool active; int scans; };
     const Row rows[] = {
-        {1.0, none, nullptr, false, 0},  // no application and the Dock answer without a scan
-        {1.0, none, dock, true, 0},
-        {2.0, none, a, false, 1},       // a negative scan, trusted until 3.0
-        {2.25, none, dock, true, 1},
-        {2.5, none, a, false, 1},       // hovering the Dock does not turn smoothing off elsewhere
+        {1.0, none, nullptr, false, 0}, {1.0, none, dock, true, 0},  // no application and the Dock answer without a scan
+        {2.0, none, a, false, 1},                                    // a negative scan, trusted until 3.0
+        {2.25, none, dock, true, 1}, {2.5, none, a, false, 1},       // hovering the Dock does not turn smoothing off elsewhere
         {3.0, open, a, false, 1},       // Launchpad opening within the second is not noticed...
         {3.125, none, a, true, 2},      // ...but is just after it
         {3.125, none, lookalike, true, 3},  // a positive scan is not cached
         {3.125, [](SimWorkspace& w) { EXPECT_TRUE(w.removeWindow("LPSpringboard")); }, a, false, 4},
         // An unreadable window list means no Launchpad.
         {4.25, [](SimWorkspace& w) { w.addWindow("LPSpringboard"), w.setWindowListAvailable(false); }, a, false, 5},
-        {5.5,
-         [](SimWorkspace& w) { w.setWindowListAvailable(true), w.removeWindow("LPSpringboard"), w.addMalformedWindow(); }, a,
-         false, 6},
-        {6.75, open, a, true, 7},  // a malformed entry is skipped, not the end of the walk
-    };
+        {5.5, [](SimWorkspace& w) { w.setWindowListAvailable(true), w.removeWindow("LPSpringboard"); }, a, false, 6},
+        // A malformed entry is skipped, not the end of the walk.
+        {6.75, [](SimWorkspace& w) { w.addMalformedWindow(), w.addWindow("LPSpringboard"); }, a, true, 7}};
     for (const Row& r : rows) {
         desktop.runUntil(r.t);
         r.change(workspace);

@@ -17,7 +17,6 @@ struct SettingsManagerTest : ::testing::Test {
     test::ManagerEnvironment env;
     auto start() { return std::make_unique<SettingsManager>(env.defaults, env.logger, env.clock); }
     GlidemarkSettings stored() { return decode(env.defaults.data(SettingsManager::kKey).value_or("")).settings.value(); }
-    std::string lastLog() { return env.sink.lines().back().message; }
 };
 
 TEST_F(SettingsManagerTest, StartsFromDefaultsAndEachAssignmentIsAnnouncedThenReplacedThenStored) {
@@ -79,8 +78,9 @@ TEST_F(SettingsManagerTest, UndecodableDocumentIsKeptAsideBeforeTheFirstSave) {
     EXPECT_EQ(stored(), manager->settings());
     EXPECT_EQ(env.defaults.writeCount(), 2 + 3) << "kept once only";
     EXPECT_EQ(env.sink.lines().size(), 2U);
-    EXPECT_EQ(lastLog(), "Stored settings could not be read (appSettings.launchAtLogin: missing); keeping them as "
-                         "glidemarkSettings.invalid-20261206T201500Z-2");
+    EXPECT_EQ(env.sink.lines().back().message,
+              "Stored settings could not be read (appSettings.launchAtLogin: missing); keeping them as "
+              "glidemarkSettings.invalid-20261206T201500Z-2");
 }
 
 // Stores the settings key only, like a store that cannot create another file.
