@@ -1,12 +1,14 @@
 // The real program on the real Linux desktop backend, on a private X server
 // with a window manager and a tray host: it comes up, shows the access alert
 // (this machine gives it no mice), and ends cleanly on SIGTERM or when another
-// copy takes over. Built with sanitizers, a clean exit also means none of them
+// copy takes over; given access, it brings its preferences forward when
+// launched again. Built with sanitizers, a clean exit also means none of them
 // reported anything.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -149,6 +151,34 @@ TEST_F(ProgramOnX11, AnotherCopyTakesOverAndBothEndCleanly) {
     expectUp(other);
     other.terminate();
     expectCleanExit(other, "App terminated");
+}
+
+// With input access (the stand-in backend gives it), launching again opens the preferences
+// under one title, and restores them when minimised.
+TEST_F(ProgramOnX11, LaunchingAgainBringsThePreferences) {
+    if (QStandardPaths::findExecutable("xdotool").isEmpty()) GTEST_SKIP() << "needs xdotool";
+    env_.insert("GLIDEMARK_BACKEND", "standin");
+    auto xdotool = [&](const QStringList& arguments) {
+        QProcess& tool = start("xdotool", arguments);
+        tool.waitForFinished(5000);
+        return tool.readAll().trimmed();
+    };
+    auto shownWindow = [&] { return xdotool({"search", "--onlyvisible", "--name", "^Glidemark Preferences"}); };
+    QProcess& first = start(GLIDEMARK_EXECUTABLE);
+    QByteArray output;
+    ASSERT_TRUE(waitUntil([&] { return (output += first.readAll()).contains("Engine started"); })) << output.constData();
+    EXPECT_FALSE(output.contains("No system tray")) << "the tray is there: no window at launch";
+    QByteArray window;
+    for (const char* step : {"opens", "restores"}) {
+        SCOPED_TRACE(step);
+        expectCleanExit(start(GLIDEMARK_EXECUTABLE), "Re-open: Running instance");
+        ASSERT_TRUE(waitUntil([&] { return !(window = shownWindow()).isEmpty(); }, 5000));
+        EXPECT_EQ(xdotool({"getwindowname", QString::fromLatin1(window)}).toStdString(), "Glidemark Preferences");
+        xdotool({"windowminimize", QString::fromLatin1(window)});
+        ASSERT_TRUE(waitUntil([&] { return shownWindow().isEmpty(); }, 5000));
+    }
+    first.terminate();
+    expectCleanExit(first, "App terminated");
 }
 
 }  // namespace
