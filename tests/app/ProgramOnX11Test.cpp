@@ -1,8 +1,8 @@
 // The real program on the real Linux desktop backend, on a private X server
 // with a window manager and a tray host: it comes up, shows the access alert
 // (this machine gives it no mice), and ends cleanly on SIGTERM or when another
-// copy takes over; given access, it brings its preferences forward when
-// launched again. Built with sanitizers, a clean exit also means none of them
+// copy takes over; given access (the stand-in backend), it brings its
+// preferences forward when launched again. Built with sanitizers, a clean exit also means none of them
 // reported anything.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -112,15 +112,20 @@ protected:
                     program.state() == QProcess::Running)
             << program.readAll().constData();
     }
-    // Ends by itself (or after SIGTERM) with status 0 and no sanitizer report.
-    static void expectCleanExit(QProcess& program, QByteArray expectedLine) {
-        ASSERT_TRUE(program.state() == QProcess::NotRunning || program.waitForFinished(60000));
+    // Ends by itself (or after SIGTERM) with status 0 and no sanitizer report; returns what it said last.
+    static QByteArray expectCleanExit(QProcess& program, QByteArray expectedLine) {
+        EXPECT_TRUE(program.state() == QProcess::NotRunning || program.waitForFinished(60000));
         const QByteArray output = program.readAll();
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << output.constData();
         EXPECT_EQ(program.exitCode(), 0) << output.constData();
         EXPECT_FALSE(output.contains("Sanitizer") || output.contains("runtime error")) << output.constData();
         EXPECT_TRUE(output.contains(expectedLine)) << output.constData();
         EXPECT_FALSE(output.contains("No system tray available")) << "the icon belongs in trayer";
+        return output;
+    }
+    // Reads the program's output into `seen` until it has said `line`.
+    static bool waitForLine(QProcess& program, QByteArray& seen, const QByteArray& line) {
+        return waitUntil([&] { return (seen += program.readAll()).contains(line); });
     }
 
     std::unique_ptr<XvfbServer> server_;
@@ -153,9 +158,10 @@ TEST_F(ProgramOnX11, AnotherCopyTakesOverAndBothEndCleanly) {
     expectCleanExit(other, "App terminated");
 }
 
-// With input access (the stand-in backend gives it), launching again opens the preferences
-// under one title, and restores them when minimised.
-TEST_F(ProgramOnX11, LaunchingAgainBringsThePreferences) {
+// With input access (the stand-in backend gives it): launching again opens the preferences
+// under one title, and restores them when minimised; then a copy elsewhere, started without a
+// display, takes over and runs only the engine.
+TEST_F(ProgramOnX11, WithAccessLaunchingAgainBringsThePreferencesAndAHeadlessCopyTakesOver) {
     if (QStandardPaths::findExecutable("xdotool").isEmpty()) GTEST_SKIP() << "needs xdotool";
     env_.insert("GLIDEMARK_BACKEND", "standin");
     auto xdotool = [&](const QStringList& arguments) {
@@ -166,7 +172,7 @@ TEST_F(ProgramOnX11, LaunchingAgainBringsThePreferences) {
     auto shownWindow = [&] { return xdotool({"search", "--onlyvisible", "--name", "^Glidemark Preferences"}); };
     QProcess& first = start(GLIDEMARK_EXECUTABLE);
     QByteArray output;
-    ASSERT_TRUE(waitUntil([&] { return (output += first.readAll()).contains("Engine started"); })) << output.constData();
+    ASSERT_TRUE(waitForLine(first, output, "Engine started")) << output.constData();
     EXPECT_FALSE(output.contains("No system tray")) << "the tray is there: no window at launch";
     QByteArray window;
     for (const char* step : {"opens", "restores"}) {
@@ -177,8 +183,31 @@ TEST_F(ProgramOnX11, LaunchingAgainBringsThePreferences) {
         xdotool({"windowminimize", QString::fromLatin1(window)});
         ASSERT_TRUE(waitUntil([&] { return shownWindow().isEmpty(); }, 5000));
     }
-    first.terminate();
+
+    const QString copy = copies_.filePath("glidemark");
+    ASSERT_TRUE(QFile::copy(GLIDEMARK_EXECUTABLE, copy));
+    env_.remove("DISPLAY");
+    QProcess& other = start(copy);
+    QByteArray otherOutput;
+    ASSERT_TRUE(waitForLine(other, otherOutput, "Engine started")) << otherOutput.constData();
+    EXPECT_TRUE(otherOutput.contains("Terminate: Other instance " + QByteArray::number(first.processId())));
+    EXPECT_TRUE(otherOutput.contains("No display: running the scroll engine without the tray icon and windows"));
+    EXPECT_FALSE(otherOutput.contains("StatusBarManager"));
     expectCleanExit(first, "App terminated");
+    // The new copy now holds the socket: a launch of it again is a re-open.
+    expectCleanExit(start(copy), "Re-open: Running instance " + QByteArray::number(other.processId()));
+    other.terminate();
+    expectCleanExit(other, "Engine ended");
+}
+
+// Quitting while the access alert is open asks for no access on the way out.
+TEST_F(ProgramOnX11, QuittingWhileTheAccessAlertIsOpenAsksForNoAccess) {
+    env_.insert("GLIDEMARK_BACKEND", "standin");
+    env_.insert("GLIDEMARK_STANDIN_ACCESS", "denied");
+    QProcess& program = start(GLIDEMARK_EXECUTABLE);
+    expectUp(program);
+    program.terminate();
+    EXPECT_FALSE(expectCleanExit(program, "App terminated").contains("Access requested"));
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // One running copy per user: a second launch of the same program hands over a
 // re-open request and ends; a different copy asks the running one to quit and
-// takes over (shown with the real program in the last tests).
+// takes over (shown with the real program in ProgramOnX11Test).
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -96,114 +95,6 @@ TEST_F(SingleInstanceTest, WithoutARuntimeDirectoryOnlyAPrivateFolderOfThisUserH
     }
     for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", runtime}, std::pair{"TMPDIR", tmp}})
         value.isNull() ? qunsetenv(name) : qputenv(name, value);
-}
-
-// ---- the real program -------------------------------------------------------
-
-class ProgramTest : public ::testing::Test {
-protected:
-    ProgramTest() {
-        environment.insert("XDG_RUNTIME_DIR", runtime);
-        environment.insert("XDG_CONFIG_HOME", makeTempDir());
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        // These tests are about the program's instances, not about this machine's mice.
-        environment.insert("GLIDEMARK_BACKEND", "standin");
-        // Copies run from temporary folders would otherwise offer to install themselves.
-        environment.insert("GLIDEMARK_NO_MOVE", "1");
-        environment.remove("DISPLAY");
-        environment.remove("WAYLAND_DISPLAY");
-    }
-    ~ProgramTest() override {
-        for (auto& process : processes) {
-            if (process->state() == QProcess::NotRunning) continue;
-            process->kill();
-            process->waitForFinished(2000);
-        }
-    }
-
-    QProcess& start(const QString& program, const QProcessEnvironment& env) {
-        processes.push_back(std::make_unique<QProcess>());
-        QProcess& process = *processes.back();
-        process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program, {});
-        EXPECT_TRUE(process.waitForStarted(5000));
-        return process;
-    }
-    QProcess& start(const QString& program) { return start(program, environment); }
-
-    // (waitForFinished answers false for a process that has already ended.)
-    static bool finished(QProcess& process) {
-        return process.state() == QProcess::NotRunning || process.waitForFinished(10000);
-    }
-
-    // Waits until the program has said `line` (its log goes to standard error).
-    static bool waitForOutput(QProcess& process, const QByteArray& line, QByteArray& seen, int timeoutMs = 10000) {
-        return QTest::qWaitFor(
-            [&] {
-                seen += process.readAll();
-                return seen.contains(line);
-            },
-            timeoutMs);
-    }
-
-    QString runtime = makeTempDir();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    std::vector<std::unique_ptr<QProcess>> processes;
-};
-
-// A second launch re-opens the running copy; another copy (this one without a display, so
-// only its engine runs) takes over; SIGTERM ends it cleanly.
-TEST_F(ProgramTest, OneCopyRunsAtATime) {
-    QProcess& first = start(GLIDEMARK_EXECUTABLE);
-    QByteArray firstOutput;
-    ASSERT_TRUE(waitForOutput(first, "Engine started", firstOutput)) << firstOutput.constData();
-    QProcess& second = start(GLIDEMARK_EXECUTABLE);
-    ASSERT_TRUE(finished(second));
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(second.readAll().contains("Re-open: Running instance"));
-    EXPECT_EQ(first.state(), QProcess::Running);
-
-    const QString copy = makeTempDir() + "/glidemark";
-    ASSERT_TRUE(QFile::copy(GLIDEMARK_EXECUTABLE, copy));
-    QProcessEnvironment headless = environment;
-    headless.remove("QT_QPA_PLATFORM");
-    QProcess& other = start(copy, headless);
-    QByteArray otherOutput;
-    const QByteArray expected = "Terminate: Other instance " + QByteArray::number(first.processId());
-    ASSERT_TRUE(waitForOutput(other, expected, otherOutput)) << otherOutput.constData();
-    ASSERT_TRUE(finished(first));
-    EXPECT_EQ(first.exitCode(), 0);
-    EXPECT_TRUE((firstOutput + first.readAll()).contains("App terminated"));
-    ASSERT_TRUE(waitForOutput(other, "Engine started", otherOutput)) << otherOutput.constData();
-    EXPECT_TRUE(otherOutput.contains("No display: running the scroll engine without the tray icon and windows"));
-    EXPECT_FALSE(otherOutput.contains("StatusBarManager"));
-    // The new copy now holds the socket: a launch of it again is a re-open.
-    QProcess& again = start(copy, headless);
-    ASSERT_TRUE(finished(again));
-    EXPECT_TRUE(again.readAll().contains("Re-open: Running instance " + QByteArray::number(other.processId())));
-
-    other.terminate();
-    ASSERT_TRUE(finished(other));
-    otherOutput += other.readAll();
-    EXPECT_EQ(other.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(other.exitCode(), 0);
-    EXPECT_TRUE(otherOutput.contains("Engine ended")) << otherOutput.constData();
-    EXPECT_TRUE(otherOutput.contains("App terminated"));
-}
-
-TEST_F(ProgramTest, QuittingWhileTheAccessAlertIsOpenAsksForNoAccess) {
-    environment.insert("GLIDEMARK_STANDIN_ACCESS", "denied");
-    QProcess& program = start(GLIDEMARK_EXECUTABLE);
-    QByteArray output;
-    ASSERT_TRUE(waitForOutput(program, "No permission", output)) << output.constData();
-    QTest::qWait(300);  // the alert is up
-    program.terminate();
-    ASSERT_TRUE(finished(program));
-    output += program.readAll();
-    EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_TRUE(output.contains("App terminated")) << output.constData();
-    EXPECT_FALSE(output.contains("Access requested")) << output.constData();
 }
 
 }  // namespace
