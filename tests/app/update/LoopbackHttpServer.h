@@ -1,7 +1,6 @@
 #pragma once
 // A tiny HTTP/1.0 server on 127.0.0.1 that serves canned answers, so update tests never
 // leave the machine. One request per connection; the answer closes it.
-#include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
 #include <QTcpServer>
@@ -43,13 +42,10 @@ private:
         pending_.remove(socket);
         const QString path = line.size() > 1 ? QString::fromLatin1(line[1]) : QString();
         ++hits_[path];
-        const auto found = routes_.constFind(path);
-        const Route answer = found == routes_.cend() ? Route{404, "not found", false} : *found;
+        const Route answer = routes_.value(path, Route{404, "not found"});
         if (answer.neverAnswer) return;
-        QByteArray reply = "HTTP/1.0 " + QByteArray::number(answer.status) + " Canned\r\n";
-        reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
-        reply += "Connection: close\r\n\r\n" + answer.body;
-        socket->write(reply);
+        socket->write("HTTP/1.0 " + QByteArray::number(answer.status) + " Canned\r\nContent-Length: " +
+                      QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n" + answer.body);
         socket->disconnectFromHost();
     }
 

@@ -1,20 +1,19 @@
 #pragma once
 // Shared pieces of the update tests: a hand-moved clock and timer, a notifier that records,
-// a signing key, feed documents, and a harness that builds the whole updater stack against
-// a loopback server.
+// a signing key, and a harness that builds the whole updater stack against a loopback server.
 #include <QDir>
 #include <QLabel>
-#include <functional>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <functional>
 #include <sodium.h>
 #include <vector>
 
-#include "app/update/UpdateWindow.h"
-#include "app/update/UpdaterManager.h"
 #include "app/update/FeedDocuments.h"
 #include "app/update/LoopbackHttpServer.h"
+#include "app/update/UpdateWindow.h"
+#include "app/update/UpdaterManager.h"
 
 namespace gm::update::test {
 
@@ -27,10 +26,7 @@ public:
 
 class FakeTimer final : public CheckTimer {
 public:
-    void start(std::chrono::milliseconds delay) override {
-        active_ = true;
-        delay_ = delay;
-    }
+    void start(std::chrono::milliseconds delay) override { active_ = true, delay_ = delay; }
     void stop() override { active_ = false; }
     bool isActive() const override { return active_; }
     void fire() {
@@ -43,9 +39,6 @@ public:
 
 class FakeNotifier final : public Notifier {
 public:
-    struct Posted {
-        QString id, title, body;
-    };
     void requestAuthorization() override { ++authorizationRequests; }
     void post(const QString& id, const QString& title, const QString& body) override {
         posted.push_back({id, title, body});
@@ -54,23 +47,18 @@ public:
     void removeDelivered(const QString& id) override { shown.remove(id); }
     void click(const QString& id) { emit activated(id, QString()); }
     int authorizationRequests = 0;
-    std::vector<Posted> posted;
+    std::vector<QStringList> posted;  // id, title, body
     QSet<QString> shown;
 };
 
 struct Keys {
-    Keys() {
-        EXPECT_GE(sodium_init(), 0);
-        crypto_sign_keypair(publicKey, secretKey);
-    }
-    QByteArray publicBase64() const {
-        return QByteArray(reinterpret_cast<const char*>(publicKey), crypto_sign_PUBLICKEYBYTES).toBase64();
-    }
+    Keys() { EXPECT_TRUE(sodium_init() >= 0 && crypto_sign_keypair(publicKey, secretKey) == 0); }
+    QByteArray publicBase64() const { return QByteArray(reinterpret_cast<const char*>(publicKey), sizeof publicKey).toBase64(); }
     QByteArray sign(const QByteArray& data) const {
         unsigned char signature[crypto_sign_BYTES];
         crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(data.constData()),
                              static_cast<unsigned long long>(data.size()), secretKey);
-        return QByteArray(reinterpret_cast<const char*>(signature), crypto_sign_BYTES).toBase64();
+        return QByteArray(reinterpret_cast<const char*>(signature), sizeof signature).toBase64();
     }
     unsigned char publicKey[crypto_sign_PUBLICKEYBYTES];
     unsigned char secretKey[crypto_sign_SECRETKEYBYTES];
@@ -78,40 +66,35 @@ struct Keys {
 
 // The whole stack as the program builds it, pointed at a loopback server and temporary folders.
 struct Harness {
-    explicit Harness(QString configDir = {}, std::shared_ptr<FakeClock> sharedClock = nullptr)
-        : clock(sharedClock ? std::move(sharedClock) : std::make_shared<FakeClock>()) {
-        settingsPath = (configDir.isEmpty() ? config.path() : configDir) + QStringLiteral("/glidemark/updater.ini");
-    }
+    explicit Harness(const QString& configDir = {})
+        : settingsPath((configDir.isEmpty() ? config.path() : configDir) + QStringLiteral("/glidemark/updater.ini")) {}
 
     // Serves `payload` at /Glidemark-<version>.tar.gz and a feed offering it at /feed.xml.
     FeedItem offer(const QString& version, const QByteArray& payload) {
         const QString path = QStringLiteral("/Glidemark-%1.tar.gz").arg(version);
-        server.route(path, {200, payload, false});
+        server.route(path, {200, payload});
         FeedItem item{version, version, server.url(path).toString(), payload.size(), keys.sign(payload)};
-        server.route(QStringLiteral("/feed.xml"), {200, feed({item}), false});
+        server.route(QStringLiteral("/feed.xml"), {200, feed({item})});
         return item;
     }
 
     UpdaterManager& start(const QString& currentVersion = QStringLiteral("1.2"),
                           const std::function<void(UpdaterManager::Parts&)>& tweak = {}) {
         UpdaterManager::Parts parts;
-        parts.options.feedUrl = server.url(QStringLiteral("/feed.xml"));
-        parts.options.publicKeyBase64 = keys.publicBase64();
-        parts.options.currentVersion = currentVersion;
-        parts.options.settingsPath = settingsPath;
-        parts.options.downloadDirectory = downloads.path();
-        parts.options.transport = TransportPolicy::HttpsOrLoopbackHttp;
-        parts.options.feedTimeout = std::chrono::milliseconds(300);
-        parts.options.downloadStallTimeout = std::chrono::milliseconds(300);
-        parts.options.clock = clock;
-        parts.options.timer = timer;
+        UpdaterOptions& o = parts.options;
+        o.feedUrl = server.url(QStringLiteral("/feed.xml"));
+        o.publicKeyBase64 = keys.publicBase64();
+        o.currentVersion = currentVersion;
+        o.settingsPath = settingsPath;
+        o.downloadDirectory = downloads.path();
+        o.transport = TransportPolicy::HttpsOrLoopbackHttp;
+        o.feedTimeout = o.downloadStallTimeout = std::chrono::milliseconds(300);
+        o.clock = clock;
+        o.timer = timer;
         auto fake = std::make_unique<FakeNotifier>();
         notifier = fake.get();
         parts.notifier = std::move(fake);
-        parts.openUrl = [this](const QUrl& url) {
-            opened.push_back(url);
-            return true;
-        };
+        parts.openUrl = [this](const QUrl& url) { return opened.push_back(url), true; };
         parts.badgeDelay = std::chrono::milliseconds(10);
         if (tweak) tweak(parts);
         manager = std::make_unique<UpdaterManager>(std::move(parts));
@@ -122,17 +105,15 @@ struct Harness {
     UpdateWindow* window() { return manager->updaterController().userDriver().window(); }
     bool windowVisible() { return window() && window()->isVisible(); }
 
-    // The window's button with this text, or nullptr.
+    // The window's visible button with this text, or nullptr.
     QPushButton* button(const QString& text) {
-        if (!window()) return nullptr;
-        for (auto* b : window()->findChildren<QPushButton*>())
+        for (auto* b : window() ? window()->findChildren<QPushButton*>() : QList<QPushButton*>())
             if (b->text() == text && b->isVisible()) return b;
         return nullptr;
     }
     QString windowText() {
         QString all;
-        if (!window()) return all;
-        for (auto* label : window()->findChildren<QLabel*>())
+        for (auto* label : window() ? window()->findChildren<QLabel*>() : QList<QLabel*>())
             if (label->isVisible()) all += label->text() + QLatin1Char('\n');
         return all;
     }
@@ -140,22 +121,16 @@ struct Harness {
     // Runs a check and waits for its outcome (bounded: every network wait here is < 1 s).
     CheckOutcome check(bool userInitiated) {
         QSignalSpy finished(&updater(), &Updater::checkFinished);
-        if (userInitiated)
-            manager->checkForUpdates();
-        else
-            updater().checkForUpdatesInBackground();
+        userInitiated ? manager->checkForUpdates() : updater().checkForUpdatesInBackground();
         if (finished.isEmpty() && !finished.wait(3000)) ADD_FAILURE() << "the check never ended";
         return finished.isEmpty() ? CheckOutcome::Failed : finished.first().at(0).value<CheckOutcome>();
     }
-    QString lastMessage(QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(1).toString(); }
+    static QString lastMessage(QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(1).toString(); }
 
-    // Presses a button and waits for the download it starts to end.
-    std::pair<bool, QString> download(const QString& buttonText = QStringLiteral("Download")) {
+    // Presses Download and waits for the download to end: whether it worked, and its path or message.
+    std::pair<bool, QString> download() {
         QSignalSpy done(&updater(), &Updater::downloadFinished);
-        if (QPushButton* b = button(buttonText))
-            b->click();
-        else
-            ADD_FAILURE() << "no button " << buttonText.toStdString();
+        if (QPushButton* b = button(QStringLiteral("Download"))) b->click();
         if (done.isEmpty() && !done.wait(3000)) ADD_FAILURE() << "the download never ended";
         if (done.isEmpty()) return {false, {}};
         return {done.first().at(0).toBool(), done.first().at(1).toString()};
@@ -165,12 +140,11 @@ struct Harness {
         return QDir(downloads.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    QTemporaryDir config;
-    QTemporaryDir downloads;
+    QTemporaryDir config, downloads;
     QString settingsPath;
     LoopbackHttpServer server;
     Keys keys;
-    std::shared_ptr<FakeClock> clock;
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::shared_ptr<FakeTimer> timer = std::make_shared<FakeTimer>();
     FakeNotifier* notifier = nullptr;
     std::vector<QUrl> opened;
