@@ -34,7 +34,7 @@ protected:
         options.trayAvailable = trayAvailable;
         auto delegate = std::make_unique<AppDelegate>(
             AppDelegate::Services{workspace, access, settings.manager, engine, session, nullptr,
-                                  WindowContent::interim(), [this] { ++terminations; }},
+                                  WindowContent::interim(), [] {}},
             options);
         EXPECT_TRUE(delegate->applicationWillFinishLaunching());
         delegate->applicationDidFinishLaunching();
@@ -52,15 +52,15 @@ protected:
     FakeEngine engine;
     SessionMonitor session;
     ScriptedAlerts alerts;
-    int terminations = 0;
 };
 
-TEST_F(AppDelegateTest, WithAccessAtLaunchTheHUDConfirmsAndTheEngineStarts) {
+// With access: the HUD confirms and the engine starts; session changes end and restart it,
+// access permitting; termination ends it once.
+TEST_F(AppDelegateTest, WithAccessTheEngineRunsWhileTheSessionIsActive) {
     access.trusted = true;
     auto delegate = launch();
     EXPECT_EQ(engine.starts, 0) << "the check waits for its delay";
     waitForFirstCheck();
-
     EXPECT_TRUE(engine.isActive());
     EXPECT_TRUE(alerts.shown.empty());
     EXPECT_EQ(delegate->permissionPollTimer(), nullptr);
@@ -69,6 +69,25 @@ TEST_F(AppDelegateTest, WithAccessAtLaunchTheHUDConfirmsAndTheEngineStarts) {
     EXPECT_EQ(hud->size(), QSize(300, 300));
     EXPECT_FALSE(delegate->windowManager()->hasVisibleWindows());
     EXPECT_EQ(StatusBarManager::shared(), delegate->statusBarManager());
+
+    emit session.sessionDidResignActive();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_TRUE(logLines().contains("ScrollCore End: Session Resign"));
+    // Access withdrawn meanwhile: activation asks, the engine declines and stays stopped.
+    access.trusted = false;
+    emit session.sessionDidBecomeActive();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_TRUE(logLines().contains("ScrollCore Start: Session Active"));
+    access.trusted = true;
+    emit session.sessionDidBecomeActive();
+    EXPECT_TRUE(engine.isActive());
+
+    const int ends = engine.ends;
+    delegate->applicationWillTerminate();
+    delegate->applicationWillTerminate();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_EQ(engine.ends, ends + 1);
+    EXPECT_TRUE(logLines().contains("App terminated"));
 }
 
 TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLater) {
@@ -137,38 +156,6 @@ TEST_F(AppDelegateTest, OnlyTheAlertsFirstButtonAsksForAccess) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->permissionPollTimer() != nullptr; }, 5000));
         EXPECT_EQ(access.requests, requests);
     }
-}
-
-TEST_F(AppDelegateTest, SessionChangesEndAndRestartTheEngineButAccessIsStillNeeded) {
-    access.trusted = true;
-    auto delegate = launch();
-    waitForFirstCheck();
-    ASSERT_TRUE(engine.isActive());
-
-    emit session.sessionDidResignActive();
-    EXPECT_FALSE(engine.isActive());
-    EXPECT_TRUE(logLines().contains("ScrollCore End: Session Resign"));
-
-    // Access withdrawn meanwhile: activation asks, the engine declines and stays stopped.
-    access.trusted = false;
-    emit session.sessionDidBecomeActive();
-    EXPECT_FALSE(engine.isActive());
-    EXPECT_TRUE(logLines().contains("ScrollCore Start: Session Active"));
-
-    access.trusted = true;
-    emit session.sessionDidBecomeActive();
-    EXPECT_TRUE(engine.isActive());
-}
-
-TEST_F(AppDelegateTest, TerminationEndsTheEngineOnce) {
-    access.trusted = true;
-    auto delegate = launch();
-    waitForFirstCheck();
-    delegate->applicationWillTerminate();
-    delegate->applicationWillTerminate();
-    EXPECT_FALSE(engine.isActive());
-    EXPECT_EQ(engine.ends, 1);
-    EXPECT_TRUE(logLines().contains("App terminated"));
 }
 
 TEST_F(AppDelegateTest, ReopeningOpensThePreferencesOnlyWithAccessAndNoWindowShowing) {
