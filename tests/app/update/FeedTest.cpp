@@ -7,23 +7,17 @@
 namespace gm::update {
 namespace {
 
-int sign(const char* a, const char* b) {
-    const int c = compareVersions(QString::fromLatin1(a), QString::fromLatin1(b));
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
+// Numbers, not text; missing parts are zeros; a pre-release comes before its release; huge
+// numbers must not wrap.
 TEST(VersionTest, ComparesLikePeopleReadVersions) {
-    EXPECT_EQ(sign("1.10", "1.9"), 1) << "numbers, not text";
-    EXPECT_EQ(sign("1.2", "1.2.0"), 0);
-    EXPECT_EQ(sign("1.2.0.0", "1.2"), 0);
-    EXPECT_EQ(sign("1.2.1", "1.2"), 1);
-    EXPECT_EQ(sign("2", "10"), -1);
-    EXPECT_EQ(sign("1.2b1", "1.2"), -1) << "a pre-release comes before its release";
-    EXPECT_EQ(sign("1.2.0b1", "1.2"), -1);
-    EXPECT_EQ(sign("1.2rc1", "1.2b3"), 1);
-    EXPECT_EQ(sign("1.2b2", "1.2b10"), -1);
-    EXPECT_EQ(sign("1.2.1", "1.2b"), 1);
-    EXPECT_EQ(sign("99999999999999999999999", "1"), 1) << "huge numbers must not wrap";
+    const std::tuple<const char*, const char*, int> rows[] = {
+        {"1.10", "1.9", 1},     {"1.2", "1.2.0", 0},    {"1.2.0.0", "1.2", 0},   {"1.2.1", "1.2", 1},
+        {"2", "10", -1},        {"1.2b1", "1.2", -1},   {"1.2.0b1", "1.2", -1},  {"1.2rc1", "1.2b3", 1},
+        {"1.2b2", "1.2b10", -1}, {"1.2.1", "1.2b", 1}, {"99999999999999999999999", "1", 1}};
+    for (const auto& [a, b, expected] : rows) {
+        const int c = compareVersions(QString::fromLatin1(a), QString::fromLatin1(b));
+        EXPECT_EQ((c > 0) - (c < 0), expected) << a << " against " << b;
+    }
 }
 
 FeedResult parse(const QByteArray& xml) { return parseFeed(xml, TransportPolicy::HttpsOnly); }
@@ -104,15 +98,17 @@ TEST(FeedTest, NewestUpdateIsTheHighestVersionAboveTheRunningOne) {
 
 TEST(FeedTest, OnlyHttpsLeavesTheMachine) {
     using P = TransportPolicy;
-    EXPECT_TRUE(isAllowedUrl(QUrl(QStringLiteral("https://example.org/feed.xml")), P::HttpsOnly));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://example.org/feed.xml")), P::HttpsOnly));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://127.0.0.1:8080/feed.xml")), P::HttpsOnly));
-    EXPECT_TRUE(isAllowedUrl(QUrl(QStringLiteral("http://127.0.0.1:8080/feed.xml")), P::HttpsOrLoopbackHttp));
-    EXPECT_TRUE(isAllowedUrl(QUrl(QStringLiteral("http://[::1]/feed.xml")), P::HttpsOrLoopbackHttp));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://example.org/feed.xml")), P::HttpsOrLoopbackHttp));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://127.0.0.1.example.org/feed.xml")), P::HttpsOrLoopbackHttp));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("file:///etc/passwd")), P::HttpsOrLoopbackHttp));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("ftp://example.org/x")), P::HttpsOrLoopbackHttp));
+    const std::tuple<const char*, P, bool> rows[] = {
+        {"https://example.org/feed.xml", P::HttpsOnly, true},
+        {"http://example.org/feed.xml", P::HttpsOnly, false},
+        {"http://127.0.0.1:8080/feed.xml", P::HttpsOnly, false},
+        {"http://127.0.0.1:8080/feed.xml", P::HttpsOrLoopbackHttp, true},
+        {"http://[::1]/feed.xml", P::HttpsOrLoopbackHttp, true},
+        {"http://example.org/feed.xml", P::HttpsOrLoopbackHttp, false},
+        {"http://127.0.0.1.example.org/feed.xml", P::HttpsOrLoopbackHttp, false},
+        {"file:///etc/passwd", P::HttpsOrLoopbackHttp, false},
+        {"ftp://example.org/x", P::HttpsOrLoopbackHttp, false}};
+    for (const auto& [url, policy, allowed] : rows) EXPECT_EQ(isAllowedUrl(QUrl(QString::fromLatin1(url)), policy), allowed) << url;
 }
 
 }  // namespace
