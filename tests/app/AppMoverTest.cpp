@@ -171,8 +171,11 @@ TEST_F(AppMoverTest, InstallsForThisUserTrashesTheOlderCopyAndRelaunches) {
     EXPECT_TRUE(contents(where.dataHome + "/icons/hicolor/scalable/apps/glidemark.svg").startsWith("<svg"));
 }
 
+// Every answer is one alert and every privileged result one run of the install.
 TEST(AppMoverFlowTest, EachSituationEndsAsItShould) {
     using R = PrivilegedRunner::Result;
+    using O = Outcome;
+    constexpr int kUser = AppMover::kMoveForThisUser, kAll = AppMover::kMoveForAllUsers, kNo = AppMover::kDoNotMove;
     const auto readOnlySystem = [](Scene& s) { s.files.readOnly = {s.where.systemPrefix + "/bin"}; };
     const auto at = [](const char* place) {
         return [place](Scene& s) { writeBytes(s.where.executable = s.root + place, kNewBytes); };
@@ -183,35 +186,26 @@ TEST(AppMoverFlowTest, EachSituationEndsAsItShould) {
         std::deque<int> answers;
         std::deque<R> privileged;
         Outcome outcome;
-        size_t alerts;
-        int installs;      // runs of the privileged install
         QString launched = {};  // the copy asked to start ("user"/"system"), if any
         QByteArray atUserCopy = "<missing>";
     };
     const std::vector<Row> rows{
-        {"in ~/.local/bin", at("/home/.local/bin/glidemark"), {}, {}, Outcome::Stay, 0, 0, {}, kNewBytes},
-        {"in /usr/bin", at("/usr/bin/glidemark"), {}, {}, Outcome::Stay, 0, 0},
-        {"in /usr/local/bin", at("/usr/local/bin/glidemark"), {}, {}, Outcome::Stay, 0, 0},
+        {"in ~/.local/bin", at("/home/.local/bin/glidemark"), {}, {}, O::Stay, {}, kNewBytes},
+        {"in /usr/bin", at("/usr/bin/glidemark"), {}, {}, O::Stay},
+        {"in /usr/local/bin", at("/usr/local/bin/glidemark"), {}, {}, O::Stay},
         // A folder whose name only begins like a prefix is somewhere else.
-        {"in /usr-old/bin", at("/usr-old/bin/glidemark"), {AppMover::kDoNotMove}, {}, Outcome::Stay, 1, 0},
-        {"Do Not Install", [](Scene&) {}, {AppMover::kDoNotMove}, {}, Outcome::Stay, 1, 0},
-        {"the copy fails", [](Scene& s) { s.files.failCopy = true; }, {AppMover::kMoveForThisUser}, {}, Outcome::Stay, 1, 0},
+        {"in /usr-old/bin", at("/usr-old/bin/glidemark"), {kNo}, {}, O::Stay},
+        {"Do Not Install", [](Scene&) {}, {kNo}, {}, O::Stay},
+        // ~/.local does not exist yet: its parent decides whether the administrator is needed.
+        {"home read-only", [](Scene& s) { s.files.readOnly = {s.where.home}; }, {kNo}, {}, O::Stay},
+        {"the copy fails", [](Scene& s) { s.files.failCopy = true; }, {kUser}, {}, O::Stay},
         // The copy is in place but cannot be started: the original is kept.
-        {"the relaunch fails", [](Scene& s) { s.system.launchSucceeds = false; }, {AppMover::kMoveForThisUser}, {},
-         Outcome::Stay, 1, 0, "user", kNewBytes},
-        {"a copy runs there",
-         [](Scene& s) {
-             writeBytes(s.userCopy(), kOldBytes);
-             s.system.running = {s.userCopy()};
-         },
-         {AppMover::kMoveForThisUser}, {}, Outcome::BroughtForward, 1, 0, {}, kOldBytes},
-        {"password cancelled, then Do Not Install", readOnlySystem, {AppMover::kMoveForAllUsers, AppMover::kDoNotMove},
-         {R::Cancelled}, Outcome::Stay, 2, 1},
-        {"password cancelled, then given", readOnlySystem,
-         {AppMover::kMoveForAllUsers, AppMover::kMoveForAllUsers}, {R::Cancelled, R::Done}, Outcome::Relaunch, 2, 2,
-         "system"},
-        {"the privileged install fails", readOnlySystem, {AppMover::kMoveForAllUsers}, {R::Failed}, Outcome::Terminate,
-         1, 1},
+        {"the relaunch fails", [](Scene& s) { s.system.launchSucceeds = false; }, {kUser}, {}, O::Stay, "user", kNewBytes},
+        {"a copy runs there", [](Scene& s) { writeBytes(s.userCopy(), kOldBytes), s.system.running = {s.userCopy()}; },
+         {kUser}, {}, O::BroughtForward, {}, kOldBytes},
+        {"password cancelled, then Do Not Install", readOnlySystem, {kAll, kNo}, {R::Cancelled}, O::Stay},
+        {"password cancelled, then given", readOnlySystem, {kAll, kAll}, {R::Cancelled, R::Done}, O::Relaunch, "system"},
+        {"the privileged install fails", readOnlySystem, {kAll}, {R::Failed}, O::Terminate},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -221,34 +215,26 @@ TEST(AppMoverFlowTest, EachSituationEndsAsItShould) {
         s.system.results = row.privileged;
         const QString started = s.where.executable;
         EXPECT_EQ(s.move(), row.outcome);
-        EXPECT_EQ(s.alerts.shown.size(), row.alerts);
-        EXPECT_EQ(s.system.runs.size(), static_cast<size_t>(row.installs));
+        EXPECT_EQ(s.alerts.shown.size(), row.answers.size());
+        for (const Alert& alert : s.alerts.shown)
+            EXPECT_EQ(alert.informativeText.endsWith("/usr/local/bin. You need to authenticate with your administrator "
+                                                     "password to complete this step."),
+                      s.files.readOnly.contains(s.where.home));
+        EXPECT_EQ(s.system.runs.size(), row.privileged.size());
         for (const QStringList& run : s.system.runs)
             EXPECT_EQ(run, QStringList({"/usr/bin/install", "-D", "-m", "0755", started, s.systemCopy()}));
         const QString launched = row.launched == "user" ? s.userCopy() : s.systemCopy();
         EXPECT_EQ(s.system.spawned, row.launched.isEmpty() ? std::vector<QStringList>{}
                                                               : std::vector<QStringList>{s.relaunchOf(launched)});
         EXPECT_EQ(contents(s.userCopy()), row.atUserCopy);
-        EXPECT_EQ(QFileInfo::exists(started), row.outcome != Outcome::Relaunch);
-        EXPECT_EQ(s.system.broughtForward, row.outcome == Outcome::BroughtForward ? QStringList{s.userCopy()} : QStringList{});
+        EXPECT_EQ(QFileInfo::exists(started), row.outcome != O::Relaunch);
+        EXPECT_EQ(s.system.broughtForward, row.outcome == O::BroughtForward ? QStringList{s.userCopy()} : QStringList{});
         EXPECT_FALSE(QFileInfo::exists(s.where.dataHome + "/Trash"));
         // The menu entry is the user's own, naming the copy that was installed.
-        if (row.outcome == Outcome::Relaunch) {
+        if (row.outcome == O::Relaunch) {
             EXPECT_TRUE(contents(s.menuEntry()).contains("\nExec=\"" + QFile::encodeName(launched) + "\"\n"));
         }
     }
-}
-
-TEST_F(AppMoverTest, AdministratorSentenceOnlyWhenTheUsersFolderIsNotWritable) {
-    alerts.answers = {AppMover::kDoNotMove};
-    move();
-    files.readOnly = {where.home};  // ~/.local does not exist yet: its parent decides
-    alerts.answers = {AppMover::kDoNotMove};
-    move();
-    ASSERT_EQ(alerts.shown.size(), 2u);
-    EXPECT_FALSE(alerts.shown[0].informativeText.contains("authenticate"));
-    EXPECT_TRUE(alerts.shown[1].informativeText.endsWith(
-        "/usr/local/bin. You need to authenticate with your administrator password to complete this step."));
 }
 
 // ---- paths that a shell would read as commands -----------------------------------
