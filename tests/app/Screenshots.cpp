@@ -6,10 +6,8 @@
 #include <QDir>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <array>
 #include <cstdio>
 
 #include "AppTestSupport.h"
@@ -49,28 +47,6 @@ bool save(QWidget& widget, const char* name) {
     return save(widget.grab(), name);
 }
 
-// The HUD over a coloured desktop, so that its translucency shows.
-QPixmap onBackdrop(const QPixmap& overlay) {
-    QPixmap image(overlay.size() / overlay.devicePixelRatio());
-    image.fill(QColor(0x3a, 0x6e, 0xa5));
-    QPainter(&image).drawPixmap(0, 0, overlay);
-    return image;
-}
-
-// The tray symbol at tray sizes on a light and on a dark panel.
-QPixmap trayIconStrip() {
-    QPixmap strip(2 * (16 + 22 + 24 + 32 + 5 * 12), 48);
-    QPainter painter(&strip);
-    painter.fillRect(strip.rect(), QColor(0xf0, 0xf0, 0xf0));
-    painter.fillRect(QRect(strip.width() / 2, 0, strip.width() / 2, 48), QColor(0x22, 0x22, 0x26));
-    for (int x = 12, i = 0; i < 8; ++i) {
-        const int side = std::array{16, 22, 24, 32}[static_cast<size_t>(i % 4)];
-        painter.drawPixmap(x, (48 - side) / 2, app::artwork::pixmap(app::artwork::kMenuMouse, QSize(side, side)));
-        x += side + (i == 3 ? 24 : 12);
-    }
-    return strip;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,12 +75,12 @@ int main(int argc, char** argv) {
     app::HUDManager hud;
     hud.show(QStringLiteral("Glidemark enabled"), std::nullopt, 30.0, 300.0);
     settle(500);
-    ok &= hud.window() && save(onBackdrop(hud.window()->grab()), "hud");
+    ok &= hud.window() && save(hud.window()->grab(), "hud");
 
     for (const auto& [name, alert] : {std::pair{"alert-permission-required", app::Utils::accessibilityAlert()},
                                       std::pair{"alert-well-done", app::Utils::permissionGrantedAlert()}})
         ok &= save(*app::makeMessageBox(alert), name);
-    ok &= save(trayIconStrip(), "tray-icon");
+    ok &= save(app::artwork::pixmap(app::artwork::kMenuMouse, QSize(22, 22)), "tray-icon");
     app::openPreferencesWindow(windows, app::WindowContent::interim());
     QWidget* preferences = windows.window(app::kPreferencesWindowId);
     ok &= preferences && save(*preferences, "preferences");
