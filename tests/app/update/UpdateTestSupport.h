@@ -111,6 +111,11 @@ struct Harness {
             if (b->text() == text && b->isVisible()) return b;
         return nullptr;
     }
+    bool shows(const QString& text) { return windowText().contains(text); }
+    void click(const QString& text) {
+        if (QPushButton* b = button(text)) b->click();
+        else ADD_FAILURE() << "no button " << text.toStdString();
+    }
     QString windowText() {
         QString all;
         for (auto* label : window() ? window()->findChildren<QLabel*>() : QList<QLabel*>())
@@ -130,7 +135,7 @@ struct Harness {
     // Presses Download and waits for the download to end: whether it worked, and its path or message.
     std::pair<bool, QString> download() {
         QSignalSpy done(&updater(), &Updater::downloadFinished);
-        if (QPushButton* b = button(QStringLiteral("Download"))) b->click();
+        click(QStringLiteral("Download"));
         if (done.isEmpty() && !done.wait(3000)) ADD_FAILURE() << "the download never ended";
         if (done.isEmpty()) return {false, {}};
         return {done.first().at(0).toBool(), done.first().at(1).toString()};
