@@ -98,10 +98,11 @@ TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLate
     ASSERT_EQ(alerts.shown.size(), 1U);
     const Alert& alert = alerts.shown[0];
 #ifdef Q_OS_MACOS
-    EXPECT_EQ(alert.messageText, "Accessibility Permission Required");
-    EXPECT_EQ(alert.informativeText, "Glidemark needs Accessibility permission to work properly.\n\n"
-                                     "Go to System Settings > Privacy & Security > Accessibility to grant permission.");
-    EXPECT_EQ(alert.buttons, (QStringList{"Open System Settings", "Deny"}));
+    EXPECT_EQ(QStringList({alert.messageText, alert.informativeText}) + alert.buttons,
+              QStringList({"Accessibility Permission Required",
+                           "Glidemark needs Accessibility permission to work properly.\n\nGo to System Settings > "
+                           "Privacy & Security > Accessibility to grant permission.",
+                           "Open System Settings", "Deny"}));
     EXPECT_EQ(access.requests, 1) << "the system's own prompt follows Deny too";
 #else
     EXPECT_EQ(alert.messageText, "Mouse Access Required");
@@ -124,9 +125,8 @@ TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLate
     access.trusted = true;
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine.isActive(); }, 2000));
     ASSERT_EQ(alerts.shown.size(), 2U);
-    EXPECT_EQ(alerts.shown[1].messageText, "Well done!");
-    EXPECT_EQ(alerts.shown[1].informativeText, "Glidemark can now animate your scrolling");
-    EXPECT_EQ(alerts.shown[1].buttons, QStringList{"OK"});
+    EXPECT_EQ(QStringList({alerts.shown[1].messageText, alerts.shown[1].informativeText}) + alerts.shown[1].buttons,
+              QStringList({"Well done!", "Glidemark can now animate your scrolling", "OK"}));
     EXPECT_EQ(delegate->hudManager()->window(), nullptr) << "no HUD on this path";
     QTest::qWait(100);
     EXPECT_EQ(alerts.shown.size(), 2U) << "the poll ends once access arrives";
@@ -158,30 +158,25 @@ TEST_F(AppDelegateTest, OnlyTheAlertsFirstButtonAsksForAccess) {
     }
 }
 
+// Without a tray the preferences open at launch; re-opening brings them when none shows, given access.
 TEST_F(AppDelegateTest, ReopeningOpensThePreferencesOnlyWithAccessAndNoWindowShowing) {
     access.trusted = true;
-    auto delegate = launch();
+    auto delegate = launch(false);
     WindowManager& windows = *delegate->windowManager();
-
-    EXPECT_FALSE(delegate->applicationShouldHandleReopen(false));
     ASSERT_NE(windows.window("preferences"), nullptr);
+    EXPECT_TRUE(logLines().contains("No system tray available: opening the preferences window"));
     EXPECT_EQ(windows.window("preferences")->windowTitle(), "Glidemark Preferences");
     EXPECT_TRUE(AppDelegate::hasVisibleWindows());
-
     EXPECT_TRUE(delegate->applicationShouldHandleReopen(AppDelegate::hasVisibleWindows()));
     EXPECT_EQ(windows.count(), 1);
 
     windows.closeAll();
+    EXPECT_FALSE(delegate->applicationShouldHandleReopen(false));
+    EXPECT_NE(windows.window("preferences"), nullptr);
+    windows.closeAll();
     access.trusted = false;
     EXPECT_FALSE(delegate->applicationShouldHandleReopen(AppDelegate::hasVisibleWindows()));
     EXPECT_EQ(windows.count(), 0);
-}
-
-TEST_F(AppDelegateTest, WithoutATrayThePreferencesOpenAtLaunch) {
-    access.trusted = true;
-    auto delegate = launch(false);
-    EXPECT_NE(delegate->windowManager()->window("preferences"), nullptr);
-    EXPECT_TRUE(logLines().contains("No system tray available: opening the preferences window"));
 }
 
 }  // namespace
