@@ -17,29 +17,26 @@ namespace {
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
-TEST(PropertyListTest, InfoPlistMakesAMenuBarAgentForMacOS11) {
-    const auto plist = infoPlist({"com.Pellmar.Glidemark", "Glidemark", "Glidemark", "1.2.3", "Glidemark.icns", "© us"});
-    ASSERT_TRUE(plist);
-    EXPECT_THAT(*plist, HasSubstr("<key>LSUIElement</key>\n\t<true/>\n"));
-    EXPECT_THAT(*plist, HasSubstr("<key>LSMinimumSystemVersion</key>\n\t<string>11.5</string>\n"));
-    EXPECT_THAT(*plist, HasSubstr("<key>CFBundleIdentifier</key>\n\t<string>com.Pellmar.Glidemark</string>\n"));
-    EXPECT_THAT(*plist, HasSubstr("<key>CFBundleIconFile</key>\n\t<string>Glidemark.icns</string>\n"));
-}
-
-TEST(PropertyListTest, LaunchAgentCarriesThePathAsOneEscapedArgumentOrNothing) {
-    struct Row {
-        std::string program;
-        std::optional<std::string> argument;
-    };
-    for (const Row& row :
-         {Row{"/Applications/Glidemark.app/Contents/MacOS/Glidemark",
-              "\t\t<string>/Applications/Glidemark.app/Contents/MacOS/Glidemark</string>\n"},
-          Row{"/Users/a&b/<x> 'y' \"z\".app", "\t\t<string>/Users/a&amp;b/&lt;x&gt; 'y' \"z\".app</string>\n"},
-          Row{"/tmp/line\x01break", std::nullopt}}) {
-        const auto plist = launchAgentPlist("com.Pellmar.Glidemark", row.program);
-        ASSERT_EQ(plist.has_value(), row.argument.has_value()) << row.program;
+// Info.plist makes a menu-bar agent for macOS 11; the launch agent carries the program's path
+// as one escaped argument, or there is none.
+TEST(PropertyListTest, InfoPlistAndLaunchAgent) {
+    const auto info = infoPlist({"com.Pellmar.Glidemark", "Glidemark", "Glidemark", "1.2.3", "Glidemark.icns", "© us"});
+    ASSERT_TRUE(info);
+    for (const char* entry : {"<key>LSUIElement</key>\n\t<true/>\n",
+                              "<key>LSMinimumSystemVersion</key>\n\t<string>11.5</string>\n",
+                              "<key>CFBundleIdentifier</key>\n\t<string>com.Pellmar.Glidemark</string>\n",
+                              "<key>CFBundleIconFile</key>\n\t<string>Glidemark.icns</string>\n"})
+        EXPECT_THAT(*info, HasSubstr(entry));
+    const std::pair<std::string, std::optional<std::string>> rows[] = {
+        {"/Applications/Glidemark.app/Contents/MacOS/Glidemark",
+         "\t\t<string>/Applications/Glidemark.app/Contents/MacOS/Glidemark</string>\n"},
+        {"/Users/a&b/<x> 'y' \"z\".app", "\t\t<string>/Users/a&amp;b/&lt;x&gt; 'y' \"z\".app</string>\n"},
+        {"/tmp/line\x01break", std::nullopt}};
+    for (const auto& [program, argument] : rows) {
+        const auto plist = launchAgentPlist("com.Pellmar.Glidemark", program);
+        ASSERT_EQ(plist.has_value(), argument.has_value()) << program;
         if (!plist) continue;
-        EXPECT_THAT(*plist, HasSubstr("<key>ProgramArguments</key>\n\t<array>\n" + *row.argument + "\t</array>\n"));
+        EXPECT_THAT(*plist, HasSubstr("<key>ProgramArguments</key>\n\t<array>\n" + *argument + "\t</array>\n"));
         EXPECT_THAT(*plist, HasSubstr("<key>RunAtLoad</key>\n\t<true/>\n"));
     }
     EXPECT_EQ(launchAgentPath("/Users/me", "com.Pellmar.Glidemark"),

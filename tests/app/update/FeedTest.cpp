@@ -75,7 +75,7 @@ TEST(FeedTest, RejectsDocumentsThatAreNotFeeds) {
 }
 
 TEST(FeedTest, NewestUpdateIsTheHighestVersionAboveTheRunningOne) {
-    const auto result = parse(test::feed({item(QStringLiteral("1.9")), item(QStringLiteral("1.10")), item(QStringLiteral("1.2"))}));
+    const auto result = parse(test::feed({item("1.9"), item("1.10"), item("1.2")}));
     ASSERT_TRUE(result.feed);
     ASSERT_NE(newestUpdate(*result.feed, QStringLiteral("1.2")), nullptr);
     EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("1.2"))->version, QStringLiteral("1.10"));
@@ -95,7 +95,7 @@ TEST(FeedTest, OnlyHttpsLeavesTheMachine) {
         {"http://127.0.0.1.example.org/feed.xml", P::HttpsOrLoopbackHttp, false},
         {"file:///etc/passwd", P::HttpsOrLoopbackHttp, false},
         {"ftp://example.org/x", P::HttpsOrLoopbackHttp, false}};
-    for (const auto& [url, policy, allowed] : rows) EXPECT_EQ(isAllowedUrl(QUrl(QString::fromLatin1(url)), policy), allowed) << url;
+    for (const auto& [url, policy, allowed] : rows) EXPECT_EQ(isAllowedUrl(QUrl(url), policy), allowed) << url;
 }
 
 }  // namespace
