@@ -213,9 +213,3 @@ TEST_F(ProgramOnX11, QuittingWhileTheAccessAlertIsOpenAsksForNoAccess) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
