@@ -1,19 +1,14 @@
 // When the engine runs: the input-access check half a second after launch,
 // the alerts and the poll, session changes, re-opening and termination.
 #include <QAbstractButton>
-#include <QApplication>
 #include <QMessageBox>
-#include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
-#include "app/HUDManager.h"
 #include "app/SessionMonitor.h"
 #include "app/StatusBarManager.h"
 #include "app/Utils.h"
-#include "app/WindowManager.h"
 
 namespace gm::app::test {
 namespace {

@@ -1,9 +1,6 @@
 // The tray menu: its items, the two smoothing switches, and what the icon shows.
-#include <QAction>
-#include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
-#include <gtest/gtest.h>
 #include <map>
 
 #include "AppTestSupport.h"
@@ -11,11 +8,9 @@
 #include "app/FrontmostAppTracker.h"
 #include "app/StatusBarManager.h"
 #include "app/PlatformChoice.h"
-#include "app/WindowManager.h"
 #include "platform/standin/StandInPlatform.h"
 #include "preferences/GeneralView.h"
 #include "preferences/PreferencesTabView.h"
-#include "preferences/Widgets.h"
 
 namespace gm::app::test {
 namespace {

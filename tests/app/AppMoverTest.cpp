@@ -1,15 +1,10 @@
 // Installing the program from wherever it was started: in temporary folders,
 // with the real file operations and fakes for the authentication prompt, the
 // relaunch and the running copies. The last tests start real processes.
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTest>
 #include <QUrl>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "AppTestSupport.h"

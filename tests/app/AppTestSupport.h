@@ -1,11 +1,16 @@
 #pragma once
 // Stand-ins for the shell's collaborators (header-only, so the screenshots use
-// them too), and the QApplication every test here runs in (on the offscreen
-// platform unless told otherwise; AppTestSupport.cpp).
-#include <QString>
+// them too), and what every test here works with.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <gtest/gtest.h>
 #include <vector>
 
 #include "app/Alerts.h"

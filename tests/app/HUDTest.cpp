@@ -1,11 +1,7 @@
 // The HUD: where it appears, that it never takes input, and that each overlay
 // keeps its own time.
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QScreen>
-#include <QTest>
-#include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/HUDManager.h"

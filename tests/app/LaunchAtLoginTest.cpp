@@ -1,8 +1,4 @@
 // Launch at login as an XDG autostart entry, against a temporary config home.
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/LaunchAtLogin.h"

@@ -1,11 +1,6 @@
 // One running copy per user: a second launch of the same program hands over a
 // re-open request and ends; a different copy asks the running one to quit and
 // takes over (shown with the real program in ProgramOnX11Test).
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
-#include <QTest>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,12 +1,8 @@
 // The window registry: one window per identifier, brought forward, forgotten
 // on close, announced every time; and the windows' refusal of Ctrl+Q.
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSignalSpy>
-#include <QTest>
-#include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/WindowManager.h"

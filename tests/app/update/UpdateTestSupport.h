@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
+#include <gtest/gtest.h>
 #include <sodium.h>
 #include <vector>
 

@@ -1,10 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
-#include <QTest>
 #include <QTextBrowser>
 
 #include "app/update/UpdateTestSupport.h"
