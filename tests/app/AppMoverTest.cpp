@@ -62,18 +62,6 @@ public:
     void bringForward(const QString& executable) override { broughtForward.push_back(executable); }
 };
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // Nothing named like the commands hidden in the hostile paths below was created, under `root` or here.
 void expectNothingRan(const QString& root) {
     for (const QString name : {"pwned1", "pwned2", "pwned3"}) {
@@ -96,18 +84,12 @@ struct Scene {
         where.systemPrefix = root + QStringLiteral("/usr/local");
         where.pid = 4242;
         where.displayName = QStringLiteral("Glidemark");
-        writeBytes(where.executable, kNewBytes);
+        writeFile(where.executable, kNewBytes);
         QDir().mkpath(where.systemPrefix + QStringLiteral("/bin"));
         // The trash is the one in XDG_DATA_HOME when the file is on the home folder's disk; the
         // launch-at-login entry is looked for in XDG_CONFIG_HOME.
-        for (const auto& [name, value] : {std::pair{"XDG_DATA_HOME", where.dataHome}, std::pair{"HOME", where.home},
-                                          std::pair{"XDG_CONFIG_HOME", where.home + QStringLiteral("/.config")}}) {
-            saved.emplace_back(name, qgetenv(name));
-            qputenv(name, QFile::encodeName(value));
-        }
-    }
-    ~Scene() {
-        for (const auto& [name, value] : saved) qputenv(name, value);
+        environment = std::make_unique<ScopedEnvironment>(std::vector<std::pair<const char*, QString>>{
+            {"XDG_DATA_HOME", where.dataHome}, {"HOME", where.home}, {"XDG_CONFIG_HOME", where.home + "/.config"}});
     }
 
     Outcome move() { return AppMover::moveToApplicationsFolderIfNecessary(where, services); }
@@ -120,7 +102,7 @@ struct Scene {
 
     QString root = makeTempDir();
     AppMover::Locations where;
-    std::vector<std::pair<const char*, QByteArray>> saved;
+    std::unique_ptr<ScopedEnvironment> environment;
     TestFiles files;
     FakeSystem system;
     ScriptedAlerts alerts;
@@ -130,7 +112,7 @@ struct Scene {
 class AppMoverTest : public ::testing::Test, public Scene {};
 
 TEST_F(AppMoverTest, InstallsForThisUserTrashesTheOlderCopyAndRelaunches) {
-    writeBytes(userCopy(), kOldBytes);
+    writeFile(userCopy(), kOldBytes);
     // Launch at login was on for the copy about to go.
     LaunchAtLogin::setProgramPath(where.executable);
     LaunchAtLogin::setEnabled(true);
@@ -175,7 +157,7 @@ TEST(AppMoverFlowTest, EachSituationEndsAsItShould) {
     constexpr int kUser = AppMover::kMoveForThisUser, kAll = AppMover::kMoveForAllUsers, kNo = AppMover::kDoNotMove;
     const auto readOnlySystem = [](Scene& s) { s.files.readOnly = {s.where.systemPrefix + "/bin"}; };
     const auto at = [](const char* place) {
-        return [place](Scene& s) { writeBytes(s.where.executable = s.root + place, kNewBytes); };
+        return [place](Scene& s) { writeFile(s.where.executable = s.root + place, kNewBytes); };
     };
     struct Row {
         const char* name;
@@ -197,7 +179,7 @@ TEST(AppMoverFlowTest, EachSituationEndsAsItShould) {
         {"the copy fails", [](Scene& s) { s.files.failCopy = true; }, {kUser}, {}, O::Stay},
         // The copy is in place but cannot be started: the original is kept.
         {"the relaunch fails", [](Scene& s) { s.system.launchSucceeds = false; }, {kUser}, {}, O::Stay, "user", kNewBytes},
-        {"a copy runs there", [](Scene& s) { writeBytes(s.userCopy(), kOldBytes), s.system.running = {s.userCopy()}; },
+        {"a copy runs there", [](Scene& s) { writeFile(s.userCopy(), kOldBytes), s.system.running = {s.userCopy()}; },
          {kUser}, {}, O::BroughtForward, {}, kOldBytes},
         {"password cancelled, then Do Not Install", readOnlySystem, {kAll, kNo}, {R::Cancelled}, O::Stay},
         {"password cancelled, then given", readOnlySystem, {kAll, kAll}, {R::Cancelled, R::Done}, O::Relaunch, "system"},

@@ -107,4 +107,35 @@ struct SettingsFixture {
 // A directory that is removed with everything in it at the end of the test.
 QString makeTempDir();
 
+// The file's bytes, or "<missing>".
+inline QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Writes `bytes` to `path`, making its folder first.
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Environment variables set (a null value: unset) for the object's lifetime.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(const std::vector<std::pair<const char*, QString>>& values) {
+        for (const auto& [name, value] : values) {
+            saved_.emplace_back(name, qgetenv(name));
+            set(name, value.isNull() ? QByteArray() : QFile::encodeName(value));
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) set(name, value);
+    }
+
+private:
+    static void set(const char* name, const QByteArray& value) { value.isNull() ? qunsetenv(name) : qputenv(name, value); }
+    std::vector<std::pair<const char*, QByteArray>> saved_;
+};
+
 }  // namespace gm::app::test

@@ -9,33 +9,17 @@ namespace {
 class LaunchAtLoginTest : public ::testing::Test {
 protected:
     LaunchAtLoginTest() {
-        previousConfig_ = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", config.toUtf8());
         // With the characters the shell and the field codes would take.
         LaunchAtLogin::setProgramPath(R"(/opt/a "b" $c `d` \e 100%/glidemark)");
         logLines().clear();
     }
-    ~LaunchAtLoginTest() override {
-        qputenv("XDG_CONFIG_HOME", previousConfig_);
-        LaunchAtLogin::setProgramPath(QString());
-    }
+    ~LaunchAtLoginTest() override { LaunchAtLogin::setProgramPath(QString()); }
 
     QString entry() const { return config + "/autostart/glidemark.desktop"; }
-    QByteArray entryText() const {
-        QFile file(entry());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    void writeEntry(const QByteArray& text) const {
-        QDir().mkpath(config + "/autostart");
-        QFile file(entry());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
-    }
+    QByteArray entryText() const { return contents(entry()); }
 
     QString config = makeTempDir();
-
-private:
-    QByteArray previousConfig_;
+    ScopedEnvironment environment{{{"XDG_CONFIG_HOME", config}}};
 };
 
 TEST_F(LaunchAtLoginTest, EnablingWritesAnEntryThatStartsThisProgram) {
@@ -66,7 +50,7 @@ TEST_F(LaunchAtLoginTest, TheFileIsTheTruthOnEveryRead) {
         {"# edited by hand\n[Desktop Entry]\nName=Glidemark\nExec=/usr/bin/glidemark --quiet\n", true},
     };
     for (const auto& [text, enabled] : files) {
-        writeEntry(text);
+        writeFile(entry(), text);
         EXPECT_EQ(LaunchAtLogin::isEnabled(), enabled) << text.constData();
     }
     // Enabling when enabled writes the entry anew, for this program.

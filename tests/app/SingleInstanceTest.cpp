@@ -50,9 +50,7 @@ TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsReplaced) {
 }
 
 TEST_F(SingleInstanceTest, WithoutARuntimeDirectoryOnlyAPrivateFolderOfThisUserHoldsTheSocket) {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmp = qgetenv("TMPDIR");
-    qunsetenv("XDG_RUNTIME_DIR");
-    qputenv("TMPDIR", QFile::encodeName(makeTempDir()));
+    const ScopedEnvironment environment{{{"XDG_RUNTIME_DIR", QString()}, {"TMPDIR", makeTempDir()}}};
     const QByteArray folder = QFile::encodeName(QDir::tempPath() + QStringLiteral("/glidemark-%1").arg(getuid()));
     const struct {
         const char* name;
@@ -82,8 +80,6 @@ TEST_F(SingleInstanceTest, WithoutARuntimeDirectoryOnlyAPrivateFolderOfThisUserH
             EXPECT_TRUE(::lstat(folder.constData(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & 077) == 0);
         }
     }
-    for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", runtime}, std::pair{"TMPDIR", tmp}})
-        value.isNull() ? qunsetenv(name) : qputenv(name, value);
 }
 
 }  // namespace
