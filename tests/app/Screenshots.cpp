@@ -1,11 +1,12 @@
 // Draws what users will see (the tray menu, the HUD, the alerts, the tray icon,
-// the preferences, the update window and the About window) on a
+// the preferences, the update window, the Updates tab and the About window) on a
 // real (virtual) X server, and saves the pictures as PNG files in the folder
 // given as the only argument, for a person to look at.
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -18,7 +19,9 @@
 #include "app/WindowContent.h"
 #include "app/WindowManager.h"
 #include "app/update/AboutView.h"
+#include "app/update/StandardUserDriver.h"
 #include "app/update/UpdateWindow.h"
+#include "app/update/UpdatesView.h"
 
 namespace {
 
@@ -96,6 +99,14 @@ int main(int argc, char** argv) {
     window.showDownloading(item);
     window.setProgress(1'887'437, item.length);
     ok &= save(window, "update-window-downloading");
+    QTemporaryDir config;
+    StandardUserDriver driver(nullptr);
+    UpdaterOptions options;
+    options.currentVersion = QStringLiteral("0.1.0");
+    options.settingsPath = config.path() + QStringLiteral("/updater.ini");
+    Updater updater(std::move(options), driver, nullptr);
+    UpdatesView tab(updater);
+    ok &= save(tab, "updates-tab");
     AboutView about;
     ok &= save(about, "about-window");
     return ok ? 0 : 1;

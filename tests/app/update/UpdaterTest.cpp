@@ -209,6 +209,7 @@ TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttends) {
     EXPECT_EQ(h.server.hits(kFeed), 1) << "the waiting update is shown, not fetched again";
     h.click("Remind Me Later");
     EXPECT_EQ(reminding, (QList<QVariantList>{{true}, {false}}));
+    EXPECT_FALSE(h.manager->isReminding());
 
     // Attending before the badge's delay leaves no badge.
     badge.clear();
