@@ -2,7 +2,7 @@
 
 #include "app/update/UpdateFeed.h"
 #include "app/update/Version.h"
-#include "app/update/FeedDocuments.h"
+#include "app/update/UpdateTestSupport.h"
 
 namespace gm::update {
 namespace {

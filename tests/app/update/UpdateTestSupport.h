@@ -1,10 +1,14 @@
 #pragma once
-// Shared pieces of the update tests: a hand-moved clock and timer, a notifier that records,
-// a signing key, and a harness that builds the whole updater stack against a loopback server.
+// Shared pieces of the update tests: feed documents, a loopback HTTP server, a hand-moved clock
+// and timer, a notifier that records, a signing key, and a harness that builds the whole updater
+// stack against the server.
 #include <QDir>
+#include <QHostAddress>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -12,12 +16,87 @@
 #include <sodium.h>
 #include <vector>
 
-#include "app/update/FeedDocuments.h"
-#include "app/update/LoopbackHttpServer.h"
 #include "app/update/UpdateWindow.h"
 #include "app/update/UpdaterManager.h"
 
 namespace gm::update::test {
+
+// An item of an update feed, and the feed document offering some.
+struct FeedItem {
+    QString version, displayVersion, url;
+    qint64 length = 0;
+    QByteArray signature;
+    QString notes = QStringLiteral("<ul><li>Smoother.</li></ul>");
+    QString notesUrl = QString();  // given: a link instead of the notes
+};
+
+inline QByteArray feed(const std::vector<FeedItem>& items) {
+    QByteArray xml = R"(<?xml version="1.0" encoding="utf-8"?>
+<rss version="2.0" xmlns:gm="urn:glidemark:update:1"><channel><title>Glidemark</title>)";
+    for (const auto& item : items) {
+        xml += "<item><title>Glidemark " + item.version.toUtf8() + "</title>";
+        if (!item.version.isEmpty()) xml += "<gm:version>" + item.version.toUtf8() + "</gm:version>";
+        if (!item.displayVersion.isEmpty())
+            xml += "<gm:displayVersion>" + item.displayVersion.toUtf8() + "</gm:displayVersion>";
+        if (item.notesUrl.isEmpty())
+            xml += "<description><![CDATA[" + item.notes.toUtf8() + "]]></description>";
+        else
+            xml += "<gm:releaseNotesUrl>" + item.notesUrl.toUtf8() + "</gm:releaseNotesUrl>";
+        xml += "<enclosure url=\"" + item.url.toUtf8() + "\" length=\"" + QByteArray::number(item.length) +
+               "\" type=\"application/octet-stream\"";
+        if (!item.signature.isEmpty()) xml += " gm:signature=\"" + item.signature + "\"";
+        xml += "/></item>";
+    }
+    return xml + "</channel></rss>";
+}
+
+// A tiny HTTP/1.0 server on 127.0.0.1 that serves canned answers, so update tests never
+// leave the machine. One request per connection; the answer closes it.
+struct Route {
+    int status = 200;
+    QByteArray body;
+    bool neverAnswer = false;  // read the request, then stay silent
+};
+
+class LoopbackHttpServer : public QObject {
+public:
+    LoopbackHttpServer() {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setParent(this);
+                QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+            }
+        });
+    }
+
+    void route(const QString& path, Route answer) { routes_.insert(path, std::move(answer)); }
+    QUrl url(const QString& path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
+    }
+    int hits(const QString& path) const { return hits_.value(path); }
+
+private:
+    void serve(QTcpSocket* socket) {
+        QByteArray& request = pending_[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n")) return;
+        const QList<QByteArray> line = request.left(request.indexOf("\r\n")).split(' ');
+        pending_.remove(socket);
+        const QString path = line.size() > 1 ? QString::fromLatin1(line[1]) : QString();
+        ++hits_[path];
+        const Route answer = routes_.value(path, Route{404, "not found"});
+        if (answer.neverAnswer) return;
+        socket->write("HTTP/1.0 " + QByteArray::number(answer.status) + " Canned\r\nContent-Length: " +
+                      QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n" + answer.body);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer server_;
+    QHash<QString, Route> routes_;
+    QHash<QString, int> hits_;
+    QHash<QTcpSocket*, QByteArray> pending_;
+};
 
 class FakeClock final : public UpdateClock {
 public:
