@@ -47,7 +47,7 @@ protected:
     int windowsOpenAtTermination = -1;
 };
 
-TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStates) {
+TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStatesAndEnableSmoothFlipsTheEngine) {
     AppMenu menu(dependencies());
     using Item = std::tuple<QString, QString, bool, bool>;  // title ("" for a separator), identifier, checked, visible
     const std::vector<Item> expected = {
@@ -65,10 +65,8 @@ TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStates) {
     }
     EXPECT_EQ(items, expected);
     EXPECT_EQ(menu.checkForUpdatesItem(), menu.menu()->actions().at(6));
-}
 
-TEST_F(AppMenuTest, EnableSmoothFlipsTheGlobalSwitchAndTheEngine) {
-    AppMenu menu(dependencies());
+    // "Enable Smooth" flips the global switch, which is stored, and the engine.
     engine.start();
     for (const bool on : {false, true}) {
         const int writes = settings.defaults.writeCount();

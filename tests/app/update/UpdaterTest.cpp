@@ -172,20 +172,6 @@ TEST_F(UpdaterTest, OnlyWebLinksInTheReleaseNotesOpen) {
     EXPECT_EQ(h.opened, (std::vector<QUrl>{QUrl(links[0]), QUrl(links[1])}));
 }
 
-TEST_F(UpdaterTest, CancellingADownloadLeavesNoFile) {
-    h.offer("1.3", "payload");
-    h.server.route(kFile, {200, {}, true});
-    h.start();
-    ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
-    h.click("Download");
-    EXPECT_FALSE(h.updater().canCheckForUpdates());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return h.server.hits(kFile) == 1; }, 1000));
-    h.click("Cancel");
-    EXPECT_TRUE(h.downloadedFiles().isEmpty());
-    EXPECT_FALSE(h.windowVisible());
-    EXPECT_TRUE(h.updater().canCheckForUpdates());
-}
-
 TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttends) {
     h.offer("1.3", "payload");
     h.start();
@@ -219,10 +205,21 @@ TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttends) {
     EXPECT_EQ(h.manager->badgeLabel(), QString());
 }
 
-TEST_F(UpdaterTest, AVerifiedDownloadIsRenamedAndOnlyItsFolderOpened) {
+TEST_F(UpdaterTest, ACancelledDownloadLeavesNoFileAVerifiedOneIsRenamedAndOnlyItsFolderOpened) {
     const QByteArray payload(200000, 'g');
     h.offer("1.3", payload);
+    h.server.route(kFile, {200, {}, true});
     h.start();
+    ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
+    h.click("Download");
+    EXPECT_FALSE(h.updater().canCheckForUpdates());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.server.hits(kFile) == 1; }, 1000));
+    h.click("Cancel");
+    EXPECT_TRUE(h.downloadedFiles().isEmpty());
+    EXPECT_FALSE(h.windowVisible());
+    EXPECT_TRUE(h.updater().canCheckForUpdates());
+
+    h.server.route(kFile, {200, payload});
     ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
     const auto [ok, path] = h.download();
     ASSERT_TRUE(ok) << path.toStdString();
