@@ -11,11 +11,10 @@ namespace {
 
 constexpr HUDManager::Timings kQuick{0.02, 0.04};
 
-TEST(HUDTest, OverlayIsCentredClickThroughAndNeverFocused) {
-    HUDManager hud;
-    hud.setTimings(kQuick);
-    hud.show("Glidemark enabled", std::nullopt, 5.0, 300.0);
-    QWidget* overlay = hud.window();
+TEST(HUDTest, OverlayIsCentredClickThroughNeverFocusedAndGoesWithItsManager) {
+    auto hud = std::make_unique<HUDManager>();
+    hud->show("Glidemark enabled", std::nullopt, 5.0, 300.0);
+    QWidget* overlay = hud->window();
     ASSERT_NE(overlay, nullptr);
 
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
@@ -29,6 +28,9 @@ TEST(HUDTest, OverlayIsCentredClickThroughAndNeverFocused) {
     EXPECT_NE(QApplication::activeWindow(), overlay);
     // A click where it shows goes to whatever is beneath: nothing of ours answers.
     EXPECT_EQ(QApplication::widgetAt(area.center()), nullptr);
+    const QPointer<QWidget> showing(overlay);
+    hud.reset();
+    EXPECT_TRUE(showing.isNull());
 }
 
 TEST(HUDTest, OverlappingOverlaysEachEndOnTheirOwnTime) {
@@ -58,17 +60,6 @@ TEST(HUDTest, OverlappingOverlaysEachEndOnTheirOwnTime) {
     EXPECT_EQ(closings[1].first, second);
     EXPECT_GE(closings[1].second, secondShown + 500 + 40);
     EXPECT_EQ(hud.window(), nullptr);
-}
-
-TEST(HUDTest, OverlaysStillShowingGoWithTheManager) {
-    QPointer<QWidget> overlay;
-    {
-        HUDManager hud;
-        hud.show("Glidemark enabled", std::nullopt, 10.0, 300.0);
-        overlay = hud.window();
-        ASSERT_TRUE(overlay);
-    }
-    EXPECT_TRUE(overlay.isNull());
 }
 
 }  // namespace
