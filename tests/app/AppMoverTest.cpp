@@ -252,10 +252,8 @@ TEST_F(HostilePathTest, CopiedAndRelaunchedExactlyAndNothingRuns) {
 TEST(DesktopEntryTest, ExecQuotesThePathAsOneArgument) {
     // Exec quoting first (backslash before " ` $ \, %% for %), then the
     // string escapes of the file (\\ and \n).
-    EXPECT_EQ(AppMover::desktopExecArgument(QStringLiteral("/h/a b/\"$(x)`y`\\50%\nz")),
-              QStringLiteral("\"/h/a b/\\\\\"\\\\$(x)\\\\`y\\\\`\\\\\\\\50%%\\nz\""));
-    EXPECT_EQ(AppMover::desktopExecArgument(QStringLiteral("/usr/local/bin/glidemark")),
-              QStringLiteral("\"/usr/local/bin/glidemark\""));
+    EXPECT_EQ(AppMover::desktopExecArgument("/h/a b/\"$(x)`y`\\50%\nz"), "\"/h/a b/\\\\\"\\\\$(x)\\\\`y\\\\`\\\\\\\\50%%\\nz\"");
+    EXPECT_EQ(AppMover::desktopExecArgument("/usr/local/bin/glidemark"), "\"/usr/local/bin/glidemark\"");
 }
 
 // ---- real processes -------------------------------------------------------------------
@@ -273,42 +271,31 @@ TEST(AppMoverProcessTest, LauncherPassesEveryArgumentUntouched) {
     expectNothingRan(folder);
 }
 
-TEST(AppMoverProcessTest, RunningCopiesAreFoundByTheirExecutable) {
+// Running copies are found by their executable; the relaunched copy waits for the old process
+// by its id, and a zombie counts as ended.
+TEST(AppMoverProcessTest, RunningCopiesAreFoundAndTheRelaunchWaitsForTheOldOne) {
     const QString folder = makeTempDir();
-    const QString program = folder + QStringLiteral("/glidemark");
-    const QString idle = folder + QStringLiteral("/idle");
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), program));
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), idle));
-    QProcess copy;
-    copy.start(program, {QStringLiteral("30")});
-    ASSERT_TRUE(copy.waitForStarted());
-
+    const QString program = folder + "/glidemark", idle = folder + "/idle";
+    ASSERT_TRUE(QFile::copy("/bin/sleep", program) && QFile::copy("/bin/sleep", idle));
+    QProcess old;
+    old.start(program, {"30"});
+    ASSERT_TRUE(old.waitForStarted());
     const auto copies = AppMover::runningCopies();
     EXPECT_TRUE(copies->isRunning(program));
     EXPECT_FALSE(copies->isRunning(idle));
-    copy.kill();
-    copy.waitForFinished();
-    EXPECT_FALSE(copies->isRunning(program));
-}
 
-// The relaunched copy waits for the old process by its id; a zombie counts as ended.
-TEST(AppMoverProcessTest, RelaunchedCopyStartsOnlyOnceTheOldProcessHasEnded) {
-    QProcess old;
-    old.start(QStringLiteral("sleep"), {QStringLiteral("30")});
-    ASSERT_TRUE(old.waitForStarted());
     QProcess relaunched;
-    relaunched.start(QStringLiteral(GLIDEMARK_EXECUTABLE),
-                     {QStringLiteral("--wait-for-pid"), QString::number(old.processId()), QStringLiteral("--version")});
+    relaunched.start(GLIDEMARK_EXECUTABLE, {"--wait-for-pid", QString::number(old.processId()), "--version"});
     ASSERT_TRUE(relaunched.waitForStarted());
     EXPECT_FALSE(AppMover::waitForProcessToEnd(old.processId(), 200));
     EXPECT_FALSE(relaunched.waitForFinished(300)) << "it did not wait";
-
     old.kill();
     EXPECT_TRUE(AppMover::waitForProcessToEnd(old.processId(), 5000));
     ASSERT_TRUE(relaunched.waitForFinished(5000));
     EXPECT_EQ(relaunched.exitCode(), 0);
     EXPECT_TRUE(relaunched.readAllStandardOutput().startsWith("glidemark "));
     old.waitForFinished();
+    EXPECT_FALSE(copies->isRunning(program));
 }
 
 }  // namespace
