@@ -78,22 +78,6 @@ TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStatesAndEnable
     }
 }
 
-TEST_F(AppMenuTest, PerApplicationItemIsTitledForTheApplicationInFront) {
-    AppMenu menu(dependencies());
-    auto titleWith = [&](platform::AppRef app) {
-        workspace.activate(std::move(app));
-        emit menu.menu()->aboutToShow();
-        return menu.disableForAppItem()->text();
-    };
-    EXPECT_EQ(titleWith(makeApp(100, "org.mozilla.firefox", "Firefox")), "Disable for Firefox");
-    EXPECT_EQ(titleWith(makeApp(101, "org.gnome.Terminal", "")), "Disable for org.gnome.Terminal");
-    EXPECT_EQ(titleWith(makeApp(102, std::nullopt, "")), "Disable for Unknown App");
-    EXPECT_EQ(titleWith(nullptr), "Disable for Unknown App");
-    // Opening our own menu may put us in front; the title stays with the user's application.
-    workspace.activate(makeApp(103, "org.kde.kate", "Kate"));
-    EXPECT_EQ(titleWith(makeApp(kOwnPid, "com.Pellmar.Glidemark", "Glidemark")), "Disable for Kate");
-}
-
 TEST_F(AppMenuTest, DisablingForTheFrontApplicationCreatesThenFlipsItsException) {
     auto older = std::make_shared<settings::ExceptionalApplication>("org.gnome.gedit");
     addExceptions({older});
@@ -118,24 +102,34 @@ TEST_F(AppMenuTest, DisablingForTheFrontApplicationCreatesThenFlipsItsException)
     }
 }
 
-TEST_F(AppMenuTest, FlippingAnExistingExceptionKeepsItsOwnValues) {
+// The per-application item is titled for the application in front; for one with an exception
+// it flips that entry and keeps its own values; without an identifiable one it changes nothing.
+TEST_F(AppMenuTest, PerApplicationItemFollowsTheApplicationInFront) {
     settings::ScrollAdvanced custom;
     custom.step = 40.0;
     auto entry = std::make_shared<settings::ExceptionalApplication>(
         "org.kde.kate", settings::ScrollBase{true, false, true, false}, custom, false);
     addExceptions({std::make_shared<settings::ExceptionalApplication>("a.b"), entry});
     AppMenu menu(dependencies());
-    workspace.activate(makeApp(100, "org.kde.kate", "Kate"));
+    auto titleWith = [&](platform::AppRef app) {
+        workspace.activate(std::move(app));
+        emit menu.menu()->aboutToShow();
+        return menu.disableForAppItem()->text();
+    };
+    EXPECT_EQ(titleWith(makeApp(100, "org.mozilla.firefox", "Firefox")), "Disable for Firefox");
+    EXPECT_EQ(titleWith(makeApp(101, "org.gnome.Terminal", "")), "Disable for org.gnome.Terminal");
+    EXPECT_EQ(titleWith(makeApp(103, "org.kde.kate", "Kate")), "Disable for Kate");
+    // Opening our own menu may put us in front; the item stays with the user's application.
+    EXPECT_EQ(titleWith(makeApp(kOwnPid, "com.Pellmar.Glidemark", "Glidemark")), "Disable for Kate");
     menu.disableForAppItem()->trigger();
     EXPECT_EQ(exceptions().size(), 2U);
     EXPECT_EQ(entry->scrollBase(), (settings::ScrollBase{false, false, true, false}));
     EXPECT_EQ(entry->scrollAdvanced(), custom);
     EXPECT_FALSE(entry->inherit());
 
-    // Without an identifiable application in front, nothing changes.
     const int writes = settings.defaults.writeCount();
-    for (platform::AppRef app : {platform::AppRef{}, makeApp(101, std::nullopt, "Mystery")}) {
-        workspace.activate(app);
+    for (platform::AppRef app : {platform::AppRef{}, makeApp(102, std::nullopt, "")}) {
+        EXPECT_EQ(titleWith(app), "Disable for Unknown App");
         menu.disableForAppItem()->trigger();
     }
     EXPECT_EQ(exceptions().size(), 2U);

@@ -22,12 +22,24 @@ protected:
     ScopedEnvironment environment{{{"XDG_CONFIG_HOME", config}}};
 };
 
-TEST_F(LaunchAtLoginTest, EnablingWritesAnEntryThatStartsThisProgram) {
+// The file is the truth on every read; enabling, enabled or not, writes an entry that starts this program.
+TEST_F(LaunchAtLoginTest, TheFileIsTheTruthAndEnablingWritesAnEntryThatStartsThisProgram) {
     EXPECT_EQ(LaunchAtLogin::entryPath(), entry());
     EXPECT_FALSE(LaunchAtLogin::isEnabled());
+    const std::pair<QByteArray, bool> files[] = {
+        {"[Desktop Entry]\nType=Application\nExec=glidemark\nHidden=true\n", false},
+        {"[Desktop Entry]\nExec=glidemark\nX-GNOME-Autostart-enabled=false\n", false},
+        {"not a desktop entry\n", false},
+        {"# edited by hand\n[Desktop Entry]\nName=Glidemark\nExec=/usr/bin/glidemark --quiet\n", true},
+    };
+    for (const auto& [text, enabled] : files) {
+        writeFile(entry(), text);
+        EXPECT_EQ(LaunchAtLogin::isEnabled(), enabled) << text.constData();
+    }
     LaunchAtLogin::setEnabled(true);
     EXPECT_TRUE(LaunchAtLogin::isEnabled());
     const QByteArray text = entryText();
+    EXPECT_FALSE(text.contains("--quiet"));
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(text.contains("\nType=Application\n"));
     EXPECT_TRUE(text.contains("\nExec=" R"("/opt/a \"b\" \$c \`d\` \\e 100%%/glidemark")" "\n")) << text.constData();
@@ -40,25 +52,6 @@ TEST_F(LaunchAtLoginTest, EnablingWritesAnEntryThatStartsThisProgram) {
     EXPECT_FALSE(LaunchAtLogin::isEnabled());
     LaunchAtLogin::setEnabled(false);
     EXPECT_TRUE(logLines().lines().empty()) << "disabling what is not enabled is no failure";
-}
-
-TEST_F(LaunchAtLoginTest, TheFileIsTheTruthOnEveryRead) {
-    const std::pair<QByteArray, bool> files[] = {
-        {"[Desktop Entry]\nType=Application\nExec=glidemark\nHidden=true\n", false},
-        {"[Desktop Entry]\nExec=glidemark\nX-GNOME-Autostart-enabled=false\n", false},
-        {"not a desktop entry\n", false},
-        {"# edited by hand\n[Desktop Entry]\nName=Glidemark\nExec=/usr/bin/glidemark --quiet\n", true},
-    };
-    for (const auto& [text, enabled] : files) {
-        writeFile(entry(), text);
-        EXPECT_EQ(LaunchAtLogin::isEnabled(), enabled) << text.constData();
-    }
-    // Enabling when enabled writes the entry anew, for this program.
-    LaunchAtLogin::setEnabled(true);
-    EXPECT_FALSE(entryText().contains("--quiet"));
-    EXPECT_TRUE(entryText().contains("100%%/glidemark"));
-    QFile::remove(entry());
-    EXPECT_FALSE(LaunchAtLogin::isEnabled());
 }
 
 TEST_F(LaunchAtLoginTest, TheToggleShowsTheEntryAndSpringsBackWhenAWriteFailsWhichIsLogged) {
