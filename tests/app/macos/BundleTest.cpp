@@ -18,8 +18,8 @@ using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
 // Info.plist makes a menu-bar agent for macOS 11; the launch agent carries the program's path
-// as one escaped argument, or there is none.
-TEST(PropertyListTest, InfoPlistAndLaunchAgent) {
+// as one escaped argument, or there is none; and the icon container.
+TEST(BundleFilesTest, InfoPlistLaunchAgentAndIconFamily) {
     const auto info = infoPlist({"com.Pellmar.Glidemark", "Glidemark", "Glidemark", "1.2.3", "Glidemark.icns", "© us"});
     ASSERT_TRUE(info);
     for (const char* entry : {"<key>LSUIElement</key>\n\t<true/>\n",
@@ -41,9 +41,8 @@ TEST(PropertyListTest, InfoPlistAndLaunchAgent) {
     }
     EXPECT_EQ(launchAgentPath("/Users/me", "com.Pellmar.Glidemark"),
               "/Users/me/Library/LaunchAgents/com.Pellmar.Glidemark.plist");
-}
 
-TEST(IconFamilyTest, EntriesCarryBigEndianLengthsThatCountTheirHeaders) {
+    // The icon container's entries carry big-endian lengths that count their headers.
     EXPECT_EQ(iconTypesForSize(32), (std::vector<std::string>{"icp5", "ic11"}));
     EXPECT_TRUE(iconTypesForSize(48).empty());
     const auto icns = iconFamily({{"icp4", "PNG16"}, {"ic11", std::string(300, 'x')}});
@@ -147,14 +146,12 @@ TEST(BundleMoverTest, EachSituationTakesExactlyItsSteps) {
     }
 }
 
-TEST(BundleMoverTest, TheFolderWithFewestEntriesTakesTheCopy) {
+TEST(BundleMoverTest, TheFolderWithFewestEntriesTakesTheCopyAndPathsReachTheShellOnlyAsArguments) {
     EXPECT_EQ(chooseDestinationFolder({{"/Applications", 40}, {"/System/Applications", 0}, {"/Users/me/Applications", 3},
                                        {"/Network/Applications", 3}}),
               "/Users/me/Applications");
     EXPECT_EQ(chooseDestinationFolder({{"/System/Applications", 0}}), "");
-}
 
-TEST(BundleMoverTest, PathsReachTheShellOnlyAsArguments) {
     const std::string hostile = "/Users/me/Downloads/x'; rm -rf ~; '.app";
     const auto copy = privilegedCopyCommand(hostile, kDest);
     ASSERT_EQ(copy.size(), 9u);
