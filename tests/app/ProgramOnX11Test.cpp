@@ -57,9 +57,9 @@ protected:
 
         QProcess& wm = start("openbox", {"--sm-disable"});
         QProcess& tray = start("trayer", {});
-        if (!waitUntil([&] { return wmRunning(); }, 10000))
+        if (!waitUntil([&] { return owned("WM_S0"); }, 10000))
             GTEST_SKIP() << "openbox did not start: " << wm.readAll().constData();
-        if (!waitUntil([&] { return trayOwned(); }, 10000))
+        if (!waitUntil([&] { return owned("_NET_SYSTEM_TRAY_S0"); }, 10000))
             GTEST_SKIP() << "trayer did not take the system tray: " << tray.readAll().constData();
     }
     void TearDown() override {
@@ -78,18 +78,11 @@ protected:
         return process;
     }
 
-    bool wmRunning() {
-        auto* ewmh = x_->ewmh();
-        xcb_window_t check = 0;
-        return xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check(ewmh, x_->root()), &check,
-                                                      nullptr) &&
-               check != XCB_NONE;
-    }
-    bool trayOwned() {
+    // Whether someone owns the selection: WM_S0 the window manager, _NET_SYSTEM_TRAY_S0 the tray host.
+    bool owned(const std::string& selection) {
         xcb_connection_t* c = x_->raw();
-        const char name[] = "_NET_SYSTEM_TRAY_S0";
-        ld::XcbReply<xcb_intern_atom_reply_t> atom{
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr)};
+        ld::XcbReply<xcb_intern_atom_reply_t> atom{xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(selection.size()), selection.c_str()), nullptr)};
         ld::XcbReply<xcb_get_selection_owner_reply_t> owner{
             atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr};
         return owner && owner->owner != XCB_NONE;
