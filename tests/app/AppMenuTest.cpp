@@ -47,7 +47,7 @@ protected:
     int windowsOpenAtTermination = -1;
 };
 
-TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStatesAndEnableSmoothFlipsTheEngine) {
+TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStatesAndDoWhatTheySay) {
     AppMenu menu(dependencies());
     using Item = std::tuple<QString, QString, bool, bool>;  // title ("" for a separator), identifier, checked, visible
     const std::vector<Item> expected = {
@@ -76,6 +76,17 @@ TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStatesAndEnable
         EXPECT_EQ(menu.enableSmoothItem()->isChecked(), on);
         EXPECT_GT(settings.defaults.writeCount(), writes);
     }
+
+    // Its windows open once per identifier, and Quit closes them first.
+    menu.preferencesItem()->trigger();
+    menu.preferencesItem()->trigger();
+    menu.aboutItem()->trigger();
+    ASSERT_EQ(windows.count(), 2);
+    EXPECT_EQ(windows.window("preferences")->windowTitle(), "Glidemark Preferences");
+    EXPECT_EQ(windows.window("about")->windowTitle(), "");
+    menu.quitItem()->trigger();
+    EXPECT_EQ(terminations, 1);
+    EXPECT_EQ(windowsOpenAtTermination, 0);
 }
 
 TEST_F(AppMenuTest, DisablingForTheFrontApplicationCreatesThenFlipsItsException) {
@@ -134,20 +145,6 @@ TEST_F(AppMenuTest, PerApplicationItemFollowsTheApplicationInFront) {
     }
     EXPECT_EQ(exceptions().size(), 2U);
     EXPECT_EQ(settings.defaults.writeCount(), writes);
-}
-
-TEST_F(AppMenuTest, WindowsOpenOncePerIdentifierAndQuitClosesThemFirst) {
-    AppMenu menu(dependencies());
-    menu.preferencesItem()->trigger();
-    menu.preferencesItem()->trigger();
-    menu.aboutItem()->trigger();
-    ASSERT_EQ(windows.count(), 2);
-    EXPECT_EQ(windows.window("preferences")->windowTitle(), "Glidemark Preferences");
-    EXPECT_EQ(windows.window("about")->windowTitle(), "");
-
-    menu.quitItem()->trigger();
-    EXPECT_EQ(terminations, 1);
-    EXPECT_EQ(windowsOpenAtTermination, 0);
 }
 
 // The preferences as the program wires them: the tray icon's switch acts at once, and the
