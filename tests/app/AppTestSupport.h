@@ -121,21 +121,16 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 // Environment variables set (a null value: unset) for the object's lifetime.
-class ScopedEnvironment {
-public:
+struct ScopedEnvironment {
     explicit ScopedEnvironment(const std::vector<std::pair<const char*, QString>>& values) {
         for (const auto& [name, value] : values) {
-            saved_.emplace_back(name, qgetenv(name));
+            saved.emplace_back(name, qgetenv(name));
             set(name, value.isNull() ? QByteArray() : QFile::encodeName(value));
         }
     }
-    ~ScopedEnvironment() {
-        for (const auto& [name, value] : saved_) set(name, value);
-    }
-
-private:
+    ~ScopedEnvironment() { for (const auto& [name, value] : saved) set(name, value); }
     static void set(const char* name, const QByteArray& value) { value.isNull() ? qunsetenv(name) : qputenv(name, value); }
-    std::vector<std::pair<const char*, QByteArray>> saved_;
+    std::vector<std::pair<const char*, QByteArray>> saved;
 };
 
 }  // namespace gm::app::test
