@@ -86,8 +86,7 @@ public:
         return result;
     }
     bool spawn(const std::vector<std::string>& command) override {
-        journal.push_back("spawn " + command.at(command.size() - 2) + " " + command.back());  // waits for that pid
-        return true;
+        return record("spawn " + command.at(command.size() - 2) + " " + command.back());  // waits for that pid
     }
     bool isRunningFrom(const std::string& path) const override { return running.contains(path); }
     void open(const std::string& path) override { journal.push_back("open " + path); }
@@ -97,10 +96,7 @@ public:
     void movedTo(const std::string& path) override { record("moved " + path); }
 
 private:
-    bool record(std::string line) {
-        journal.push_back(std::move(line));
-        return true;
-    }
+    bool record(std::string line) { return journal.push_back(std::move(line)), true; }
 };
 
 const std::string kAsk = "alert folder in order to work properly.";
