@@ -44,6 +44,7 @@ protected:
         std::string whyNot;
         server_ = XvfbServer::start(whyNot);
         if (!server_) GTEST_SKIP() << whyNot;
+        if (QStandardPaths::findExecutable("xdotool").isEmpty()) GTEST_SKIP() << "needs xdotool";
         x_ = ld::X11Connection::open(server_->display().c_str());
         ASSERT_TRUE(x_);
         env_.insert("DISPLAY", QString::fromStdString(server_->display()));
@@ -56,7 +57,6 @@ protected:
 
         QProcess& wm = start("openbox", {"--sm-disable"});
         QProcess& tray = start("trayer", {});
-        if (QStandardPaths::findExecutable("xdotool").isEmpty()) GTEST_SKIP() << "needs xdotool";
         if (!waitUntil([&] { return owned("WM_S0"); }, 10000))
             GTEST_SKIP() << "openbox did not start: " << wm.readAll().constData();
         if (!waitUntil([&] { return owned("_NET_SYSTEM_TRAY_S0"); }, 10000))
