@@ -168,7 +168,7 @@ TEST_F(UpdaterTest, ReleaseNotesOpenOnlyWebLinksAndNotesBehindALinkAreFetched) {
     }
 }
 
-TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttends) {
+TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttendsAndMayDownloadFirst) {
     h.offer("1.3", "payload");
     h.start();
     QSignalSpy badge(h.manager.get(), &UpdaterManager::badgeLabelChanged);
@@ -199,6 +199,21 @@ TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttends) {
     h.manager->checkForUpdates();
     EXPECT_FALSE(badge.wait(100));
     EXPECT_EQ(h.manager->badgeLabel(), QString());
+
+    // With automatic downloads the file is fetched quietly first, and the reminder follows.
+    h.click("Remind Me Later");
+    h.updater().setAutomaticallyDownloadsUpdates(true);
+    const size_t posts = h.notifier->posted.size();
+    QSignalSpy downloaded(&h.updater(), &Updater::downloadFinished);
+    EXPECT_EQ(h.check(false), CheckOutcome::UpdateFound);
+    EXPECT_EQ(h.notifier->posted.size(), posts) << "no reminder before the file is ready";
+    ASSERT_TRUE(downloaded.wait(2000));
+    EXPECT_TRUE(downloaded[0][0].toBool());
+    EXPECT_EQ(h.downloadedFiles(), QStringList{"Glidemark-1.3.tar.gz"});
+    EXPECT_FALSE(h.windowVisible());
+    EXPECT_EQ(h.notifier->posted.size(), posts + 1);
+    h.manager->checkForUpdates();
+    EXPECT_NE(h.button("Show in Folder"), nullptr);
 }
 
 TEST_F(UpdaterTest, ACancelledDownloadLeavesNoFileAVerifiedOneIsRenamedAndOnlyItsFolderOpened) {
@@ -273,23 +288,6 @@ TEST_F(UpdaterTest, FailedDownloadsLeaveNothingBehindAndSaySo) {
         EXPECT_TRUE(one.shows(expected));
         EXPECT_EQ(canCheck.size(), 2) << "checking is off while downloading, on after";
     }
-}
-
-TEST_F(UpdaterTest, AutomaticDownloadsFetchQuietlyThenRemind) {
-    h.offer("1.3", "payload");
-    h.start();
-    h.updater().setAutomaticallyDownloadsUpdates(true);
-    QSignalSpy downloaded(&h.updater(), &Updater::downloadFinished);
-    EXPECT_EQ(h.check(false), CheckOutcome::UpdateFound);
-    EXPECT_TRUE(h.notifier->posted.empty()) << "no reminder before the file is ready";
-    ASSERT_TRUE(downloaded.wait(2000));
-    EXPECT_TRUE(downloaded[0][0].toBool());
-    EXPECT_EQ(h.downloadedFiles(), QStringList{"Glidemark-1.3.tar.gz"});
-    EXPECT_FALSE(h.windowVisible());
-    EXPECT_EQ(h.notifier->posted.size(), 1U);
-    h.manager->checkForUpdates();
-    EXPECT_TRUE(h.windowVisible());
-    EXPECT_NE(h.button("Show in Folder"), nullptr);
 }
 
 TEST_F(UpdaterTest, BackgroundChecksComeADayAfterTheFirstLaunchThenDaily) {
