@@ -1,7 +1,5 @@
 #pragma once
-// An in-memory settings manager for the preferences tests, and a QApplication
-// that lives for the whole run.
-#include <QApplication>
+// An in-memory settings manager for the preferences tests.
 #include <memory>
 
 #include "settings/ManagerTestSupport.h"
@@ -10,11 +8,8 @@
 
 namespace gm::testing {
 
-// Creates the application object on first use (offscreen unless a platform is set).
-QApplication& qtApp();
-
 // A settings manager over memory-backed user defaults that hold `initial`, if
-// it is not the defaults. Widgets need the application object, so it makes it.
+// it is not the defaults.
 struct SettingsFixture : settings::test::ManagerEnvironment {
     explicit SettingsFixture(const settings::GlidemarkSettings& initial = {});
 
