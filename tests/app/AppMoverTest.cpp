@@ -32,9 +32,7 @@ public:
     bool exists(const QString& path) const override { return real->exists(path); }
     bool isWritable(const QString& path) const override { return !readOnly.contains(path) && real->isWritable(path); }
     bool makeFolder(const QString& path) override { return real->makeFolder(path); }
-    bool copyExecutable(const QString& from, const QString& to) override {
-        return !failCopy && real->copyExecutable(from, to);
-    }
+    bool copyExecutable(const QString& from, const QString& to) override { return !failCopy && real->copyExecutable(from, to); }
     bool writeFile(const QString& path, const QByteArray& bytes) override { return real->writeFile(path, bytes); }
     bool remove(const QString& path) override { return real->remove(path); }
     bool moveToTrash(const QString& path) override { return real->moveToTrash(path); }
@@ -96,9 +94,7 @@ struct Scene {
     QString userCopy() const { return where.home + QStringLiteral("/.local/bin/glidemark"); }
     QString systemCopy() const { return where.systemPrefix + QStringLiteral("/bin/glidemark"); }
     QString menuEntry() const { return where.dataHome + QStringLiteral("/applications/glidemark.desktop"); }
-    QStringList relaunchOf(const QString& copy) const {
-        return {copy, QStringLiteral("--wait-for-pid"), QStringLiteral("4242")};
-    }
+    QStringList relaunchOf(const QString& copy) const { return {copy, QStringLiteral("--wait-for-pid"), QStringLiteral("4242")}; }
 
     QString root = makeTempDir();
     AppMover::Locations where;
