@@ -94,10 +94,15 @@ protected:
         tool.waitForFinished(5000);
         return tool.readAllStandardOutput().trimmed();
     }
-    // Up: a window of the program (the access alert) is shown, which takes the window manager.
+    // Up: a window of the program (the access alert) is shown and active, which takes the window manager,
+    // and the program's watch of the active window has something to report.
     void expectUp(QProcess& program) {
         const QStringList search{"search", "--onlyvisible", "--pid", QString::number(program.processId())};
-        ASSERT_TRUE(waitUntil([&] { return !xdotool(search).isEmpty() || program.state() == QProcess::NotRunning; }) &&
+        const auto active = [&] {
+            const QByteArray window = xdotool({"getactivewindow"});
+            return !window.isEmpty() && xdotool(search).split('\n').contains(window);
+        };
+        ASSERT_TRUE(waitUntil([&] { return active() || program.state() == QProcess::NotRunning; }) &&
                     program.state() == QProcess::Running)
             << program.readAll().constData();
     }
