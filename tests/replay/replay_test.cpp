@@ -32,14 +32,6 @@ TEST(Replay, BadLinesAreReportedAndTheRunGoesOn) {
     ASSERT_EQ(r.ofKind("drop").size(), 1u) << "line 8 is a valid tick";
 }
 
-TEST(Replay, TargetAndSourcePidAlwaysWinOverTheirFields) {
-    auto r = replayTrace({kScreen60,
-                          R"({"t":0,"kind":"app","pid":42,"bundleId":"com.apple.dock","name":"Dock","executable":"/System/Library/CoreServices/Dock.app/Contents/MacOS/Dock"})",
-                          R"({"t":1,"kind":"scroll","fields":{"40":42,"96":-10}})"});
-    // targetPid defaults to 1 over the "40" in fields, so the Dock is not the target and the tick is smoothed.
-    EXPECT_EQ(r.lines.front()["kind"], "drop");
-}
-
 TEST(Replay, LinesRunBeforeEngineWorkDueAtTheSameTime) {
     // A frame is due at 1/60; a tick at exactly that time is handled before the frame posts,
     // and the frame already queued still runs before the reversal's reset.
