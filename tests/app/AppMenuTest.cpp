@@ -89,32 +89,9 @@ TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStatesAndDoWhat
     EXPECT_EQ(windowsOpenAtTermination, 0);
 }
 
-TEST_F(AppMenuTest, DisablingForTheFrontApplicationCreatesThenFlipsItsException) {
-    auto older = std::make_shared<settings::ExceptionalApplication>("org.gnome.gedit");
-    addExceptions({older});
-    AppMenu menu(dependencies());
-    workspace.activate(makeApp(100, "org.mozilla.firefox", "Firefox"));
-    settings::ExceptionRef created;
-    for (const bool disabled : {true, false}) {
-        emit menu.menu()->aboutToShow();
-        EXPECT_EQ(menu.disableForAppItem()->isChecked(), !disabled);
-        const int writes = settings.defaults.writeCount();
-        menu.disableForAppItem()->trigger();
-        EXPECT_GT(settings.defaults.writeCount(), writes);
-        // The new entry comes first, and stays in the list when switched back on.
-        const auto list = exceptions();
-        ASSERT_EQ(list.size(), 2U);
-        EXPECT_EQ(list.front(), created ? created : (created = list.front()));
-        EXPECT_EQ(list.front()->bundleId(), "org.mozilla.firefox");
-        EXPECT_EQ(list.front()->scrollBase(), (settings::ScrollBase{!disabled, true, false, true}));
-        EXPECT_EQ(list.front()->scrollAdvanced(), settings::ScrollAdvanced{});
-        EXPECT_TRUE(list.front()->inherit());
-        EXPECT_EQ(list.back(), older);
-    }
-}
-
-// The per-application item is titled for the application in front; for one with an exception
-// it flips that entry and keeps its own values; without an identifiable one it changes nothing.
+// The per-application item is titled for the application in front and flips its exception: a new one
+// (first in the list, kept when switched back on), or an existing entry with its own values kept; without
+// an identifiable application it changes nothing.
 TEST_F(AppMenuTest, PerApplicationItemFollowsTheApplicationInFront) {
     settings::ScrollAdvanced custom;
     custom.step = 40.0;
@@ -128,12 +105,28 @@ TEST_F(AppMenuTest, PerApplicationItemFollowsTheApplicationInFront) {
         return menu.disableForAppItem()->text();
     };
     EXPECT_EQ(titleWith(makeApp(100, "org.mozilla.firefox", "Firefox")), "Disable for Firefox");
+    settings::ExceptionRef created;
+    for (const bool disabled : {true, false}) {
+        emit menu.menu()->aboutToShow();
+        EXPECT_EQ(menu.disableForAppItem()->isChecked(), !disabled);
+        const int writes = settings.defaults.writeCount();
+        menu.disableForAppItem()->trigger();
+        EXPECT_GT(settings.defaults.writeCount(), writes);
+        const auto list = exceptions();
+        ASSERT_EQ(list.size(), 3U);
+        EXPECT_EQ(list.front(), created ? created : (created = list.front()));
+        EXPECT_EQ(list.front()->bundleId(), "org.mozilla.firefox");
+        EXPECT_EQ(list.front()->scrollBase(), (settings::ScrollBase{!disabled, true, false, true}));
+        EXPECT_EQ(list.front()->scrollAdvanced(), settings::ScrollAdvanced{});
+        EXPECT_TRUE(list.front()->inherit());
+        EXPECT_EQ(list.back(), entry);
+    }
     EXPECT_EQ(titleWith(makeApp(101, "org.gnome.Terminal", "")), "Disable for org.gnome.Terminal");
     EXPECT_EQ(titleWith(makeApp(103, "org.kde.kate", "Kate")), "Disable for Kate");
     // Opening our own menu may put us in front; the item stays with the user's application.
     EXPECT_EQ(titleWith(makeApp(kOwnPid, "com.Pellmar.Glidemark", "Glidemark")), "Disable for Kate");
     menu.disableForAppItem()->trigger();
-    EXPECT_EQ(exceptions().size(), 2U);
+    EXPECT_EQ(exceptions().size(), 3U);
     EXPECT_EQ(entry->scrollBase(), (settings::ScrollBase{false, false, true, false}));
     EXPECT_EQ(entry->scrollAdvanced(), custom);
     EXPECT_FALSE(entry->inherit());
@@ -143,7 +136,7 @@ TEST_F(AppMenuTest, PerApplicationItemFollowsTheApplicationInFront) {
         EXPECT_EQ(titleWith(app), "Disable for Unknown App");
         menu.disableForAppItem()->trigger();
     }
-    EXPECT_EQ(exceptions().size(), 2U);
+    EXPECT_EQ(exceptions().size(), 3U);
     EXPECT_EQ(settings.defaults.writeCount(), writes);
 }
 
