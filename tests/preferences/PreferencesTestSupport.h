@@ -3,8 +3,6 @@
 #include <memory>
 
 #include "settings/ManagerTestSupport.h"
-#include "settings/SettingsCodec.h"
-#include "settings/SettingsManager.h"
 
 namespace gm::testing {
 
@@ -13,11 +11,6 @@ namespace gm::testing {
 struct SettingsFixture : settings::test::ManagerEnvironment {
     explicit SettingsFixture(const settings::GlidemarkSettings& initial = {});
 
-    // The record as stored right now (decoded from the user defaults).
-    settings::GlidemarkSettings stored() const {
-        const auto bytes = defaults.data(settings::SettingsManager::kKey).value_or("");
-        return settings::decode(bytes).settings.value_or(settings::GlidemarkSettings{});
-    }
     int writes() const { return defaults.writeCount(); }
 
     std::unique_ptr<settings::SettingsManager> manager;
