@@ -110,8 +110,7 @@ protected:
     static QByteArray expectCleanExit(QProcess& program, QByteArray expectedLine) {
         EXPECT_TRUE(program.state() == QProcess::NotRunning || program.waitForFinished(60000));
         const QByteArray output = program.readAll();
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << output.constData();
-        EXPECT_EQ(program.exitCode(), 0) << output.constData();
+        EXPECT_EQ(std::tuple(program.exitStatus(), program.exitCode()), std::tuple(QProcess::NormalExit, 0)) << output.constData();
         EXPECT_FALSE(output.contains("Sanitizer") || output.contains("runtime error")) << output.constData();
         EXPECT_TRUE(output.contains(expectedLine)) << output.constData();
         EXPECT_FALSE(output.contains("No system tray available")) << "the icon belongs in trayer";

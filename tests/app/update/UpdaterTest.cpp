@@ -40,8 +40,7 @@ TEST_F(UpdaterTest, TheUserSeesWhetherANewerVersionIsThereAndMaySkipItInTheBackg
     h.offer("1.10", "payload");
     h.start("1.10.0");  // the same version
     EXPECT_EQ(h.check(true), CheckOutcome::NoUpdate);
-    EXPECT_TRUE(h.shows("You're up to date!"));
-    EXPECT_TRUE(h.shows("Glidemark 1.10.0 is the latest version."));
+    EXPECT_TRUE(h.shows("You're up to date!") && h.shows("Glidemark 1.10.0 is the latest version.")) << h.windowText().toStdString();
     h.click("OK");
     EXPECT_FALSE(h.windowVisible());
     // Nobody is told about "nothing new" from a background check.
@@ -53,14 +52,12 @@ TEST_F(UpdaterTest, TheUserSeesWhetherANewerVersionIsThereAndMaySkipItInTheBackg
     QSignalSpy reminding(h.manager.get(), &UpdaterManager::remindingChanged);
     ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
     ASSERT_TRUE(h.windowVisible());
-    EXPECT_TRUE(h.shows("Glidemark 1.10 is available")) << h.windowText().toStdString();
-    EXPECT_TRUE(h.shows("You are using version 1.9."));
+    EXPECT_TRUE(h.shows("Glidemark 1.10 is available") && h.shows("You are using version 1.9.")) << h.windowText().toStdString();
     // The user asked and sees it: no reminders on top.
     EXPECT_FALSE(QSignalSpy(h.manager.get(), &UpdaterManager::badgeLabelChanged).wait(50));
     EXPECT_TRUE(reminding.isEmpty());
     h.click("Skip This Version");
-    EXPECT_FALSE(h.windowVisible());
-    EXPECT_TRUE(h.updater().canCheckForUpdates());
+    EXPECT_TRUE(!h.windowVisible() && h.updater().canCheckForUpdates());
     EXPECT_EQ(h.check(false), CheckOutcome::NoUpdate);
     EXPECT_TRUE(h.notifier->posted.empty());
     EXPECT_TRUE(logged("version 1.10 was skipped by the user"));
@@ -95,8 +92,7 @@ TEST_F(UpdaterTest, BrokenFeedsEndTheCheckWithAMessageOrALogLine) {
         EXPECT_EQ(one.check(true), CheckOutcome::Failed);
         EXPECT_EQ(one.server.hits(kFeed), tweak ? 0 : 1);
         EXPECT_TRUE(Harness::lastMessage(finished).startsWith(message)) << Harness::lastMessage(finished).toStdString();
-        EXPECT_TRUE(one.shows("Could not check for updates"));
-        EXPECT_TRUE(one.shows(message)) << one.windowText().toStdString();
+        EXPECT_TRUE(one.shows("Could not check for updates") && one.shows(message)) << one.windowText().toStdString();
         one.click("OK");
         logSink().clear();
         EXPECT_EQ(one.check(false), CheckOutcome::Failed);
@@ -185,8 +181,7 @@ TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttendsAndMayDownlo
 
     // Clicking the notification is the user attending: the window comes, the reminders go.
     h.notifier->click("UpdateCheck");
-    EXPECT_TRUE(h.shows("Glidemark 1.3 is available"));
-    EXPECT_EQ(h.manager->badgeLabel(), QString());
+    EXPECT_TRUE(h.shows("Glidemark 1.3 is available") && h.manager->badgeLabel().isEmpty());
     EXPECT_FALSE(h.notifier->shown.contains("UpdateCheck"));
     EXPECT_EQ(h.server.hits(kFeed), 1) << "the waiting update is shown, not fetched again";
     h.click("Remind Me Later");
@@ -227,8 +222,7 @@ TEST_F(UpdaterTest, ACancelledDownloadLeavesNoFileAVerifiedOneIsRenamedAndOnlyIt
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.server.hits(kFile) == 1; }, 1000));
     h.click("Cancel");
     EXPECT_TRUE(h.downloadedFiles().isEmpty());
-    EXPECT_FALSE(h.windowVisible());
-    EXPECT_TRUE(h.updater().canCheckForUpdates());
+    EXPECT_TRUE(!h.windowVisible() && h.updater().canCheckForUpdates());
 
     h.server.route(kFile, {200, payload});
     ASSERT_EQ(h.check(true), CheckOutcome::UpdateFound);
@@ -239,8 +233,8 @@ TEST_F(UpdaterTest, ACancelledDownloadLeavesNoFileAVerifiedOneIsRenamedAndOnlyIt
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), payload);
     EXPECT_TRUE(h.shows("Glidemark 1.3 is ready to install"));
-    EXPECT_FALSE(QFileInfo(path).isExecutable());
-    EXPECT_TRUE(QFileInfo(path).permission(QFileDevice::ReadOther)) << "an ordinary file, not a private temporary one";
+    EXPECT_TRUE(!QFileInfo(path).isExecutable() && QFileInfo(path).permission(QFileDevice::ReadOther))
+        << "an ordinary file, not a private temporary one";
     h.click("Show in Folder");
     EXPECT_EQ(h.opened, std::vector<QUrl>{QUrl::fromLocalFile(h.downloads.path())});
     EXPECT_FALSE(h.windowVisible());
