@@ -74,10 +74,6 @@ int main(int argc, char** argv) {
                                       std::pair{"alert-well-done", app::Utils::permissionGrantedAlert()}})
         ok &= save(*app::makeMessageBox(alert), name);
     ok &= save(app::artwork::pixmap(app::artwork::kMenuMouse, QSize(22, 22)), "tray-icon");
-    app::openPreferencesWindow(windows, app::WindowContent::interim());
-    QWidget* preferences = windows.window(app::kPreferencesWindowId);
-    ok &= preferences && save(*preferences, "preferences");
-    windows.closeAll();
 
     using namespace gm::update;
     UpdateItem item;

@@ -73,8 +73,7 @@ TEST_F(GeneralViewTest, ShellIsToldOfLaunchAtLoginAndIconChangesFromAnywhere) {
     auto view = std::make_unique<GeneralView>(*f.manager, actions);
     view->switchButton(GeneralView::launchAtLogin)->click();
     view->switchButton(GeneralView::showMenuIcon)->click();
-    EXPECT_EQ(launchCalls, std::vector<bool>{true});
-    EXPECT_EQ(iconCalls, std::vector<bool>{false});
+    EXPECT_EQ(std::tie(launchCalls, iconCalls), std::tuple(std::vector<bool>{true}, std::vector<bool>{false}));
     EXPECT_FALSE(f.stored().appSettings.showMenuIcon);
 
     // A change made elsewhere (the tray menu, another window) reaches the shell and the switch at once.
@@ -85,8 +84,7 @@ TEST_F(GeneralViewTest, ShellIsToldOfLaunchAtLoginAndIconChangesFromAnywhere) {
     EXPECT_TRUE(view->switchButton(GeneralView::showMenuIcon)->isChecked());
     // Changes to other fields do not repeat the calls.
     view->switchButton(GeneralView::reverse)->click();
-    EXPECT_EQ(launchCalls.size(), 1U);
-    EXPECT_EQ(iconCalls.size(), 2U);
+    EXPECT_EQ(std::tuple(launchCalls.size(), iconCalls.size()), std::tuple(1U, 2U));
 
     // A closed page no longer listens: this would reach a destroyed page if it still observed.
     view.reset();
