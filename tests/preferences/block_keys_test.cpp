@@ -38,8 +38,7 @@ TEST(BlockKeys, DefaultsShowAllThreeInOrderAndUncheckingEveryKeyLeavesNone) {
 #endif
 
     for (ModifierKey key : settings::allModifierKeys) list.checkBox(key)->click();
-    EXPECT_TRUE(f.stored().scrollAdvanced.block.empty());
-    EXPECT_TRUE(field.shownKeys().empty());
+    EXPECT_TRUE(f.stored().scrollAdvanced.block.empty() && field.shownKeys().empty());
     EXPECT_EQ(checked(list), (std::vector<bool>{false, false, false}));
 }
 
@@ -91,8 +90,7 @@ TEST(BlockKeys, ClickingTheFieldOpensAndClosesThePopover) {
     field.show();
     EXPECT_FALSE(field.showPopover());
     QTest::mouseClick(&field, Qt::LeftButton);
-    ASSERT_TRUE(field.showPopover());
-    ASSERT_NE(field.listView(), nullptr);
+    ASSERT_TRUE(field.showPopover() && field.listView());
     EXPECT_TRUE(field.popover()->isVisible());
     // The popup follows a change made while it is open.
     setBlockKeyChosen(*f.manager, ModifierKey::option, false);

@@ -114,13 +114,11 @@ TEST_F(ExceptionsTest, RemovingNeedsASelectionAndASelectionLastsWhileItsRowDoes)
     EXPECT_EQ(f.writes(), writes);
 
     view.setSelectedApp("b.two");
-    EXPECT_EQ(view.selectedApp(), "b.two");
-    EXPECT_TRUE(view.removeButton()->isEnabled());
+    EXPECT_TRUE(view.selectedApp() == "b.two" && view.removeButton()->isEnabled());
     view.removeButton()->click();
     EXPECT_EQ(bundleIds(f.stored()), (std::vector<std::string>{"c.three", "a.one"}));
-    EXPECT_EQ(view.selectedApp(), std::nullopt);
-    EXPECT_FALSE(view.removeButton()->isEnabled());
-    EXPECT_EQ(view.list()->count(), 2);
+    EXPECT_EQ(std::tuple(view.selectedApp(), view.removeButton()->isEnabled(), view.list()->count()),
+              std::tuple(std::nullopt, false, 2));
     EXPECT_TRUE(view.list()->selectedItems().isEmpty());
 
     view.setSelectedApp("a.one");
@@ -129,8 +127,7 @@ TEST_F(ExceptionsTest, RemovingNeedsASelectionAndASelectionLastsWhileItsRowDoes)
     auto app = f.manager->appSettings();
     app.exceptionalApplication.pop_back();  // a.one, removed by someone else
     f.manager->setAppSettings(app);
-    EXPECT_EQ(view.selectedApp(), std::nullopt);
-    EXPECT_FALSE(view.removeButton()->isEnabled());
+    EXPECT_TRUE(!view.selectedApp() && !view.removeButton()->isEnabled());
 }
 
 TEST_F(ExceptionsTest, EnableSmoothSwitchStoresAndIsAnnounced) {
@@ -161,17 +158,14 @@ TEST_F(ExceptionsTest, PanelSlidersAreDisabledWhileInheritedAndOwnValuesSurvive)
     ASSERT_NE(panel->sliders(), nullptr);
     const auto stored = [&] { return f.stored().appSettings.exceptionalApplication.front(); };
     const auto stepText = [&] { return panel->sliders()->valueLabel(SliderRow::step)->text(); };
-    EXPECT_TRUE(panel->inheritSwitch()->isChecked());
-    EXPECT_FALSE(panel->sliders()->isEnabled() || panel->resetButton()->isEnabled());
+    EXPECT_TRUE(panel->inheritSwitch()->isChecked() && !panel->sliders()->isEnabled() && !panel->resetButton()->isEnabled());
 
     panel->inheritSwitch()->click();
-    EXPECT_FALSE(stored()->inherit());
-    EXPECT_TRUE(panel->sliders()->isEnabled());
+    EXPECT_TRUE(!stored()->inherit() && panel->sliders()->isEnabled());
     panel->sliders()->slider(SliderRow::step)->setValue(2);  // 30
-    EXPECT_EQ(stored()->scrollAdvanced().step, 30);
-    EXPECT_EQ(f.stored().scrollAdvanced.step, 90);  // the global value is untouched
+    // The global value is untouched.
+    EXPECT_EQ(std::tuple(stored()->scrollAdvanced().step, f.stored().scrollAdvanced.step, stepText()), std::tuple(30.0, 90.0, "30px"));
     EXPECT_TRUE(panel->resetButton()->isEnabled());
-    EXPECT_EQ(stepText(), "30px");
     const double globalEnd = computePreviewCurves(settings::ScrollAdvanced{}, true).single.back().px;
     EXPECT_LT(panel->preview()->curves().single.back().px, globalEnd / 2);
 
@@ -185,8 +179,7 @@ TEST_F(ExceptionsTest, PanelSlidersAreDisabledWhileInheritedAndOwnValuesSurvive)
     panel->inheritSwitch()->click();
     panel->resetButton()->click();
     EXPECT_EQ(stored()->scrollAdvanced(), settings::ScrollAdvanced{});
-    EXPECT_FALSE(panel->resetButton()->isEnabled());
-    EXPECT_EQ(stepText(), "90px");
+    EXPECT_TRUE(!panel->resetButton()->isEnabled() && stepText() == "90px");
     EXPECT_TRUE(panel->isShowingPopover());  // editing did not rebuild the row under the open panel
 }
 
@@ -200,8 +193,7 @@ TEST_F(ExceptionsTest, NoticeShowsOverTheListOnlyWhenTheDesktopNeedsOne) {
     view.show();
     QLabel* notice = view.notice();
     ASSERT_NE(notice, nullptr);
-    EXPECT_EQ(notice->text(), context.exceptionsNotice);
-    EXPECT_TRUE(notice->isVisible());
+    EXPECT_TRUE(notice->text() == context.exceptionsNotice && notice->isVisible());
     EXPECT_LT(notice->geometry().bottom(), view.list()->mapTo(&view, QPoint(0, 0)).y());
     // Secondary text, not the primary colour of the rows' names.
     EXPECT_NE(notice->palette().color(QPalette::WindowText), view.palette().color(QPalette::WindowText));
