@@ -52,9 +52,7 @@ TEST_F(AppDelegateTest, WithAccessTheEngineRunsWhileTheSessionIsActive) {
     auto delegate = launch();
     EXPECT_EQ(engine.starts, 0) << "the check waits for its delay";
     waitForFirstCheck();
-    EXPECT_TRUE(engine.isActive());
-    EXPECT_TRUE(alerts.shown.empty());
-    EXPECT_EQ(delegate->permissionPollTimer(), nullptr);
+    EXPECT_TRUE(engine.isActive() && alerts.shown.empty() && !delegate->permissionPollTimer());
     ASSERT_NE(delegate->hudManager()->window(), nullptr);
     EXPECT_EQ(delegate->hudManager()->window()->size(), QSize(300, 300));
     EXPECT_FALSE(delegate->windowManager()->hasVisibleWindows());
