@@ -245,8 +245,7 @@ TEST_F(HostilePathTest, CopiedAndRelaunchedExactlyAndNothingRuns) {
     validate.start(validator, {menuEntry()});
     ASSERT_TRUE(validate.waitForFinished(10000));
     const QByteArray report = validate.readAll();
-    EXPECT_EQ(validate.exitCode(), 0) << report.constData();
-    EXPECT_FALSE(report.contains("error")) << report.constData();
+    EXPECT_TRUE(validate.exitCode() == 0 && !report.contains("error")) << report.constData();
 }
 
 TEST(DesktopEntryTest, ExecQuotesThePathAsOneArgument) {
@@ -268,8 +267,7 @@ TEST(AppMoverProcessTest, RunningCopiesAreFoundAndTheRelaunchWaitsForTheOldOne) 
     old.start(program, {"30"});
     ASSERT_TRUE(old.waitForStarted());
     const auto copies = AppMover::runningCopies();
-    EXPECT_TRUE(copies->isRunning(program));
-    EXPECT_FALSE(copies->isRunning(idle));
+    EXPECT_TRUE(copies->isRunning(program) && !copies->isRunning(idle));
 
     QProcess relaunched;
     relaunched.start(GLIDEMARK_EXECUTABLE, {"--wait-for-pid", QString::number(old.processId()), "--version"});
@@ -279,8 +277,7 @@ TEST(AppMoverProcessTest, RunningCopiesAreFoundAndTheRelaunchWaitsForTheOldOne) 
     old.kill();
     EXPECT_TRUE(AppMover::waitForProcessToEnd(old.processId(), 5000));
     ASSERT_TRUE(relaunched.waitForFinished(5000));
-    EXPECT_EQ(relaunched.exitCode(), 0);
-    EXPECT_TRUE(relaunched.readAllStandardOutput().startsWith("glidemark "));
+    EXPECT_TRUE(relaunched.exitCode() == 0 && relaunched.readAllStandardOutput().startsWith("glidemark "));
     old.waitForFinished();
     EXPECT_FALSE(copies->isRunning(program));
 }

@@ -53,8 +53,7 @@ TEST_F(SettingsManagerTest, ExceptionChangesStoreWithoutAnnouncing) {
     manager->setAppSettings(app);
     browser->setInherit(false);
     EXPECT_FALSE(env.stored().appSettings.exceptionalApplication.at(0)->inherit());
-    EXPECT_EQ(env.defaults.writeCount(), 4);
-    EXPECT_EQ(announcements, 1);
+    EXPECT_EQ(std::tuple(env.defaults.writeCount(), announcements), std::tuple(4, 1));
 
     manager.reset();
     browser->setInherit(true);  // a hook outliving its manager does nothing
@@ -95,8 +94,7 @@ TEST_F(SettingsManagerTest, UnsavableChangesStayInMemoryAndTheStoredDocumentStay
     SettingsManager manager(defaults, env.logger, env.clock);
     manager.setScrollBase(ScrollBase{false, true, false, true});
     EXPECT_EQ(defaults.data(SettingsManager::kKey), "{oops") << "an undecodable document that cannot be kept stays";
-    EXPECT_FALSE(manager.scrollBase().smooth);
-    EXPECT_EQ(env.sink.lines().back().level, platform::LogLevel::Error);
+    EXPECT_TRUE(!manager.scrollBase().smooth && env.sink.lines().back().level == platform::LogLevel::Error);
 
     auto good = start();
     good->setScrollBase(ScrollBase{});
@@ -104,8 +102,7 @@ TEST_F(SettingsManagerTest, UnsavableChangesStayInMemoryAndTheStoredDocumentStay
     advanced.step = std::numeric_limits<double>::quiet_NaN();
     good->setScrollAdvanced(advanced);
     EXPECT_TRUE(std::isnan(good->scrollAdvanced().step));
-    EXPECT_EQ(env.stored().scrollAdvanced.step, 90.0);
-    EXPECT_EQ(env.sink.lines().back().level, platform::LogLevel::Error);
+    EXPECT_TRUE(env.stored().scrollAdvanced.step == 90.0 && env.sink.lines().back().level == platform::LogLevel::Error);
 }
 
 }  // namespace
