@@ -51,13 +51,11 @@ TEST(BlockKeys, UncheckingAndCheckingStoreTwiceAndKeepTheListSorted) {
         f.manager->addObserver([&](const settings::GlidemarkSettings& s) { announced.push_back(s.scrollAdvanced.block); });
 
     list.checkBox(ModifierKey::control)->click();
-    EXPECT_EQ(f.stored().scrollAdvanced.block, (Codes{55, 58}));
-    EXPECT_EQ(f.writes(), 2);
+    EXPECT_EQ(std::tuple(f.stored().scrollAdvanced.block, f.writes()), std::tuple(Codes{55, 58}, 2));
     EXPECT_EQ(field.shownKeys(), (std::vector<ModifierKey>{ModifierKey::command, ModifierKey::option}));
 
     list.checkBox(ModifierKey::control)->click();
-    EXPECT_EQ(f.stored().scrollAdvanced.block, (Codes{55, 58, 59}));
-    EXPECT_EQ(f.writes(), 4);
+    EXPECT_EQ(std::tuple(f.stored().scrollAdvanced.block, f.writes()), std::tuple(Codes{55, 58, 59}, 4));
     // Checking appends first and sorts in a second assignment.
     EXPECT_EQ(announced, (std::vector<Codes>{{55, 58}, {55, 58}, {55, 58, 59}, {55, 58, 59}}));
 

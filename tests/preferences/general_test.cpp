@@ -61,11 +61,9 @@ TEST_F(GeneralViewTest, HeadingClicksFlipOnlyTheirSectionsHelpTextsAndStoreEachT
     const int writes = f.writes();
     QTest::mouseClick(scroll, Qt::LeftButton);
     EXPECT_EQ(f.writes(), writes + 1);
-    EXPECT_TRUE(f.stored().appSettings.showScrollHelperText);
-    EXPECT_TRUE(view.helpText(S::reverse)->isVisible());
+    EXPECT_TRUE(f.stored().appSettings.showScrollHelperText && view.helpText(S::reverse)->isVisible());
     QTest::mouseClick(view.heading(GeneralView::systemSection), Qt::LeftButton);
-    EXPECT_FALSE(f.stored().appSettings.showSystemHelperText);
-    EXPECT_FALSE(view.helpText(S::showMenuIcon)->isVisible());
+    EXPECT_FALSE(f.stored().appSettings.showSystemHelperText || view.helpText(S::showMenuIcon)->isVisible());
     EXPECT_TRUE(view.helpText(S::reverse)->isVisible());
 }
 
