@@ -47,8 +47,7 @@ TEST(Replay, UntilIsInclusiveAndDefaultsToTenSecondsAfterTheLastLine) {
     // Undecodable starting settings give the defaults, without an error line: 350 ms is 21 frames at 60 Hz,
     // the last posts nothing.
     auto withDefaults = replayTrace({kScreen60, tick(0, -1)}, std::string("{\"scrollBase\":"));
-    EXPECT_EQ(withDefaults.ofKind("post").size(), 20u);
-    EXPECT_TRUE(withDefaults.ofKind("error").empty());
+    EXPECT_EQ(std::tuple(withDefaults.ofKind("post").size(), withDefaults.ofKind("error").size()), std::tuple(20u, 0u));
 }
 
 TEST(Replay, AnIdleStretchOfThousandsOfYearsIsSkippedAndTheKeepersStillWork) {
@@ -68,8 +67,7 @@ TEST(Replay, ADeliveryIsKeptOnlyByWhoeverReadsIt) {
     int deliveries = 0;
     desktop.simTaps().onDelivery = [&](const platform::sim::Delivery& d) { seen = d.event, ++deliveries; };
     desktop.simTaps().deliver(platform::sim::SimDesktop::makeScroll(-10));
-    EXPECT_EQ(deliveries, 1);
-    EXPECT_TRUE(seen.expired()) << "a replay streams millions of them";
+    EXPECT_TRUE(deliveries == 1 && seen.expired()) << "a replay streams millions of them";
 }
 
 }  // namespace

@@ -121,8 +121,7 @@ TEST_F(UpdaterTest, ASilentServerEndsTheCheckAtTheTimeLimitOrWhenCancelledAndChe
             EXPECT_FALSE(finished.wait(500)) << "the abandoned request must not come back as a result";
         } else {
             ASSERT_TRUE(finished.wait(2000));
-            EXPECT_LT(clock.elapsed(), 1500);
-            EXPECT_GE(clock.elapsed(), 250);
+            EXPECT_TRUE(clock.elapsed() >= 250 && clock.elapsed() < 1500) << clock.elapsed();
             EXPECT_EQ(Harness::lastMessage(finished), "The update server did not answer within 0.3 seconds.");
         }
         EXPECT_TRUE(button->isEnabled());
@@ -174,8 +173,7 @@ TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttendsAndMayDownlo
     EXPECT_EQ(reminding, QList<QVariantList>{{true}});
     EXPECT_TRUE(badge.isEmpty()) << "the badge follows a moment later";
     ASSERT_TRUE(badge.wait(1000));
-    EXPECT_EQ(h.manager->badgeLabel(), "1");
-    EXPECT_TRUE(h.updater().canCheckForUpdates());
+    EXPECT_TRUE(h.manager->badgeLabel() == "1" && h.updater().canCheckForUpdates());
 
     // Clicking the notification is the user attending: the window comes, the reminders go.
     h.notifier->click("UpdateCheck");
@@ -190,8 +188,7 @@ TEST_F(UpdaterTest, ABackgroundCheckRemindsGentlyUntilTheUserAttendsAndMayDownlo
     badge.clear();
     EXPECT_EQ(h.check(false), CheckOutcome::UpdateFound);
     h.manager->checkForUpdates();
-    EXPECT_FALSE(badge.wait(100));
-    EXPECT_EQ(h.manager->badgeLabel(), QString());
+    EXPECT_TRUE(!badge.wait(100) && h.manager->badgeLabel().isEmpty());
 
     // With automatic downloads the file is fetched quietly first, and the reminder follows.
     h.click("Remind Me Later");
