@@ -55,23 +55,21 @@ struct FakeMouse {
     std::atomic<int> clonesDestroyed{0};
 
     explicit FakeMouse(std::string name) : id(std::move(name)) { replug(); }
-    ~FakeMouse() {
-        for (int fd : {feedFd, sourceFd, cloneReadFd, cloneWriteFd})
-            if (fd >= 0) ::close(fd);
+    ~FakeMouse() { closeAll(); }
+    void closeAll() {
+        for (int* fd : {&feedFd, &sourceFd, &cloneReadFd, &cloneWriteFd})
+            if (*fd >= 0) ::close(std::exchange(*fd, -1));
     }
     // Fresh descriptors, as a mouse plugged in again.
     void replug() {
-        for (int* fd : {&feedFd, &sourceFd, &cloneReadFd, &cloneWriteFd}) {
-            if (*fd >= 0) ::close(*fd);
-            *fd = -1;
-        }
-        int pair[2];
-        socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair);
-        feedFd = pair[0];
-        sourceFd = pair[1];
-        socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair);
-        cloneReadFd = pair[0];
-        cloneWriteFd = pair[1];
+        closeAll();
+        int feed[2], clone[2];
+        socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, feed);
+        socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, clone);
+        feedFd = feed[0];
+        sourceFd = feed[1];
+        cloneReadFd = clone[0];
+        cloneWriteFd = clone[1];
         fcntl(cloneReadFd, F_SETFL, O_NONBLOCK);
         fcntl(sourceFd, F_SETFL, O_NONBLOCK);
         int big = 1 << 20;
@@ -82,10 +80,7 @@ struct FakeMouse {
         [[maybe_unused]] auto n = ::write(feedFd, frame.data(), frame.size() * sizeof(input_event));
     }
     // Unplugging: the source reads end-of-file, as a vanished evdev node reads ENODEV.
-    void unplug() {
-        ::close(feedFd);
-        feedFd = -1;
-    }
+    void unplug() { ::close(std::exchange(feedFd, -1)); }
     // Every frame the clone received since the last call, one record per write().
     std::vector<Frame> cloneFrames() const {
         std::vector<Frame> out;
@@ -171,6 +166,8 @@ private:
 
 class FakeBackend final : public DeviceBackend {
 public:
+    FakeBackend() = default;
+    explicit FakeBackend(FakeMouse& mouse) { add(mouse); }
     std::atomic<bool> access{true};
     void add(FakeMouse& mouse) {
         std::lock_guard lock(mutex_);
@@ -198,6 +195,7 @@ private:
 class FakeMonitor final : public DeviceMonitor {
 public:
     FakeMonitor() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    explicit FakeMonitor(const std::string& presentId) : FakeMonitor() { present(presentId); }
     ~FakeMonitor() override { ::close(fd_); }
     void present(const std::string& id) { initial_.push_back(info(id)); }
     void plug(const std::string& id) { push({true, info(id)}); }
