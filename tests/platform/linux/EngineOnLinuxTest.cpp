@@ -8,6 +8,7 @@
 #include <poll.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "FakeDevices.h"
@@ -26,7 +27,8 @@ using platform::EventType;
 // The engine over one fake mouse on the Linux backend, started.
 struct EngineOnFakeMouse {
     explicit EngineOnFakeMouse(const std::string& name, double hz = 60)
-        : mouse(name), platform(backendFor(mouse), monitorFor(mouse), DeviceHub::Options{0.0}) {
+        : mouse(name),
+          platform(std::make_unique<FakeBackend>(mouse), std::make_unique<FakeMonitor>(mouse.id), DeviceHub::Options{0.0}) {
         platform.setScreens([hz](std::vector<platform::Screen>& out) {
             out.push_back({{0, 0, 1920, 1080}, 1, hz});
         });
@@ -39,15 +41,16 @@ struct EngineOnFakeMouse {
         platform.shutdown();
         engine.reset();
     }
-    static std::unique_ptr<FakeBackend> backendFor(FakeMouse& m) {
-        auto backend = std::make_unique<FakeBackend>();
-        backend->add(m);
-        return backend;
-    }
-    static std::unique_ptr<FakeMonitor> monitorFor(FakeMouse& m) {
-        auto monitor = std::make_unique<FakeMonitor>();
-        monitor->present(m.id);
-        return monitor;
+
+    // Hands each frame the clone gets to `more`, a batch at a time, until it
+    // says enough or `ms` have passed.
+    void readClone(int ms, const std::function<bool(const Frame&)>& more) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (bool going = true; going && std::chrono::steady_clock::now() < end;) {
+            pollfd p{mouse.cloneReadFd, POLLIN, 0};
+            poll(&p, 1, 5);
+            for (const Frame& f : mouse.cloneFrames()) going = more(f) && going;
+        }
     }
 
     FakeMouse mouse;
@@ -137,17 +140,14 @@ TEST(EngineOnLinux, ANotchBecomesATrainOfHighResolutionFrames) {
     // One 90-point tick travels about one notch (120 units) over 350 ms; wait for it, bounded.
     std::vector<Frame> frames;
     long units = 0, notches = 0;
-    for (int waited = 0; waited < 3000 && units < 115; waited += 20) {
-        pollfd p{mouse.cloneReadFd, POLLIN, 0};
-        poll(&p, 1, 20);
-        for (auto& f : mouse.cloneFrames()) {
-            for (const auto& e : f) {
-                if (e.type == EV_REL && e.code == REL_WHEEL_HI_RES) units += e.value;
-                if (e.type == EV_REL && e.code == REL_WHEEL) notches += e.value;
-            }
-            frames.push_back(std::move(f));
+    world.readClone(3000, [&](const Frame& f) {
+        for (const auto& e : f) {
+            if (e.type == EV_REL && e.code == REL_WHEEL_HI_RES) units += e.value;
+            if (e.type == EV_REL && e.code == REL_WHEEL) notches += e.value;
         }
-    }
+        frames.push_back(f);
+        return units < 115;
+    });
     EXPECT_GE(frames.size(), 10u) << "spread over many display refreshes, not one jump";
     EXPECT_GE(units, 115);
     EXPECT_LE(units, 120);
@@ -167,11 +167,7 @@ TEST(EngineOnLinux, FramesAllocateNothing) {
     world.mouse.send({ev(EV_REL, REL_WHEEL, 1), syn()});
     auto waitForFrames = [&](std::size_t count) {
         std::size_t seen = 0;
-        for (int waited = 0; seen < count && waited < 30000; waited += 5) {
-            pollfd p{world.mouse.cloneReadFd, POLLIN, 0};
-            poll(&p, 1, 5);
-            seen += world.mouse.cloneFrames().size();
-        }
+        world.readClone(30000, [&](const Frame&) { return ++seen < count; });
         return seen;
     };
     ASSERT_GE(waitForFrames(200), 200u);

@@ -29,11 +29,8 @@ EventRef swallowAll(TapProxy proxy, EventType, const EventRef&, void*) {
 TEST(LinuxStress, TicksPostsAndTapTogglesLoseAndTearNothing) {
     constexpr int kFrames = 4000;
     FakeMouse mouse("stress-mouse");
-    auto backend = std::make_unique<FakeBackend>();
-    auto monitor = std::make_unique<FakeMonitor>();
-    backend->add(mouse);
-    monitor->present(mouse.id);
-    LinuxPlatform platform(std::move(backend), std::move(monitor), DeviceHub::Options{0.0});
+    LinuxPlatform platform(std::make_unique<FakeBackend>(mouse), std::make_unique<FakeMonitor>(mouse.id),
+                           DeviceHub::Options{0.0});
 
     platform::TapSpec spec;
     spec.mask = platform::eventMaskBit(EventType::ScrollWheel);
