@@ -25,22 +25,12 @@
 #include <thread>
 #include <vector>
 
-#include "TempDir.h"
+#include "DesktopTestSupport.h"
 #include "fake-input-client.h"
 
 extern char** environ;
 
 namespace gm::testing {
-
-// Polls `done` until it holds or `limit` passes; true when it held.
-inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 class HeadlessDesktop {
 public:

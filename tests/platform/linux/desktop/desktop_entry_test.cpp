@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "TempDir.h"
+#include "DesktopTestSupport.h"
 #include "platform/linux/desktop/AppResolver.h"
 #include "platform/linux/desktop/DesktopEntry.h"
 #include "platform/linux/desktop/ProcessInfo.h"
