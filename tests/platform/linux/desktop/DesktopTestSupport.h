@@ -1,6 +1,6 @@
 #pragma once
 // What the desktop tests share: a scratch folder, a queue the test drains
-// itself, and checks of rectangles and modifier-key events.
+// itself, the recorded replies, and checks of rectangles and modifier-key events.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,6 +11,8 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -95,6 +97,14 @@ inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+// A recorded reply or file from the fuzzers' seed corpus, which the tests share.
+inline std::string corpus(const std::string& relative) {
+    std::ostringstream text;
+    text << std::ifstream(std::string(GM_TEST_CORPUS "/") + relative).rdbuf();
+    if (text.str().empty()) throw std::runtime_error("no " + relative + " in " GM_TEST_CORPUS);
+    return text.str();
 }
 
 // A rectangle as {x, y, width, height}, to compare in one go.

@@ -16,22 +16,7 @@ using gm::testing::TempDir;
 
 namespace {
 
-constexpr std::string_view kTextEditor = R"(# Installed by the distribution
-[Desktop Entry]
-Name=Text Editor
-Name[de]=Texteditor
-Name[pt_BR]=Editor de Texto
-Name[sr@latin]=Uređivač teksta
-Exec=gnome-text-editor %U
-Icon=org.gnome.TextEditor
-Type=Application
-StartupWMClass = gnome-text-editor
-OnlyShowIn=GNOME;Unity;
-
-[Desktop Action new-window]
-Name=New Window
-Exec=gnome-text-editor --new-window
-)";
+const std::string kTextEditor = gm::testing::corpus("desktop_entry_fuzzer/text-editor.desktop");
 
 }  // namespace
 
