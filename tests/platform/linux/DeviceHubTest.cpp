@@ -133,23 +133,6 @@ TEST_F(HubTest, LeavesAMouseAloneThatAnotherProgramHolds) {
     EXPECT_EQ(mouse.clonesDestroyed.load(), mouse.clonesMade.load());
 }
 
-TEST_F(HubTest, PostingAndReemittingWriteWholeNotchesAndStopWhenTheMouseIsGone) {
-    start();
-    ASSERT_EQ(hub->devices().size(), 1u);
-    const DeviceId id = hub->devices().front();
-    ASSERT_TRUE(hub->post(id, 90.0, 0));        // one notch's points
-    ASSERT_TRUE(hub->emitNotches(id, {1, 0}));  // a notch the tap passed on
-    const Codes oneNotch{{REL_WHEEL_HI_RES, 120}, {REL_WHEEL, 1}, {SYN_REPORT, 0}};
-    std::vector<Codes> out;
-    for (const Frame& frame : mouse.cloneFrames()) out.push_back(codes(frame));
-    EXPECT_EQ(out, (std::vector<Codes>{oneNotch, oneNotch}));
-
-    mouse.unplug();  // mid-animation
-    ASSERT_TRUE(eventually(*hub, [&] { return hub->devices().empty(); }));
-    EXPECT_FALSE(hub->post(id, 10.0, 0));
-    EXPECT_EQ(mouse.clonesDestroyed.load(), 1);
-}
-
 TEST_F(HubTest, FollowsUnplugAndReplugAndSettlesBursts) {
     start(0.05);
     ASSERT_EQ(hub->devices().size(), 1u);

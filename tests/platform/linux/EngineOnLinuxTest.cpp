@@ -8,7 +8,6 @@
 #include <poll.h>
 
 #include <atomic>
-#include <functional>
 #include <thread>
 
 #include "FakeDevices.h"
@@ -40,17 +39,6 @@ struct EngineOnFakeMouse {
         platform.engineLoop().runSync([&] { engine->core.end(); });
         platform.shutdown();
         engine.reset();
-    }
-
-    // Hands each frame the clone gets to `more`, a batch at a time, until it
-    // says enough or `ms` have passed.
-    void readClone(int ms, const std::function<bool(const Frame&)>& more) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        for (bool going = true; going && std::chrono::steady_clock::now() < end;) {
-            pollfd p{mouse.cloneReadFd, POLLIN, 0};
-            poll(&p, 1, 5);
-            for (const Frame& f : mouse.cloneFrames()) going = more(f) && going;
-        }
     }
 
     FakeMouse mouse;
@@ -133,28 +121,6 @@ TEST(EngineOnLinux, NotchesPressesModifiersSettingsAndRestartsTogether) {
     EXPECT_GT(stats.scrollsTapped, 0u) << "the engine saw notches";
 }
 
-TEST(EngineOnLinux, ANotchBecomesATrainOfHighResolutionFrames) {
-    EngineOnFakeMouse world("smooth-mouse");
-    auto& mouse = world.mouse;
-    mouse.send({ev(EV_REL, REL_WHEEL, 1), syn()});
-    // One 90-point tick travels about one notch (120 units) over 350 ms; wait for it, bounded.
-    std::vector<Frame> frames;
-    long units = 0, notches = 0;
-    world.readClone(3000, [&](const Frame& f) {
-        for (const auto& e : f) {
-            if (e.type == EV_REL && e.code == REL_WHEEL_HI_RES) units += e.value;
-            if (e.type == EV_REL && e.code == REL_WHEEL) notches += e.value;
-        }
-        frames.push_back(f);
-        return units < 115;
-    });
-    EXPECT_GE(frames.size(), 10u) << "spread over many display refreshes, not one jump";
-    EXPECT_GE(units, 115);
-    EXPECT_LE(units, 120);
-    EXPECT_LE(notches, 1);
-    for (const Frame& f : frames) EXPECT_LE(f.front().value, 60) << "no frame carries more than half a notch";
-}
-
 // A frame is computed, summed and written by the display clock's thread
 // alone, and touches the heap not once: 1,000 frames at 1,000 Hz after warm-up.
 TEST(EngineOnLinux, FramesAllocateNothing) {
@@ -167,7 +133,11 @@ TEST(EngineOnLinux, FramesAllocateNothing) {
     world.mouse.send({ev(EV_REL, REL_WHEEL, 1), syn()});
     auto waitForFrames = [&](std::size_t count) {
         std::size_t seen = 0;
-        world.readClone(30000, [&](const Frame&) { return ++seen < count; });
+        for (int waited = 0; seen < count && waited < 30000; waited += 5) {
+            pollfd p{world.mouse.cloneReadFd, POLLIN, 0};
+            poll(&p, 1, 5);
+            seen += world.mouse.cloneFrames().size();
+        }
         return seen;
     };
     ASSERT_GE(waitForFrames(200), 200u);

@@ -77,13 +77,6 @@ TEST_F(FileUserDefaultsTest, OneFilePerKeyInAPrivateFolder) {
     EXPECT_FALSE(store.setData("../escape", "x"));
 }
 
-TEST_F(FileUserDefaultsTest, UnwritableFolderFailsWithAnError) {
-    std::ofstream(temp / "config") << "a file where a folder should be, which stops even root";
-    FileUserDefaults store(folder.string(), logger);
-    EXPECT_FALSE(store.setData("glidemarkSettings", "{}"));
-    EXPECT_EQ(sink.lines().back().level, LogLevel::Error);
-}
-
 TEST_F(FileUserDefaultsTest, ACrashAtAnyStepLeavesTheOldOrTheNewDocument) {
     const std::string oldDocument = settings::encode({}).value();
     settings::GlidemarkSettings changed;

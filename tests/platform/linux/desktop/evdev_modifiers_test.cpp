@@ -172,26 +172,6 @@ private:
 
 }  // namespace
 
-TEST_F(EvdevModifiers, FollowsModifiersAcrossKeyboards) {
-    auto& fake = keyboards({true, true});
-    const int a = fake.keyboards[0].write, b = fake.keyboards[1].write;
-    ASSERT_EQ(start(), 2u);
-
-    key(a, KEY_LEFTSHIFT, 1);
-    ASSERT_TRUE(waitFor(1));
-    key(b, KEY_LEFTSHIFT, 1);  // already down on the other keyboard: no event
-    key(b, KEY_A, 1);          // the kernel keeps these out; should one slip through, it changes nothing
-    key(b, KEY_RIGHTMETA, 1);
-    ASSERT_TRUE(waitFor(2));
-    // Whichever keyboard is read first, shift ends only with the second release.
-    key(a, KEY_LEFTSHIFT, 0);
-    key(b, KEY_LEFTSHIFT, 0);
-    ASSERT_TRUE(waitFor(3));
-    stopAndExpect({{56, flag::shift}, {54, flag::shift | flag::command}, {56, flag::command}});
-    std::lock_guard lock(fake.mutex);
-    EXPECT_EQ(fake.closed.size(), 2u);
-}
-
 TEST_F(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
     auto& fake = keyboards({false, true, false});
     const auto refused1 = fake.keyboards[0], kept = fake.keyboards[1], refused2 = fake.keyboards[2];
