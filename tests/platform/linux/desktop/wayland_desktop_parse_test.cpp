@@ -46,13 +46,11 @@ TEST(SwayWindowList, EveryWindowAtAnyDepthButNoContainers) {
     // The same tree also answers which one is focused, below the split container.
     ASSERT_TRUE(ld::sway::focusedWindow(kTree));
     EXPECT_EQ(ld::sway::focusedWindow(kTree)->pid, 2001);
-
-    EXPECT_TRUE(ld::sway::windows("not json").empty());
-    EXPECT_TRUE(ld::sway::windows(R"({"type":"root","nodes":{"oops":1}})").empty());
 }
 
-TEST(SwayWindowList, NoFocusedWindowWhenAWorkspaceOrNothingIsFocusedOrTheReplyIsBroken) {
-    // A window nested far deeper than any real tree (the socket takes replies of megabytes).
+// Replies that name nothing: broken, of another shape, or nested far deeper
+// than any real tree (the socket takes replies of megabytes).
+TEST(CompositorReplies, ThatNameNothingGiveNothing) {
     std::string deep;
     for (int i = 0; i < 100000; ++i) deep += R"({"nodes":[)";
     deep += R"({"type":"con","pid":1,"app_id":"deep","focused":true})";
@@ -61,6 +59,13 @@ TEST(SwayWindowList, NoFocusedWindowWhenAWorkspaceOrNothingIsFocusedOrTheReplyIs
          std::initializer_list<std::string_view>{R"({"type":"root","nodes":[{"type":"workspace","focused":true,"nodes":[]}]})",
                                                  R"({"type":"root","nodes":[]})", R"({"type":"root","nodes":[)", "[]", deep})
         EXPECT_FALSE(ld::sway::focusedWindow(reply)) << reply.substr(0, 80);
+    EXPECT_TRUE(ld::sway::windows("not json").empty());
+    EXPECT_TRUE(ld::sway::windows(R"({"type":"root","nodes":{"oops":1}})").empty());
+    EXPECT_TRUE(ld::sway::outputs("{}").empty());
+    EXPECT_TRUE(ld::hyprland::monitors("ok").empty());
+    EXPECT_FALSE(ld::hyprland::cursorPosition("{}"));
+    EXPECT_FALSE(ld::hyprland::cursorPosition("unknown request"));
+    EXPECT_FALSE(ld::hyprland::activeWindow("{}"));  // nothing focused
 }
 
 using Box = std::array<double, 4>;
@@ -81,7 +86,6 @@ TEST(SwayOutputs, ActiveOutputsInLogicalUnitsWithStableIds) {
     ASSERT_EQ(alone.size(), 1u);
     EXPECT_EQ(alone[0].displayID, screens[1].displayID);
     EXPECT_EQ(alone[0].refreshRate, 60.0);  // no mode rate: the usual one
-    EXPECT_TRUE(ld::sway::outputs("{}").empty());
 }
 
 TEST(HyprlandMonitors, LogicalSizeFromScaleAndRotation) {
@@ -93,36 +97,15 @@ TEST(HyprlandMonitors, LogicalSizeFromScaleAndRotation) {
     EXPECT_EQ(box(screens[1].frame), (Box{1920, 0, 1440, 2560}));  // turned a quarter: tall
     EXPECT_NEAR(screens[1].refreshRate, 59.951, 1e-9);
     EXPECT_EQ(screens[1].displayID, 3u);
-    EXPECT_TRUE(ld::hyprland::monitors("ok").empty());
 }
 
-TEST(HyprlandIpc, CursorAndActiveWindow) {
-    const auto p = ld::hyprland::cursorPosition(R"({"x": 1500, "y": 650})");
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->x, 1500);
-    EXPECT_EQ(p->y, 650);
-    EXPECT_FALSE(ld::hyprland::cursorPosition("{}"));
-    EXPECT_FALSE(ld::hyprland::cursorPosition("unknown request"));
-
-    const auto active = ld::hyprland::activeWindow(
-        R"({"at":[1280,0],"size":[1280,1440],"workspace":{"id":1},"class":"kitty","pid":3002,"floating":false})");
-    ASSERT_TRUE(active);
-    EXPECT_EQ(active->pid, 3002);
-    EXPECT_EQ(active->appId, "kitty");
-    EXPECT_FALSE(ld::hyprland::activeWindow("{}"));  // nothing focused
-}
-
-TEST(HyprlandIpc, ClientsSkipUnmappedWindowsAndFallBackToTheInitialClass) {
+TEST(HyprlandIpc, ClientsAndTheWindowUnderTheCursor) {
     const auto list = ld::hyprland::clients(kHyprClients);
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[2].appId, "org.gnome.Calculator");
+    ASSERT_EQ(list.size(), 4u);  // not the unmapped one
+    EXPECT_EQ(list[2].appId, "org.gnome.Calculator");  // the initial class, when the class is empty
     EXPECT_TRUE(list[2].floating);
     EXPECT_EQ(list[3].workspace, 2);
     EXPECT_EQ(ld::hyprland::visibleWorkspaces(kMonitors), (std::vector<int>{1, 4}));
-}
-
-TEST(HyprlandIpc, WindowUnderTheCursor) {
-    const auto list = ld::hyprland::clients(kHyprClients);
     const auto at = [&](double x, double y) {
         const auto w = ld::hyprland::windowAt(list, {1}, Point{x, y});
         return w ? w->pid : 0;
