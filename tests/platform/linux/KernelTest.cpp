@@ -128,8 +128,6 @@ private:
 struct Seen {
     std::array<int, 2> v120{};  // wheel, in libinput's signs: vertical + = down, horizontal + = right
     int scrollEvents = 0;
-    double firstScrollMs = -1;  // after the moment given to collect()
-    double lastScrollMs = -1;
     double dx = 0, dy = 0;      // unaccelerated motion
     std::vector<std::pair<std::uint32_t, bool>> buttons;
     std::uint32_t seatButtonsHeld = 0;
@@ -153,10 +151,10 @@ public:
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
 
-    // Everything libinput reports during `span`, timed from `since`; with
-    // `quiet`, also until the scroll has been still that long (a slow machine
-    // may start or end an animation late).
-    Seen collect(Clock::duration span, Clock::time_point since = Clock::now(), Clock::duration quiet = {}) {
+    // Everything libinput reports during `span`; with `quiet`, also until the
+    // scroll has been still that long (a slow machine may start or end an
+    // animation late).
+    Seen collect(Clock::duration span, Clock::duration quiet = {}) {
         Seen seen;
         auto end = Clock::now() + span;
         const auto limit = end + 10s;
@@ -169,7 +167,7 @@ public:
                 const libinput_event_type type = libinput_event_get_type(ev);
                 if (type == LIBINPUT_EVENT_POINTER_SCROLL_WHEEL || type == LIBINPUT_EVENT_POINTER_MOTION ||
                     type == LIBINPUT_EVENT_POINTER_BUTTON)
-                    record(type, libinput_event_get_pointer_event(ev), since, seen);
+                    record(type, libinput_event_get_pointer_event(ev), seen);
                 libinput_event_destroy(ev);
             }
             if (quiet.count() && seen.scrollEvents != before) end = std::min(limit, std::max(end, Clock::now() + quiet));
@@ -179,18 +177,14 @@ public:
     void drain() { collect(100ms); }
 
 private:
-    static void record(libinput_event_type type, libinput_event_pointer* p, Clock::time_point since, Seen& seen) {
+    static void record(libinput_event_type type, libinput_event_pointer* p, Seen& seen) {
         ++seen.events;
-        const auto usSince = std::chrono::duration_cast<std::chrono::microseconds>(since.time_since_epoch()).count();
-        const double ms =
-            static_cast<double>(static_cast<std::int64_t>(libinput_event_pointer_get_time_usec(p)) - usSince) / 1000.0;
         if (type == LIBINPUT_EVENT_POINTER_SCROLL_WHEEL) {
             for (const auto axis : {LIBINPUT_POINTER_AXIS_SCROLL_VERTICAL, LIBINPUT_POINTER_AXIS_SCROLL_HORIZONTAL})
                 if (libinput_event_pointer_has_axis(p, axis))
                     seen.v120[axis == LIBINPUT_POINTER_AXIS_SCROLL_VERTICAL ? 0 : 1] +=
                         static_cast<int>(libinput_event_pointer_get_scroll_value_v120(p, axis));
-            if (seen.scrollEvents++ == 0) seen.firstScrollMs = ms;
-            seen.lastScrollMs = ms;
+            ++seen.scrollEvents;
         } else if (type == LIBINPUT_EVENT_POINTER_MOTION) {
             seen.dx += libinput_event_pointer_get_dx_unaccelerated(p);
             seen.dy += libinput_event_pointer_get_dy_unaccelerated(p);
@@ -365,12 +359,11 @@ struct NotchRow {
 // is the notches' whole distance but for the frame the engine never posts at the end.
 Seen expectNotches(Program& program, Reader& twin, SourceMouse& mouse, const NotchRow& row) {
     const std::size_t logAt = program.log().size();
-    const auto start = Clock::now();
     for (int k = 0; k < row.notches; ++k) {
         if (k) sleepFor(100ms);
         mouse.notch(row.axis, row.direction);
     }
-    const Seen seen = twin.collect(kAnimation, start, kQuiet);
+    const Seen seen = twin.collect(kAnimation, kQuiet);
     const auto posted = program.postedSince(logAt);
     const auto a = static_cast<std::size_t>(row.axis);
     const std::string what = row.what;
@@ -396,9 +389,8 @@ TEST_F(Kernel, EachNotchArrivesAsSmoothScrollOfExactlyOneNotch) {
         Reader twin(twins_[row.mouse]);
         const Seen seen = expectNotches(*program_, twin, *mice_[row.mouse], row);
         EXPECT_GE(seen.scrollEvents, 10 * row.notches) << row.what << ": not smooth";
-        std::printf("[ figures  ] %-22s total %+5d v120 in %3d scroll events, first after %5.1f ms, last after %6.1f ms\n",
-                    row.what, seen.v120[static_cast<std::size_t>(row.axis)], seen.scrollEvents, seen.firstScrollMs,
-                    seen.lastScrollMs);
+        std::printf("[ figures  ] %-22s total %+5d v120 in %3d scroll events\n", row.what,
+                    seen.v120[static_cast<std::size_t>(row.axis)], seen.scrollEvents);
         // The source itself is grabbed: its own notch reaches nobody else.
         EXPECT_EQ(sources[row.mouse].collect(10ms).events, 0) << row.what;
         sleepFor(200ms);  // with the quiet time, libinput's wheel is back at rest for the next row
