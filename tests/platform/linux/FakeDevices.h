@@ -85,11 +85,8 @@ struct FakeMouse {
     std::vector<Frame> cloneFrames() const {
         std::vector<Frame> out;
         input_event buf[256];
-        while (true) {
-            const ssize_t n = ::read(cloneReadFd, buf, sizeof buf);
-            if (n <= 0) break;
+        for (ssize_t n; (n = ::read(cloneReadFd, buf, sizeof buf)) > 0;)
             out.emplace_back(buf, buf + static_cast<std::size_t>(n) / sizeof(input_event));
-        }
         return out;
     }
 };

@@ -199,8 +199,9 @@ TEST_F(PlatformTest, AnUnplugMidAnimationStopsItsPostsWithoutHarm) {
 
 // ---- run loop, queues, display clock -------------------------------------------------
 
-TEST(EngineLoop, TimersRepeatUntilInvalidatedAndOneShotsFireOnce) {
-    platform::linux_input::LoopThread loop("test-loop");
+TEST(EngineLoop, TimersRepeatUntilInvalidatedOneShotsFireOnceAndBlocksRunInOrder) {
+    platform::linux_input::SerialQueue queue("test-queue");
+    auto& loop = queue.loop();
     std::atomic<int> repeats{0}, once{0};
     std::promise<void> thirdTick;
     std::shared_ptr<platform::Timer> timer;
@@ -221,21 +222,18 @@ TEST(EngineLoop, TimersRepeatUntilInvalidatedAndOneShotsFireOnce) {
     EXPECT_FALSE(timer->isValid());
     EXPECT_EQ(once.load(), 1);
     EXPECT_FALSE(oneShot->isValid());
-}
 
-TEST(EngineLoop, QueuesRunBlocksInOrderOnTheirOwnThread) {
-    platform::linux_input::SerialQueue queue("test-queue");
-    std::vector<int> order;
+    // Queued blocks run in order, on the queue's own thread.
+    std::vector<int> order, expected(100);
+    std::iota(expected.begin(), expected.end(), 0);
     std::atomic<bool> elsewhere{true};
     for (int i = 0; i < 100; ++i) {
         queue.async([&, i] {
             order.push_back(i);
-            if (!queue.loop().isCurrent()) elsewhere = false;
+            if (!loop.isCurrent()) elsewhere = false;
         });
     }
-    queue.loop().runSync([] {});
-    std::vector<int> expected(100);
-    std::iota(expected.begin(), expected.end(), 0);
+    loop.runSync([] {});
     EXPECT_EQ(order, expected);
     EXPECT_TRUE(elsewhere.load());
 }

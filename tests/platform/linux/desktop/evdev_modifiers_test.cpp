@@ -123,10 +123,7 @@ public:
 };
 
 void send(int fd, std::uint16_t type, std::uint16_t code, std::int32_t value) {
-    input_event ev{};
-    ev.type = type;
-    ev.code = code;
-    ev.value = value;
+    const input_event ev{{}, type, code, value};
     ASSERT_EQ(::write(fd, &ev, sizeof ev), static_cast<ssize_t>(sizeof ev));
 }
 
