@@ -159,13 +159,11 @@ protected:
                     "[Desktop Entry]\nType=Application\nName=By WM Class\nStartupWMClass=Shared\n");
         data_.write("applications/shared.desktop", "[Desktop Entry]\nType=Application\nName=By Id\nExec=tool\n");
         data_.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=By Exec\nExec=/opt/tool/bin/tool\n");
-        data_.write("applications/helper.desktop", "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\n"
-                                                   "Exec=/usr/libexec/helper\n");
         data_.write("applications/chat_chat.desktop", "[Desktop Entry]\nType=Application\nName=Chat\n");
         proc_.write("10/root/.flatpak-info", "[Application]\nname=org.example.Sandboxed\n");
         proc_.write("13/cgroup", "0::/user.slice/snap.chat.chat-0a1b2c3d4e5f.scope\n");
-        for (const auto& [pid, exe] : {std::pair{"10", "/opt/tool/bin/tool"}, {"11", "/opt/tool/bin/tool"},
-                                       {"12", "/usr/libexec/helper"}, {"13", "/snap/chat/1/chat"}}) {
+        for (const auto& [pid, exe] :
+             {std::pair{"10", "/opt/tool/bin/tool"}, {"11", "/opt/tool/bin/tool"}, {"13", "/snap/chat/1/chat"}}) {
             std::filesystem::create_directories(proc_.path() / pid);
             std::filesystem::create_symlink(exe, proc_.path() / pid / "exe");
         }
@@ -192,19 +190,8 @@ TEST_F(ResolutionOrder, EachRuleWinsOverTheLaterOnes) {
     EXPECT_EQ(resolver_->application({10, "shared", "Shared"}, "tool").bundleIdentifier, "tool");
     EXPECT_EQ(resolver_->application({10, "shared", "Shared"}, "absent").bundleIdentifier, "org.example.Sandboxed");
     EXPECT_EQ(resolver_->match({11, "", "Shared"}).rule, ld::MatchRule::StartupWMClass);
-}
-
-TEST_F(ResolutionOrder, NamesAndPoliciesOfTheResult) {
-    const auto sandboxed = resolver_->application({10, "", ""});
-    EXPECT_EQ(sandboxed.localizedName, "Sandboxed");
-    EXPECT_EQ(sandboxed.activationPolicy, ActivationPolicy::Regular);
-    EXPECT_EQ(sandboxed.executablePath, "/opt/tool/bin/tool");
-    EXPECT_EQ(sandboxed.processIdentifier, 10);
-
-    const auto helper = resolver_->application({12, "", ""});
-    EXPECT_EQ(helper.bundleIdentifier, "helper");
-    EXPECT_EQ(helper.activationPolicy, ActivationPolicy::Accessory);  // NoDisplay
-
+    EXPECT_EQ(resolver_->application({10, "", ""}).executablePath, "/opt/tool/bin/tool");
+    // A window no entry names goes by its class, else by its command.
     const auto unknown = resolver_->application({14, "inst", "Klass"});
     EXPECT_FALSE(unknown.bundleIdentifier);
     EXPECT_EQ(unknown.localizedName, "Klass");
