@@ -38,15 +38,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kUser = "gmseat";
 constexpr const char* kHome = "/tmp/gm-seat";
-// The default settings, but for a duration long enough that a tick's last
-// frames move little: the last one, which the engine never posts, holds at
-// most a few units whatever the clock's phase.
-constexpr const char* kSettings =
-    R"({"appSettings":{"launchAtLogin":false,"showMenuIcon":true,"exceptionalApplication":[],)"
-    R"("showScrollHelperText":true,"showSystemHelperText":true},"scrollBase":{"smooth":true,)"
-    R"("horizontalSmooth":true,"reverse":false,"animationEasing":true},"scrollAdvanced":{"dash":0,"toggle":0,)"
-    R"("block":[55,58,59],"step":90,"duration":900,"accelerationDelta":50,"accelerationLimit":7,)"
-    R"("accelerationTailToHeadRatio":3}})";
 constexpr auto kAnimation = 900ms;  // then until the scroll has been still for kQuiet
 constexpr auto kQuiet = 400ms;
 
@@ -164,10 +155,7 @@ public:
             ::poll(&p, 1, 10);
             libinput_dispatch(li_);
             while (libinput_event* ev = libinput_get_event(li_)) {
-                const libinput_event_type type = libinput_event_get_type(ev);
-                if (type == LIBINPUT_EVENT_POINTER_SCROLL_WHEEL || type == LIBINPUT_EVENT_POINTER_MOTION ||
-                    type == LIBINPUT_EVENT_POINTER_BUTTON)
-                    record(type, libinput_event_get_pointer_event(ev), seen);
+                record(libinput_event_get_type(ev), libinput_event_get_pointer_event(ev), seen);
                 libinput_event_destroy(ev);
             }
             if (quiet.count() && seen.scrollEvents != before) end = std::min(limit, std::max(end, Clock::now() + quiet));
@@ -177,8 +165,8 @@ public:
     void drain() { collect(100ms); }
 
 private:
+    // Wheel, motion and buttons; the pointer event is null for any other kind.
     static void record(libinput_event_type type, libinput_event_pointer* p, Seen& seen) {
-        ++seen.events;
         if (type == LIBINPUT_EVENT_POINTER_SCROLL_WHEEL) {
             for (const auto axis : {LIBINPUT_POINTER_AXIS_SCROLL_VERTICAL, LIBINPUT_POINTER_AXIS_SCROLL_HORIZONTAL})
                 if (libinput_event_pointer_has_axis(p, axis))
@@ -192,7 +180,10 @@ private:
             seen.buttons.emplace_back(libinput_event_pointer_get_button(p),
                                       libinput_event_pointer_get_button_state(p) == LIBINPUT_BUTTON_STATE_PRESSED);
             seen.seatButtonsHeld = libinput_event_pointer_get_seat_button_count(p);
+        } else {
+            return;
         }
+        ++seen.events;
     }
     struct libinput* li_ = nullptr;
 };
@@ -248,7 +239,10 @@ public:
         fs::remove_all(home);
         fs::create_directories(home / ".config/glidemark");
         fs::create_directories(home / "run");
-        std::ofstream(home / ".config/glidemark/glidemarkSettings.json") << kSettings;
+        // The default settings, but for a duration long enough that a tick's last
+        // frames move little: the last one, which the engine never posts, holds at
+        // most a few units whatever the clock's phase.
+        fs::copy_file(GLIDEMARK_KERNEL_SETTINGS, home / ".config/glidemark/glidemarkSettings.json");
         run(std::string("chown -R ") + kUser + ":" + kUser + " " + kHome + " && chmod 0700 " + kHome + "/run");
         // exec all the way down, so that the shell's pid is the program's.
         std::string command = std::string("exec env -i HOME=") + kHome + " XDG_CONFIG_HOME=" + kHome +
