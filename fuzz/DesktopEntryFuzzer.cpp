@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto program = entry->execProgram();
 
     entry->id = entry->name;
-    const auto wmClass = entry->startupWMClass;
-    const auto id = entry->id;
+    const auto wmClass = entry->startupWMClass, id = entry->id;
     DesktopEntryIndex index;
     index.add(std::move(*entry));
     expect(index.byId(id) != nullptr, "an added entry is found by its id");

@@ -2,6 +2,7 @@
 // preferences preview feeds it too: any trace, settings lines included, runs
 // to its end with an error line for each line it cannot use.
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,17 +11,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> lines;
-    std::string_view rest = gm::fuzz::textOf(data, size);
-    while (!rest.empty()) {
-        const auto nl = rest.find('\n');
-        lines.emplace_back(rest.substr(0, nl));
-        rest.remove_prefix(nl == std::string_view::npos ? rest.size() : nl + 1);
-    }
-    gm::replay::run(
-        lines, gm::replay::Options{},
-        [](const std::string& line) {
-            gm::fuzz::expect(nlohmann::json::accept(line), "every output line is JSON");
-        },
-        [](const std::string&) {});
+    std::istringstream in{std::string(gm::fuzz::textOf(data, size))};
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    const auto check = [](const auto& l) { gm::fuzz::expect(nlohmann::json::accept(l), "every output line is JSON"); };
+    gm::replay::run(lines, gm::replay::Options{}, check, [](const std::string&) {});
     return 0;
 }

@@ -38,36 +38,36 @@ double scaled(std::int32_t value, std::uint16_t code) { return std::ldexp(value,
 struct Feed {
     std::mutex mutex;
     std::vector<input_event> events;
+    void send(std::uint16_t type, std::uint16_t code, std::int32_t value) {
+        std::lock_guard lock(mutex);
+        events.push_back(makeEvent(type, code, value));
+    }
 };
 
-class FeedSource final : public InputSource {
-public:
-    explicit FeedSource(Feed& feed) : feed_(feed), fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~FeedSource() override { ::close(fd_); }
-    int pollFd() const override { return fd_; }
+struct FeedSource final : InputSource {
+    explicit FeedSource(Feed& f) : feed(f) {}
+    ~FeedSource() override { ::close(fd); }
+    int pollFd() const override { return fd; }
     ReadStatus read(std::vector<input_event>& out) override {
-        std::lock_guard lock(feed_.mutex);
-        out.insert(out.end(), feed_.events.begin(), feed_.events.end());
-        feed_.events.clear();
+        std::lock_guard lock(feed.mutex);
+        out.insert(out.end(), feed.events.begin(), feed.events.end());
+        feed.events.clear();
         return ReadStatus::Ok;
     }
     bool grab(bool) override { return true; }
     bool anyKeyDown() override { return false; }
     std::string name() const override { return "fuzzed mouse"; }
 
-private:
-    Feed& feed_;
-    int fd_;
+    Feed& feed;
+    int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 };
 
 // The twin: checks every frame the hub writes.
-class CheckingSink final : public OutputSink {
-public:
+struct CheckingSink final : OutputSink {
     bool writeFrame(std::span<const input_event> frame) override {
         expect(!frame.empty() && frame.back().type == EV_SYN && frame.back().code == SYN_REPORT,
                "a frame written to the twin ends with SYN_REPORT");
-        for (std::size_t i = 0; i + 1 < frame.size(); ++i) {
-            const auto& ev = frame[i];
+        for (const auto& ev : frame.first(frame.size() - 1)) {
             expect(!(ev.type == EV_SYN && (ev.code == SYN_REPORT || ev.code == SYN_DROPPED)),
                    "a frame written to the twin is one frame");
             if (ev.type == EV_REL && isWheelCode(ev.code))
@@ -77,19 +77,11 @@ public:
     }
 };
 
-class Backend final : public DeviceBackend {
-public:
-    explicit Backend(Feed& feed) : feed_(feed) {}
-    std::unique_ptr<InputSource> open(const DeviceInfo&) override { return std::make_unique<FeedSource>(feed_); }
+// The one device there is, as both the monitor and the backend see it.
+struct OneMouse final : Feed, DeviceBackend, DeviceMonitor {
+    std::unique_ptr<InputSource> open(const DeviceInfo&) override { return std::make_unique<FeedSource>(*this); }
     std::unique_ptr<OutputSink> createClone(InputSource&) override { return std::make_unique<CheckingSink>(); }
     bool accessible() const override { return true; }
-
-private:
-    Feed& feed_;
-};
-
-class OneMouse final : public DeviceMonitor {
-public:
     int pollFd() const override { return -1; }
     void receive(std::vector<Change>&) override {}
     std::vector<DeviceInfo> enumerate() override { return {DeviceInfo{"fuzz", "/dev/input/fuzz", "fuzzed mouse"}}; }
@@ -97,8 +89,7 @@ public:
 
 // Stands in for the engine's taps: lets ticks through, reversed or rewritten
 // as instructed, the way a tap callback may change an event in place.
-class Taps final : public HubListener {
-public:
+struct Taps final : HubListener {
     DeviceHub* hub = nullptr;
     bool wants = true;
     bool reverse = false;
@@ -106,10 +97,8 @@ public:
 
     bool wantsScroll() const override { return wants; }
     void scrollWheel(DeviceId device, EventRef event) override {
-        if (reverse) {
-            for (const EventField f : {field::scrollDeltaAxis1, field::scrollDeltaAxis2})
-                event->setIntegerValue(f, -event->integerValue(f));
-        }
+        for (const EventField f : {field::scrollDeltaAxis1, field::scrollDeltaAxis2})
+            if (reverse) event->setIntegerValue(f, -event->integerValue(f));
         if (fixedDelta) {
             event->setIntegerValue(field::scrollDeltaAxis1, 0);
             event->setDoubleValue(field::scrollFixedPtDeltaAxis1, *fixedDelta);
@@ -131,10 +120,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Feed feed;
-    Backend backend(feed);
-    OneMouse monitor;
-    DeviceHub hub(backend, monitor, DeviceHub::Options{0});
+    OneMouse mouse;
+    DeviceHub hub(mouse, mouse, DeviceHub::Options{0});
     Taps taps;
     taps.hub = &hub;
     hub.setListener(&taps);
@@ -142,35 +129,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     hub.sync();
     const auto devices = hub.devices();
     expect(devices.size() == 1, "the hub takes the mouse");
-    const DeviceId device = devices.front();
 
     bool ended = true;  // whether the events sent so far end a frame
     for (std::size_t at = 0; at + 8 <= size; at += 8) {
-        std::uint16_t type = 0, code = 0;
-        std::int32_t value = 0;
-        std::memcpy(&type, data + at, 2);
-        std::memcpy(&code, data + at + 2, 2);
-        std::memcpy(&value, data + at + 4, 4);
-        if (type != kInstruction) {
-            std::lock_guard lock(feed.mutex);
-            feed.events.push_back(makeEvent(type, code, value));
-            ended = type == EV_SYN && code == SYN_REPORT;
+        struct {
+            std::uint16_t type, code;
+            std::int32_t value;
+        } r;
+        static_assert(sizeof r == 8);
+        std::memcpy(&r, data + at, 8);
+        if (r.type != kInstruction) {
+            mouse.send(r.type, r.code, r.value);
+            ended = r.type == EV_SYN && r.code == SYN_REPORT;
             continue;
         }
         hub.sync();  // the hub has handled everything sent so far
-        if (!(code & 0x8000)) {
-            const double points = scaled(value, code);
-            hub.post(device, (code & 0x4000) ? 0.0 : points, (code & 0x4000) ? points : 0.0);
+        if (!(r.code & 0x8000)) {
+            const double points = scaled(r.value, r.code);
+            hub.post(devices.front(), (r.code & 0x4000) ? 0.0 : points, (r.code & 0x4000) ? points : 0.0);
         } else {
-            taps.wants = value & 1;
-            taps.reverse = value & 2;
-            taps.fixedDelta = (value & 4) ? std::optional(scaled(value >> 3, code)) : std::nullopt;
+            taps.wants = r.value & 1;
+            taps.reverse = r.value & 2;
+            taps.fixedDelta = (r.value & 4) ? std::optional(scaled(r.value >> 3, r.code)) : std::nullopt;
         }
     }
-    if (!ended) {
-        std::lock_guard lock(feed.mutex);
-        feed.events.push_back(makeEvent(EV_SYN, SYN_REPORT, 0));
-    }
+    if (!ended) mouse.send(EV_SYN, SYN_REPORT, 0);
     hub.sync();
     hub.stop();
     return 0;

@@ -37,12 +37,11 @@ const AppResolver& resolver() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const std::uint8_t pick = data[0];
+    const std::uint8_t pick = data[0], formats[4] = {8, 16, 32, pick};
     const std::size_t valueBytes = size - 1;
     // The reply as the server sends it: a 32-byte header, then the value padded to 4 bytes.
     std::vector<std::uint32_t> words(sizeof(xcb_get_property_reply_t) / 4 + (valueBytes + 3) / 4);
     auto* reply = reinterpret_cast<xcb_get_property_reply_t*>(words.data());
-    const std::uint8_t formats[4] = {8, 16, 32, pick};
     reply->response_type = 1;
     reply->format = formats[pick & 3];
     reply->type = (pick & 4) ? XCB_ATOM_CARDINAL : (pick & 8) ? XCB_NONE : XCB_ATOM_STRING;

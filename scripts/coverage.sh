@@ -16,5 +16,5 @@ cmake --preset coverage >/dev/null
 cmake --build --preset coverage -j "$(nproc)"
 find build/coverage -name '*.gcda' -delete
 ctest --preset coverage -j "$(nproc)" -LE kernel >/dev/null || { echo "coverage: some tests failed" >&2; exit 1; }
-gcovr --root . --object-directory build/coverage --filter 'src/' -j "$(nproc)" --txt build/coverage/coverage.txt --print-summary "$@"
+gcovr --root . --object-directory build/coverage --filter 'src/' --gcov-ignore-parse-errors -j "$(nproc)" --txt build/coverage/coverage.txt --print-summary "$@"
 echo "per file: build/coverage/coverage.txt"

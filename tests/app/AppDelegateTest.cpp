@@ -1,19 +1,14 @@
 // When the engine runs: the input-access check half a second after launch,
 // the alerts and the poll, session changes, re-opening and termination.
 #include <QAbstractButton>
-#include <QApplication>
 #include <QMessageBox>
-#include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
-#include "app/HUDManager.h"
 #include "app/SessionMonitor.h"
 #include "app/StatusBarManager.h"
 #include "app/Utils.h"
-#include "app/WindowManager.h"
 
 namespace gm::app::test {
 namespace {
@@ -34,7 +29,7 @@ protected:
         options.trayAvailable = trayAvailable;
         auto delegate = std::make_unique<AppDelegate>(
             AppDelegate::Services{workspace, access, settings.manager, engine, session, nullptr,
-                                  WindowContent::interim(), [this] { ++terminations; }},
+                                  WindowContent::interim(), [] {}},
             options);
         EXPECT_TRUE(delegate->applicationWillFinishLaunching());
         delegate->applicationDidFinishLaunching();
@@ -52,15 +47,15 @@ protected:
     FakeEngine engine;
     SessionMonitor session;
     ScriptedAlerts alerts;
-    int terminations = 0;
 };
 
-TEST_F(AppDelegateTest, WithAccessAtLaunchTheHUDConfirmsAndTheEngineStarts) {
+// With access: the HUD confirms and the engine starts; session changes end and restart it,
+// access permitting; termination ends it once.
+TEST_F(AppDelegateTest, WithAccessTheEngineRunsWhileTheSessionIsActive) {
     access.trusted = true;
     auto delegate = launch();
     EXPECT_EQ(engine.starts, 0) << "the check waits for its delay";
     waitForFirstCheck();
-
     EXPECT_TRUE(engine.isActive());
     EXPECT_TRUE(alerts.shown.empty());
     EXPECT_EQ(delegate->permissionPollTimer(), nullptr);
@@ -69,6 +64,25 @@ TEST_F(AppDelegateTest, WithAccessAtLaunchTheHUDConfirmsAndTheEngineStarts) {
     EXPECT_EQ(hud->size(), QSize(300, 300));
     EXPECT_FALSE(delegate->windowManager()->hasVisibleWindows());
     EXPECT_EQ(StatusBarManager::shared(), delegate->statusBarManager());
+
+    emit session.sessionDidResignActive();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_TRUE(logLines().contains("ScrollCore End: Session Resign"));
+    // Access withdrawn meanwhile: activation asks, the engine declines and stays stopped.
+    access.trusted = false;
+    emit session.sessionDidBecomeActive();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_TRUE(logLines().contains("ScrollCore Start: Session Active"));
+    access.trusted = true;
+    emit session.sessionDidBecomeActive();
+    EXPECT_TRUE(engine.isActive());
+
+    const int ends = engine.ends;
+    delegate->applicationWillTerminate();
+    delegate->applicationWillTerminate();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_EQ(engine.ends, ends + 1);
+    EXPECT_TRUE(logLines().contains("App terminated"));
 }
 
 TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLater) {
@@ -79,10 +93,11 @@ TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLate
     ASSERT_EQ(alerts.shown.size(), 1U);
     const Alert& alert = alerts.shown[0];
 #ifdef Q_OS_MACOS
-    EXPECT_EQ(alert.messageText, "Accessibility Permission Required");
-    EXPECT_EQ(alert.informativeText, "Glidemark needs Accessibility permission to work properly.\n\n"
-                                     "Go to System Settings > Privacy & Security > Accessibility to grant permission.");
-    EXPECT_EQ(alert.buttons, (QStringList{"Open System Settings", "Deny"}));
+    EXPECT_EQ(QStringList({alert.messageText, alert.informativeText}) + alert.buttons,
+              QStringList({"Accessibility Permission Required",
+                           "Glidemark needs Accessibility permission to work properly.\n\nGo to System Settings > "
+                           "Privacy & Security > Accessibility to grant permission.",
+                           "Open System Settings", "Deny"}));
     EXPECT_EQ(access.requests, 1) << "the system's own prompt follows Deny too";
 #else
     EXPECT_EQ(alert.messageText, "Mouse Access Required");
@@ -105,9 +120,8 @@ TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLate
     access.trusted = true;
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine.isActive(); }, 2000));
     ASSERT_EQ(alerts.shown.size(), 2U);
-    EXPECT_EQ(alerts.shown[1].messageText, "Well done!");
-    EXPECT_EQ(alerts.shown[1].informativeText, "Glidemark can now animate your scrolling");
-    EXPECT_EQ(alerts.shown[1].buttons, QStringList{"OK"});
+    EXPECT_EQ(QStringList({alerts.shown[1].messageText, alerts.shown[1].informativeText}) + alerts.shown[1].buttons,
+              QStringList({"Well done!", "Glidemark can now animate your scrolling", "OK"}));
     EXPECT_EQ(delegate->hudManager()->window(), nullptr) << "no HUD on this path";
     QTest::qWait(100);
     EXPECT_EQ(alerts.shown.size(), 2U) << "the poll ends once access arrives";
@@ -139,62 +153,25 @@ TEST_F(AppDelegateTest, OnlyTheAlertsFirstButtonAsksForAccess) {
     }
 }
 
-TEST_F(AppDelegateTest, SessionChangesEndAndRestartTheEngineButAccessIsStillNeeded) {
-    access.trusted = true;
-    auto delegate = launch();
-    waitForFirstCheck();
-    ASSERT_TRUE(engine.isActive());
-
-    emit session.sessionDidResignActive();
-    EXPECT_FALSE(engine.isActive());
-    EXPECT_TRUE(logLines().contains("ScrollCore End: Session Resign"));
-
-    // Access withdrawn meanwhile: activation asks, the engine declines and stays stopped.
-    access.trusted = false;
-    emit session.sessionDidBecomeActive();
-    EXPECT_FALSE(engine.isActive());
-    EXPECT_TRUE(logLines().contains("ScrollCore Start: Session Active"));
-
-    access.trusted = true;
-    emit session.sessionDidBecomeActive();
-    EXPECT_TRUE(engine.isActive());
-}
-
-TEST_F(AppDelegateTest, TerminationEndsTheEngineOnce) {
-    access.trusted = true;
-    auto delegate = launch();
-    waitForFirstCheck();
-    delegate->applicationWillTerminate();
-    delegate->applicationWillTerminate();
-    EXPECT_FALSE(engine.isActive());
-    EXPECT_EQ(engine.ends, 1);
-    EXPECT_TRUE(logLines().contains("App terminated"));
-}
-
+// Without a tray the preferences open at launch; re-opening brings them when none shows, given access.
 TEST_F(AppDelegateTest, ReopeningOpensThePreferencesOnlyWithAccessAndNoWindowShowing) {
     access.trusted = true;
-    auto delegate = launch();
+    auto delegate = launch(false);
     WindowManager& windows = *delegate->windowManager();
-
-    EXPECT_FALSE(delegate->applicationShouldHandleReopen(false));
     ASSERT_NE(windows.window("preferences"), nullptr);
+    EXPECT_TRUE(logLines().contains("No system tray available: opening the preferences window"));
     EXPECT_EQ(windows.window("preferences")->windowTitle(), "Glidemark Preferences");
     EXPECT_TRUE(AppDelegate::hasVisibleWindows());
-
     EXPECT_TRUE(delegate->applicationShouldHandleReopen(AppDelegate::hasVisibleWindows()));
     EXPECT_EQ(windows.count(), 1);
 
     windows.closeAll();
+    EXPECT_FALSE(delegate->applicationShouldHandleReopen(false));
+    EXPECT_NE(windows.window("preferences"), nullptr);
+    windows.closeAll();
     access.trusted = false;
     EXPECT_FALSE(delegate->applicationShouldHandleReopen(AppDelegate::hasVisibleWindows()));
     EXPECT_EQ(windows.count(), 0);
-}
-
-TEST_F(AppDelegateTest, WithoutATrayThePreferencesOpenAtLaunch) {
-    access.trusted = true;
-    auto delegate = launch(false);
-    EXPECT_NE(delegate->windowManager()->window("preferences"), nullptr);
-    EXPECT_TRUE(logLines().contains("No system tray available: opening the preferences window"));
 }
 
 }  // namespace

@@ -1,15 +1,10 @@
 // Installing the program from wherever it was started: in temporary folders,
 // with the real file operations and fakes for the authentication prompt, the
 // relaunch and the running copies. The last tests start real processes.
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTest>
 #include <QUrl>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "AppTestSupport.h"
@@ -45,61 +40,42 @@ public:
     bool moveToTrash(const QString& path) override { return real->moveToTrash(path); }
 };
 
-class FakePrivileged final : public PrivilegedRunner {
+// The authentication prompt, the relaunch and the running copies, each recording what it was asked.
+class FakeSystem final : public PrivilegedRunner, public AppMover::Launcher, public AppMover::RunningCopies {
 public:
-    std::deque<Result> results;
-    std::vector<QStringList> runs;
+    std::deque<Result> results;  // of the privileged runs; Done when none are left
+    std::vector<QStringList> runs, spawned;
+    bool launchSucceeds = true;
+    QStringList running, broughtForward;
+
     Result run(const QStringList& argv) override {
         runs.push_back(argv);
-        if (results.empty()) return Result::Done;
-        const Result result = results.front();
-        results.pop_front();
+        const Result result = results.empty() ? Result::Done : results.front();
+        if (!results.empty()) results.pop_front();
         return result;
     }
-};
-
-class FakeLauncher final : public AppMover::Launcher {
-public:
-    bool succeed = true;
-    std::vector<QStringList> spawned;
     bool spawn(const QStringList& argv) override {
         spawned.push_back(argv);
-        return succeed;
+        return launchSucceeds;
     }
-};
-
-class FakeRunningCopies final : public AppMover::RunningCopies {
-public:
-    QStringList running;
-    QStringList broughtForward;
     bool isRunning(const QString& executable) const override { return running.contains(executable); }
     void bringForward(const QString& executable) override { broughtForward.push_back(executable); }
 };
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+// Nothing named like the commands hidden in the hostile paths below was created, under `root` or here.
+void expectNothingRan(const QString& root) {
+    for (const QString name : {"pwned1", "pwned2", "pwned3"}) {
+        bool found = QFileInfo::exists(QDir::currentPath() + '/' + name);
+        for (QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext() && !found;)
+            found = QFileInfo(it.next()).fileName() == name;
+        EXPECT_FALSE(found) << name.toStdString();
+    }
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-// Whether anything named like the commands hidden in the test paths was created.
-bool anyFileNamed(const QString& root, const QString& name) {
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        if (QFileInfo(it.next()).fileName() == name) return true;
-    return false;
-}
-
-class AppMoverTest : public ::testing::Test {
-protected:
-    AppMoverTest() : AppMoverTest(QStringLiteral("Downloads"), QStringLiteral("home")) {}
-    AppMoverTest(const QString& downloads, const QString& home) {
+// A program in a download folder under a temporary home, and the services it is moved with.
+struct Scene {
+    Scene() : Scene(QStringLiteral("Downloads"), QStringLiteral("home")) {}
+    Scene(const QString& downloads, const QString& home) {
         logLines().clear();
         where.home = root + '/' + home;
         where.dataHome = where.home + QStringLiteral("/.local/share");
@@ -108,60 +84,35 @@ protected:
         where.systemPrefix = root + QStringLiteral("/usr/local");
         where.pid = 4242;
         where.displayName = QStringLiteral("Glidemark");
-        writeBytes(where.executable, kNewBytes);
+        writeFile(where.executable, kNewBytes);
         QDir().mkpath(where.systemPrefix + QStringLiteral("/bin"));
-        // The trash is the one in XDG_DATA_HOME when the file is on the home folder's disk.
-        savedDataHome = qgetenv("XDG_DATA_HOME");
-        savedHome = qgetenv("HOME");
-        savedConfigHome = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_DATA_HOME", QFile::encodeName(where.dataHome));
-        qputenv("HOME", QFile::encodeName(where.home));
-        // Where the launch-at-login entry is looked for.
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(where.home + QStringLiteral("/.config")));
-    }
-    ~AppMoverTest() override {
-        qputenv("XDG_DATA_HOME", savedDataHome);
-        qputenv("HOME", savedHome);
-        qputenv("XDG_CONFIG_HOME", savedConfigHome);
+        // The trash is the one in XDG_DATA_HOME when the file is on the home folder's disk; the
+        // launch-at-login entry is looked for in XDG_CONFIG_HOME.
+        environment = std::make_unique<ScopedEnvironment>(std::vector<std::pair<const char*, QString>>{
+            {"XDG_DATA_HOME", where.dataHome}, {"HOME", where.home}, {"XDG_CONFIG_HOME", where.home + "/.config"}});
     }
 
     Outcome move() { return AppMover::moveToApplicationsFolderIfNecessary(where, services); }
     QString userCopy() const { return where.home + QStringLiteral("/.local/bin/glidemark"); }
     QString systemCopy() const { return where.systemPrefix + QStringLiteral("/bin/glidemark"); }
+    QString menuEntry() const { return where.dataHome + QStringLiteral("/applications/glidemark.desktop"); }
     QStringList relaunchOf(const QString& copy) const {
         return {copy, QStringLiteral("--wait-for-pid"), QStringLiteral("4242")};
     }
 
     QString root = makeTempDir();
     AppMover::Locations where;
-    QByteArray savedDataHome;
-    QByteArray savedHome;
-    QByteArray savedConfigHome;
+    std::unique_ptr<ScopedEnvironment> environment;
     TestFiles files;
-    FakePrivileged privileged;
-    FakeLauncher launcher;
-    FakeRunningCopies running;
+    FakeSystem system;
     ScriptedAlerts alerts;
-    AppMover::Services services{files, privileged, launcher, running, alerts};
+    AppMover::Services services{files, system, system, system, alerts};
 };
 
-TEST_F(AppMoverTest, ProgramsInsideAnInstallationAreNotOffered) {
-    for (const QString& place : {where.home + QStringLiteral("/.local/bin/glidemark"),
-                                 root + QStringLiteral("/usr/bin/glidemark"),
-                                 root + QStringLiteral("/usr/local/bin/glidemark")}) {
-        where.executable = place;
-        EXPECT_EQ(move(), Outcome::Stay) << place.toStdString();
-    }
-    EXPECT_TRUE(alerts.shown.empty());
+class AppMoverTest : public ::testing::Test, public Scene {};
 
-    // A folder whose name only begins like a prefix is somewhere else.
-    where.executable = root + QStringLiteral("/usr-old/bin/glidemark");
-    alerts.answers = {AppMover::kDoNotMove};
-    move();
-    EXPECT_EQ(alerts.shown.size(), 1u);
-}
-
-TEST_F(AppMoverTest, InstallsForThisUserAndRelaunchesFromThere) {
+TEST_F(AppMoverTest, InstallsForThisUserTrashesTheOlderCopyAndRelaunches) {
+    writeFile(userCopy(), kOldBytes);
     // Launch at login was on for the copy about to go.
     LaunchAtLogin::setProgramPath(where.executable);
     LaunchAtLogin::setEnabled(true);
@@ -171,156 +122,134 @@ TEST_F(AppMoverTest, InstallsForThisUserAndRelaunchesFromThere) {
     EXPECT_TRUE(contents(LaunchAtLogin::entryPath()).contains("\nExec=\"" + QFile::encodeName(userCopy()) + "\"\n"));
 
     ASSERT_EQ(alerts.shown.size(), 1u);
-    const Alert& alert = alerts.shown.front();
-    EXPECT_EQ(alert.messageText, "Install Glidemark");
-    EXPECT_EQ(alert.informativeText, "Glidemark needs to be installed in order to work properly: for this user in "
-                                     "~/.local/bin, or for everyone in /usr/local/bin.");
-    EXPECT_EQ(alert.buttons, QStringList({"Install for This User", "Install for Everyone", "Do Not Install"}));
+    EXPECT_EQ(QStringList({alerts.shown[0].messageText, alerts.shown[0].informativeText}) + alerts.shown[0].buttons,
+              QStringList({"Install Glidemark",
+                           "Glidemark needs to be installed in order to work properly: for this user in ~/.local/bin, "
+                           "or for everyone in /usr/local/bin.",
+                           "Install for This User", "Install for Everyone", "Do Not Install"}));
 
     EXPECT_EQ(contents(userCopy()), kNewBytes);
     struct stat status {};
     ASSERT_EQ(stat(QFile::encodeName(userCopy()).constData(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0755u);
     EXPECT_FALSE(QFileInfo::exists(where.executable)) << "the copy it was started from stays behind";
-    EXPECT_TRUE(privileged.runs.empty());
-    ASSERT_EQ(launcher.spawned.size(), 1u);
-    EXPECT_EQ(launcher.spawned.front(), relaunchOf(userCopy()));
+    EXPECT_TRUE(system.runs.empty());
+    ASSERT_EQ(system.spawned.size(), 1u);
+    EXPECT_EQ(system.spawned.front(), relaunchOf(userCopy()));
 
-    const QByteArray entry = contents(where.dataHome + "/applications/glidemark.desktop");
+    // The older copy went to the trash before the new one took its place.
+    EXPECT_EQ(contents(where.dataHome + "/Trash/files/glidemark"), kOldBytes);
+    const QByteArray info = contents(where.dataHome + "/Trash/info/glidemark.trashinfo");
+    EXPECT_TRUE(info.startsWith("[Trash Info]\n")) << info.constData();
+    EXPECT_TRUE(info.contains("Path=" + QUrl::toPercentEncoding(userCopy(), "/") + "\n")) << info.constData();
+
+    const QByteArray entry = contents(menuEntry());
     EXPECT_TRUE(entry.contains("\nExec=\"" + QFile::encodeName(userCopy()) + "\"\n")) << entry.constData();
     EXPECT_TRUE(entry.contains("\nIcon=glidemark\n"));
     EXPECT_FALSE(entry.contains("TryExec"));
     EXPECT_TRUE(contents(where.dataHome + "/icons/hicolor/scalable/apps/glidemark.svg").startsWith("<svg"));
 }
 
-TEST_F(AppMoverTest, OlderCopyGoesToTheTrashBeforeTheNewOneTakesItsPlace) {
-    writeBytes(userCopy(), kOldBytes);
-    alerts.answers = {AppMover::kMoveForThisUser};
-    ASSERT_EQ(move(), Outcome::Relaunch);
-
-    EXPECT_EQ(contents(userCopy()), kNewBytes);
-    EXPECT_EQ(contents(where.dataHome + "/Trash/files/glidemark"), kOldBytes);
-    const QByteArray info = contents(where.dataHome + "/Trash/info/glidemark.trashinfo");
-    EXPECT_TRUE(info.startsWith("[Trash Info]\n")) << info.constData();
-    EXPECT_TRUE(info.contains("Path=" + QUrl::toPercentEncoding(userCopy(), "/") + "\n")) << info.constData();
-}
-
-TEST_F(AppMoverTest, CopyAlreadyRunningThereIsBroughtForwardInstead) {
-    writeBytes(userCopy(), kOldBytes);
-    running.running = {userCopy()};
-    alerts.answers = {AppMover::kMoveForThisUser};
-
-    EXPECT_EQ(move(), Outcome::BroughtForward);
-    EXPECT_EQ(running.broughtForward, QStringList{userCopy()});
-    EXPECT_EQ(contents(userCopy()), kOldBytes);
-    EXPECT_EQ(contents(where.executable), kNewBytes);
-    EXPECT_TRUE(launcher.spawned.empty());
-    EXPECT_FALSE(QFileInfo::exists(where.dataHome + "/Trash"));
-}
-
-TEST_F(AppMoverTest, SystemWideInstallAuthenticatesAndAsksAgainWhenCancelled) {
-    files.readOnly = {where.systemPrefix + "/bin"};
-    alerts.answers = {AppMover::kMoveForAllUsers, AppMover::kDoNotMove};
-    privileged.results = {PrivilegedRunner::Result::Cancelled};
-
-    EXPECT_EQ(move(), Outcome::Stay);
-    EXPECT_EQ(alerts.shown.size(), 2u);
-    ASSERT_EQ(privileged.runs.size(), 1u);
-    EXPECT_EQ(privileged.runs.front(),
-              QStringList({"/usr/bin/install", "-D", "-m", "0755", where.executable, systemCopy()}));
-    EXPECT_EQ(contents(where.executable), kNewBytes);
-    EXPECT_TRUE(launcher.spawned.empty());
-
-    // Cancelled, then accepted on the second try.
-    alerts.answers = {AppMover::kMoveForAllUsers, AppMover::kMoveForAllUsers};
-    privileged.results = {PrivilegedRunner::Result::Cancelled, PrivilegedRunner::Result::Done};
-    EXPECT_EQ(move(), Outcome::Relaunch);
-    ASSERT_EQ(launcher.spawned.size(), 1u);
-    EXPECT_EQ(launcher.spawned.front(), relaunchOf(systemCopy()));
-    EXPECT_FALSE(QFileInfo::exists(where.executable));
-    // The menu entry is the user's own, naming the system-wide copy.
-    EXPECT_TRUE(contents(where.dataHome + "/applications/glidemark.desktop")
-                    .contains("\nExec=\"" + QFile::encodeName(systemCopy()) + "\"\n"));
-}
-
-TEST_F(AppMoverTest, AdministratorSentenceOnlyWhenTheUsersFolderIsNotWritable) {
-    alerts.answers = {AppMover::kDoNotMove};
-    move();
-    files.readOnly = {where.home};  // ~/.local does not exist yet: its parent decides
-    alerts.answers = {AppMover::kDoNotMove};
-    move();
-    ASSERT_EQ(alerts.shown.size(), 2u);
-    EXPECT_FALSE(alerts.shown[0].informativeText.contains("authenticate"));
-    EXPECT_TRUE(alerts.shown[1].informativeText.endsWith(
-        "/usr/local/bin. You need to authenticate with your administrator password to complete this step."));
-}
-
-TEST_F(AppMoverTest, FailuresLeaveTheProgramRunningWhereItIs) {
-    // "Do Not Move" touches nothing, and the question comes back next time.
-    alerts.answers = {AppMover::kDoNotMove, AppMover::kDoNotMove};
-    EXPECT_EQ(move(), Outcome::Stay);
-    EXPECT_EQ(move(), Outcome::Stay);
-    EXPECT_EQ(alerts.shown.size(), 2u);
-    EXPECT_FALSE(QFileInfo::exists(userCopy()));
-
-    files.failCopy = true;
-    alerts.answers = {AppMover::kMoveForThisUser};
-    EXPECT_EQ(move(), Outcome::Stay);
-    EXPECT_FALSE(QFileInfo::exists(userCopy()));
-
-    // The copy is in place but cannot be started: the original is kept.
-    files.failCopy = false;
-    launcher.succeed = false;
-    alerts.answers = {AppMover::kMoveForThisUser};
-    EXPECT_EQ(move(), Outcome::Stay);
-    EXPECT_EQ(contents(where.executable), kNewBytes);
-    EXPECT_EQ(contents(userCopy()), kNewBytes);
-}
-
-TEST_F(AppMoverTest, PrivilegedCopyThatFailsEndsTheProgram) {
-    files.readOnly = {where.systemPrefix + "/bin"};
-    alerts.answers = {AppMover::kMoveForAllUsers};
-    privileged.results = {PrivilegedRunner::Result::Failed};
-    EXPECT_EQ(move(), Outcome::Terminate);
-    EXPECT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(contents(where.executable), kNewBytes);
-    EXPECT_TRUE(launcher.spawned.empty());
+// Every answer is one alert and every privileged result one run of the install.
+TEST(AppMoverFlowTest, EachSituationEndsAsItShould) {
+    using R = PrivilegedRunner::Result;
+    using O = Outcome;
+    constexpr int kUser = AppMover::kMoveForThisUser, kAll = AppMover::kMoveForAllUsers, kNo = AppMover::kDoNotMove;
+    const auto readOnlySystem = [](Scene& s) { s.files.readOnly = {s.where.systemPrefix + "/bin"}; };
+    const auto at = [](const char* place) {
+        return [place](Scene& s) { writeFile(s.where.executable = s.root + place, kNewBytes); };
+    };
+    struct Row {
+        const char* name;
+        std::function<void(Scene&)> setUp;
+        std::deque<int> answers;
+        std::deque<R> privileged;
+        Outcome outcome;
+        QString launched = {};  // the copy asked to start ("user"/"system"), if any
+        QByteArray atUserCopy = "<missing>";
+    };
+    const std::vector<Row> rows{
+        {"in ~/.local/bin", at("/home/.local/bin/glidemark"), {}, {}, O::Stay, {}, kNewBytes},
+        {"in /usr/local/bin", at("/usr/local/bin/glidemark"), {}, {}, O::Stay},
+        // A folder whose name only begins like a prefix is somewhere else.
+        {"in /usr-old/bin", at("/usr-old/bin/glidemark"), {kNo}, {}, O::Stay},
+        {"Do Not Install", [](Scene&) {}, {kNo}, {}, O::Stay},
+        // ~/.local does not exist yet: its parent decides whether the administrator is needed.
+        {"home read-only", [](Scene& s) { s.files.readOnly = {s.where.home}; }, {kNo}, {}, O::Stay},
+        {"the copy fails", [](Scene& s) { s.files.failCopy = true; }, {kUser}, {}, O::Stay},
+        // The copy is in place but cannot be started: the original is kept.
+        {"the relaunch fails", [](Scene& s) { s.system.launchSucceeds = false; }, {kUser}, {}, O::Stay, "user", kNewBytes},
+        {"a copy runs there", [](Scene& s) { writeFile(s.userCopy(), kOldBytes), s.system.running = {s.userCopy()}; },
+         {kUser}, {}, O::BroughtForward, {}, kOldBytes},
+        {"password cancelled, then Do Not Install", readOnlySystem, {kAll, kNo}, {R::Cancelled}, O::Stay},
+        {"password cancelled, then given", readOnlySystem, {kAll, kAll}, {R::Cancelled, R::Done}, O::Relaunch, "system"},
+        {"the privileged install fails", readOnlySystem, {kAll}, {R::Failed}, O::Terminate},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene s;
+        row.setUp(s);
+        s.alerts.answers = row.answers;
+        s.system.results = row.privileged;
+        const QString started = s.where.executable;
+        EXPECT_EQ(s.move(), row.outcome);
+        EXPECT_EQ(s.alerts.shown.size(), row.answers.size());
+        for (const Alert& alert : s.alerts.shown)
+            EXPECT_EQ(alert.informativeText.endsWith("/usr/local/bin. You need to authenticate with your administrator "
+                                                     "password to complete this step."),
+                      s.files.readOnly.contains(s.where.home));
+        EXPECT_EQ(s.system.runs.size(), row.privileged.size());
+        for (const QStringList& run : s.system.runs)
+            EXPECT_EQ(run, QStringList({"/usr/bin/install", "-D", "-m", "0755", started, s.systemCopy()}));
+        const QString launched = row.launched == "user" ? s.userCopy() : s.systemCopy();
+        EXPECT_EQ(s.system.spawned, row.launched.isEmpty() ? std::vector<QStringList>{}
+                                                              : std::vector<QStringList>{s.relaunchOf(launched)});
+        EXPECT_EQ(contents(s.userCopy()), row.atUserCopy);
+        EXPECT_EQ(QFileInfo::exists(started), row.outcome != O::Relaunch);
+        EXPECT_EQ(s.system.broughtForward, row.outcome == O::BroughtForward ? QStringList{s.userCopy()} : QStringList{});
+        EXPECT_FALSE(QFileInfo::exists(s.where.dataHome + "/Trash"));
+        // The menu entry is the user's own, naming the copy that was installed.
+        if (row.outcome == O::Relaunch) {
+            EXPECT_TRUE(contents(s.menuEntry()).contains("\nExec=\"" + QFile::encodeName(launched) + "\"\n"));
+        }
+    }
 }
 
 // ---- paths that a shell would read as commands -----------------------------------
 
 const QString kHostile = QStringLiteral("a b 'q' \"d\" $(touch pwned1) `touch pwned2` ;touch pwned3\nnext line");
 
-class HostilePathTest : public AppMoverTest {
+class HostilePathTest : public ::testing::Test, public Scene {
 protected:
-    HostilePathTest() : AppMoverTest(kHostile, QStringLiteral("home ") + kHostile) {}
+    HostilePathTest() : Scene(kHostile, QStringLiteral("home ") + kHostile) {}
 };
 
+// Copied and relaunched exactly, and nothing in the paths runs; the real launcher too passes
+// such paths untouched.
 TEST_F(HostilePathTest, CopiedAndRelaunchedExactlyAndNothingRuns) {
     files.readOnly = {where.systemPrefix + "/bin"};
     alerts.answers = {AppMover::kMoveForAllUsers, AppMover::kMoveForThisUser};
-    privileged.results = {PrivilegedRunner::Result::Cancelled};
+    system.results = {PrivilegedRunner::Result::Cancelled};
 
     ASSERT_EQ(move(), Outcome::Relaunch);
     // Each path is one argument, exactly as it is on disk.
-    ASSERT_EQ(privileged.runs.size(), 1u);
-    EXPECT_EQ(privileged.runs.front().at(4), where.executable);
-    EXPECT_EQ(privileged.runs.front().at(5), systemCopy());
-    ASSERT_EQ(launcher.spawned.size(), 1u);
-    EXPECT_EQ(launcher.spawned.front(), relaunchOf(userCopy()));
+    EXPECT_EQ(system.runs, (std::vector<QStringList>{{"/usr/bin/install", "-D", "-m", "0755", where.executable, systemCopy()}}));
+    EXPECT_EQ(system.spawned, std::vector<QStringList>{relaunchOf(userCopy())});
     EXPECT_EQ(contents(userCopy()), kNewBytes);
     EXPECT_FALSE(QFileInfo::exists(where.executable));
-    for (const char* name : {"pwned1", "pwned2", "pwned3"}) {
-        EXPECT_FALSE(anyFileNamed(root, name)) << name;
-        EXPECT_FALSE(QFileInfo::exists(QDir::currentPath() + '/' + name)) << name;
-    }
+    const QString touch = QFileInfo(where.executable).path() + "/touch", made = touch + " made " + kHostile;
+    ASSERT_TRUE(QFile::copy("/usr/bin/touch", touch));
+    ASSERT_TRUE(AppMover::processLauncher()->spawn({touch, made}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(made); }, 5000));
+    QTest::qWait(100);
+    expectNothingRan(root);
 
     // The desktop entry naming such a path is still a valid one.
     const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (validator.isEmpty()) GTEST_SKIP() << "desktop-file-validate is not installed";
     QProcess validate;
     validate.setProcessChannelMode(QProcess::MergedChannels);
-    validate.start(validator, {where.dataHome + "/applications/glidemark.desktop"});
+    validate.start(validator, {menuEntry()});
     ASSERT_TRUE(validate.waitForFinished(10000));
     const QByteArray report = validate.readAll();
     EXPECT_EQ(validate.exitCode(), 0) << report.constData();
@@ -330,73 +259,37 @@ TEST_F(HostilePathTest, CopiedAndRelaunchedExactlyAndNothingRuns) {
 TEST(DesktopEntryTest, ExecQuotesThePathAsOneArgument) {
     // Exec quoting first (backslash before " ` $ \, %% for %), then the
     // string escapes of the file (\\ and \n).
-    EXPECT_EQ(AppMover::desktopExecArgument(QStringLiteral("/h/a b/\"$(x)`y`\\50%\nz")),
-              QStringLiteral("\"/h/a b/\\\\\"\\\\$(x)\\\\`y\\\\`\\\\\\\\50%%\\nz\""));
-    EXPECT_EQ(AppMover::desktopExecArgument(QStringLiteral("/usr/local/bin/glidemark")),
-              QStringLiteral("\"/usr/local/bin/glidemark\""));
+    EXPECT_EQ(AppMover::desktopExecArgument("/h/a b/\"$(x)`y`\\50%\nz"), "\"/h/a b/\\\\\"\\\\$(x)\\\\`y\\\\`\\\\\\\\50%%\\nz\"");
+    EXPECT_EQ(AppMover::desktopExecArgument("/usr/local/bin/glidemark"), "\"/usr/local/bin/glidemark\"");
 }
 
 // ---- real processes -------------------------------------------------------------------
 
-TEST(AppMoverProcessTest, LauncherPassesEveryArgumentUntouched) {
-    const QString folder = makeTempDir() + '/' + kHostile;
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QString program = folder + QStringLiteral("/glidemark");
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/bin/touch"), program));
-    const QString made = folder + QStringLiteral("/made ") + kHostile;
-
-    ASSERT_TRUE(AppMover::processLauncher()->spawn({program, made}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(made); }, 5000));
-    QTest::qWait(100);
-    for (const char* name : {"pwned1", "pwned2", "pwned3"}) {
-        EXPECT_FALSE(anyFileNamed(folder, name)) << name;
-        EXPECT_FALSE(QFileInfo::exists(QDir::currentPath() + '/' + name)) << name;
-    }
-}
-
-TEST(AppMoverProcessTest, RunningCopiesAreFoundByTheirExecutable) {
+// Running copies are found by their executable; the relaunched copy waits for the old process
+// by its id, and a zombie counts as ended.
+TEST(AppMoverProcessTest, RunningCopiesAreFoundAndTheRelaunchWaitsForTheOldOne) {
     const QString folder = makeTempDir();
-    const QString program = folder + QStringLiteral("/glidemark");
-    const QString idle = folder + QStringLiteral("/idle");
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), program));
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), idle));
-    QProcess copy;
-    copy.start(program, {QStringLiteral("30")});
-    ASSERT_TRUE(copy.waitForStarted());
-
+    const QString program = folder + "/glidemark", idle = folder + "/idle";
+    ASSERT_TRUE(QFile::copy("/bin/sleep", program) && QFile::copy("/bin/sleep", idle));
+    QProcess old;
+    old.start(program, {"30"});
+    ASSERT_TRUE(old.waitForStarted());
     const auto copies = AppMover::runningCopies();
     EXPECT_TRUE(copies->isRunning(program));
     EXPECT_FALSE(copies->isRunning(idle));
-    copy.kill();
-    copy.waitForFinished();
-    EXPECT_FALSE(copies->isRunning(program));
-}
 
-TEST(AppMoverProcessTest, RelaunchedCopyStartsOnlyOnceTheOldProcessHasEnded) {
-    QProcess old;
-    old.start(QStringLiteral("sleep"), {QStringLiteral("30")});
-    ASSERT_TRUE(old.waitForStarted());
     QProcess relaunched;
-    relaunched.start(QStringLiteral(GLIDEMARK_EXECUTABLE),
-                     {QStringLiteral("--wait-for-pid"), QString::number(old.processId()), QStringLiteral("--version")});
+    relaunched.start(GLIDEMARK_EXECUTABLE, {"--wait-for-pid", QString::number(old.processId()), "--version"});
     ASSERT_TRUE(relaunched.waitForStarted());
-    EXPECT_FALSE(relaunched.waitForFinished(500)) << "it did not wait";
-
+    EXPECT_FALSE(AppMover::waitForProcessToEnd(old.processId(), 200));
+    EXPECT_FALSE(relaunched.waitForFinished(300)) << "it did not wait";
     old.kill();
+    EXPECT_TRUE(AppMover::waitForProcessToEnd(old.processId(), 5000));
     ASSERT_TRUE(relaunched.waitForFinished(5000));
     EXPECT_EQ(relaunched.exitCode(), 0);
     EXPECT_TRUE(relaunched.readAllStandardOutput().startsWith("glidemark "));
-}
-
-TEST(AppMoverProcessTest, WaitingForAProcessEndsWithItOrAtTheTimeout) {
-    QProcess sleeper;
-    sleeper.start(QStringLiteral("sleep"), {QStringLiteral("30")});
-    ASSERT_TRUE(sleeper.waitForStarted());
-    EXPECT_FALSE(AppMover::waitForProcessToEnd(sleeper.processId(), 200));
-    sleeper.kill();
-    // Not reaped yet (a zombie) still counts as ended.
-    EXPECT_TRUE(AppMover::waitForProcessToEnd(sleeper.processId(), 5000));
-    sleeper.waitForFinished();
+    old.waitForFinished();
+    EXPECT_FALSE(copies->isRunning(program));
 }
 
 }  // namespace

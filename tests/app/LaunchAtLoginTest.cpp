@@ -1,8 +1,4 @@
 // Launch at login as an XDG autostart entry, against a temporary config home.
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/LaunchAtLogin.h"
@@ -13,43 +9,40 @@ namespace {
 class LaunchAtLoginTest : public ::testing::Test {
 protected:
     LaunchAtLoginTest() {
-        previousConfig_ = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", config.toUtf8());
-        LaunchAtLogin::setProgramPath("/opt/glide mark/bin/glidemark");
+        // With the characters the shell and the field codes would take.
+        LaunchAtLogin::setProgramPath(R"(/opt/a "b" $c `d` \e 100%/glidemark)");
         logLines().clear();
     }
-    ~LaunchAtLoginTest() override {
-        qputenv("XDG_CONFIG_HOME", previousConfig_);
-        LaunchAtLogin::setProgramPath(QString());
-    }
+    ~LaunchAtLoginTest() override { LaunchAtLogin::setProgramPath(QString()); }
 
     QString entry() const { return config + "/autostart/glidemark.desktop"; }
-    QByteArray entryText() const {
-        QFile file(entry());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    void writeEntry(const QByteArray& text) const {
-        QDir().mkpath(config + "/autostart");
-        QFile file(entry());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
-    }
+    QByteArray entryText() const { return contents(entry()); }
 
     QString config = makeTempDir();
-
-private:
-    QByteArray previousConfig_;
+    ScopedEnvironment environment{{{"XDG_CONFIG_HOME", config}}};
 };
 
-TEST_F(LaunchAtLoginTest, EnablingWritesAnEntryThatStartsThisProgram) {
+// The file is the truth on every read; enabling, enabled or not, writes an entry that starts this program.
+TEST_F(LaunchAtLoginTest, TheFileIsTheTruthAndEnablingWritesAnEntryThatStartsThisProgram) {
     EXPECT_EQ(LaunchAtLogin::entryPath(), entry());
     EXPECT_FALSE(LaunchAtLogin::isEnabled());
+    const std::pair<QByteArray, bool> files[] = {
+        {"[Desktop Entry]\nType=Application\nExec=glidemark\nHidden=true\n", false},
+        {"[Desktop Entry]\nExec=glidemark\nX-GNOME-Autostart-enabled=false\n", false},
+        {"not a desktop entry\n", false},
+        {"# edited by hand\n[Desktop Entry]\nName=Glidemark\nExec=/usr/bin/glidemark --quiet\n", true},
+    };
+    for (const auto& [text, enabled] : files) {
+        writeFile(entry(), text);
+        EXPECT_EQ(LaunchAtLogin::isEnabled(), enabled) << text.constData();
+    }
     LaunchAtLogin::setEnabled(true);
     EXPECT_TRUE(LaunchAtLogin::isEnabled());
     const QByteArray text = entryText();
+    EXPECT_FALSE(text.contains("--quiet"));
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(text.contains("\nType=Application\n"));
-    EXPECT_TRUE(text.contains("\nExec=\"/opt/glide mark/bin/glidemark\"\n"));
+    EXPECT_TRUE(text.contains("\nExec=" R"("/opt/a \"b\" \$c \`d\` \\e 100%%/glidemark")" "\n")) << text.constData();
     // Listed in the desktop's startup settings, and started once the tray is there where that can be asked.
     EXPECT_FALSE(text.contains("NoDisplay"));
     EXPECT_TRUE(text.contains("\nX-LXQt-Need-Tray=true\n"));
@@ -61,44 +54,26 @@ TEST_F(LaunchAtLoginTest, EnablingWritesAnEntryThatStartsThisProgram) {
     EXPECT_TRUE(logLines().lines().empty()) << "disabling what is not enabled is no failure";
 }
 
-TEST_F(LaunchAtLoginTest, ExecQuotesCharactersTheShellAndFieldCodesWouldTake) {
-    LaunchAtLogin::setProgramPath(R"(/tmp/a "b" $c `d` \e 100%)");
-    LaunchAtLogin::setEnabled(true);
-    EXPECT_TRUE(entryText().contains(R"(Exec="/tmp/a \"b\" \$c \`d\` \\e 100%%")"));
-}
-
-TEST_F(LaunchAtLoginTest, TheFileIsTheTruthOnEveryRead) {
-    LaunchAtLogin::setEnabled(true);
-    QFile::remove(entry());
-    EXPECT_FALSE(LaunchAtLogin::isEnabled());
-
-    writeEntry("[Desktop Entry]\nType=Application\nExec=glidemark\nHidden=true\n");
-    EXPECT_FALSE(LaunchAtLogin::isEnabled());
-    writeEntry("[Desktop Entry]\nExec=glidemark\nX-GNOME-Autostart-enabled=false\n");
-    EXPECT_FALSE(LaunchAtLogin::isEnabled());
-    writeEntry("not a desktop entry\n");
-    EXPECT_FALSE(LaunchAtLogin::isEnabled());
-    writeEntry("# edited by hand\n[Desktop Entry]\nName=Glidemark\nExec=/usr/bin/glidemark --quiet\n");
+TEST_F(LaunchAtLoginTest, TheToggleShowsTheEntryAndSpringsBackWhenAWriteFailsWhichIsLogged) {
+    LaunchAtLogin::Toggle toggle;
+    EXPECT_EQ(toggle.text(), "Launch at login");
+    EXPECT_FALSE(toggle.isChecked());
+    toggle.click();
+    EXPECT_TRUE(toggle.isChecked());
     EXPECT_TRUE(LaunchAtLogin::isEnabled());
-}
 
-TEST_F(LaunchAtLoginTest, EnablingWhenEnabledWritesTheEntryAnew) {
-    writeEntry("[Desktop Entry]\nExec=/old/copy/glidemark\n");
-    ASSERT_TRUE(LaunchAtLogin::isEnabled());
-    LaunchAtLogin::setEnabled(true);
-    EXPECT_TRUE(LaunchAtLogin::isEnabled());
-    EXPECT_FALSE(entryText().contains("/old/copy"));
-    EXPECT_TRUE(entryText().contains("/opt/glide mark/bin/glidemark"));
-}
-
-TEST_F(LaunchAtLoginTest, FailuresAreLoggedAndTheReadShowsTheRealState) {
     // A file where the autostart folder should be: nothing can be written.
+    QFile::remove(entry());
+    QDir(config).rmdir("autostart");
     QFile blocker(config + "/autostart");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
+    toggle.show();
+    EXPECT_FALSE(toggle.isChecked()) << "removed behind the program's back";
     QSignalSpy published(&LaunchAtLogin::publisher(), &LaunchAtLogin::Publisher::changed);
-
-    LaunchAtLogin::setEnabled(true);
+    logLines().clear();
+    toggle.click();
+    EXPECT_FALSE(toggle.isChecked());
     EXPECT_FALSE(LaunchAtLogin::isEnabled());
     // Into the program's log (the journal), under the module's own category.
     const auto lines = logLines().lines();
@@ -110,25 +85,6 @@ TEST_F(LaunchAtLoginTest, FailuresAreLoggedAndTheReadShowsTheRealState) {
     // Views still hear of the write, and then read the real state.
     ASSERT_EQ(published.count(), 1);
     EXPECT_TRUE(published.at(0).at(0).toBool());
-}
-
-TEST_F(LaunchAtLoginTest, ToggleShowsTheEntryAndSpringsBackWhenAWriteFails) {
-    LaunchAtLogin::Toggle toggle;
-    EXPECT_EQ(toggle.text(), "Launch at login");
-    EXPECT_FALSE(toggle.isChecked());
-    toggle.click();
-    EXPECT_TRUE(toggle.isChecked());
-    EXPECT_TRUE(LaunchAtLogin::isEnabled());
-
-    QFile::remove(entry());
-    QDir(config).rmdir("autostart");
-    QFile blocker(config + "/autostart");
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    toggle.show();
-    EXPECT_FALSE(toggle.isChecked()) << "removed behind the program's back";
-    toggle.click();
-    EXPECT_FALSE(toggle.isChecked());
 }
 
 }  // namespace

@@ -1,16 +1,18 @@
 // The real program on the real Linux desktop backend, on a private X server
 // with a window manager and a tray host: it comes up, shows the access alert
 // (this machine gives it no mice), and ends cleanly on SIGTERM or when another
-// copy takes over. Built with sanitizers, a clean exit also means none of them
+// copy takes over; given access (the stand-in backend), it brings its
+// preferences forward when launched again. Built with sanitizers, a clean exit also means none of them
 // reported anything.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
-#include <xcb/xcb_ewmh.h>
 
 #include <memory>
 #include <vector>
@@ -42,8 +44,9 @@ protected:
         std::string whyNot;
         server_ = XvfbServer::start(whyNot);
         if (!server_) GTEST_SKIP() << whyNot;
+        if (QStandardPaths::findExecutable("xdotool").isEmpty()) GTEST_SKIP() << "needs xdotool";
         x_ = ld::X11Connection::open(server_->display().c_str());
-        ASSERT_TRUE(x_ && x_->ewmh()->connection);
+        ASSERT_TRUE(x_);
         env_.insert("DISPLAY", QString::fromStdString(server_->display()));
         for (const char* name : {"WAYLAND_DISPLAY", "GLIDEMARK_BACKEND", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"})
             env_.remove(name);
@@ -54,9 +57,9 @@ protected:
 
         QProcess& wm = start("openbox", {"--sm-disable"});
         QProcess& tray = start("trayer", {});
-        if (!waitUntil([&] { return wmRunning(); }, 10000))
+        if (!waitUntil([&] { return owned("WM_S0"); }, 10000))
             GTEST_SKIP() << "openbox did not start: " << wm.readAll().constData();
-        if (!waitUntil([&] { return trayOwned(); }, 10000))
+        if (!waitUntil([&] { return owned("_NET_SYSTEM_TRAY_S0"); }, 10000))
             GTEST_SKIP() << "trayer did not take the system tray: " << tray.readAll().constData();
     }
     void TearDown() override {
@@ -75,50 +78,49 @@ protected:
         return process;
     }
 
-    bool wmRunning() {
-        auto* ewmh = x_->ewmh();
-        xcb_window_t check = 0;
-        return xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check(ewmh, x_->root()), &check,
-                                                      nullptr) &&
-               check != XCB_NONE;
-    }
-    bool trayOwned() {
+    // Whether someone owns the selection: WM_S0 the window manager, _NET_SYSTEM_TRAY_S0 the tray host.
+    bool owned(const std::string& selection) {
         xcb_connection_t* c = x_->raw();
-        const char name[] = "_NET_SYSTEM_TRAY_S0";
-        ld::XcbReply<xcb_intern_atom_reply_t> atom{
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr)};
+        ld::XcbReply<xcb_intern_atom_reply_t> atom{xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(selection.size()), selection.c_str()), nullptr)};
         ld::XcbReply<xcb_get_selection_owner_reply_t> owner{
             atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr};
         return owner && owner->owner != XCB_NONE;
     }
-    // Up: the window manager manages a window of the program (the access alert).
-    bool managesWindowOf(const QProcess& process) {
-        auto* ewmh = x_->ewmh();
-        xcb_ewmh_get_windows_reply_t clients{};
-        if (!xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, 0), &clients, nullptr)) return false;
-        bool found = false;
-        for (std::uint32_t i = 0; i < clients.windows_len && !found; ++i) {
-            std::uint32_t pid = 0;
-            found = xcb_ewmh_get_wm_pid_reply(ewmh, xcb_ewmh_get_wm_pid(ewmh, clients.windows[i]), &pid, nullptr) &&
-                    pid == process.processId();
-        }
-        xcb_ewmh_get_windows_reply_wipe(&clients);
-        return found;
+    QByteArray xdotool(const QStringList& arguments) {
+        QProcess tool;
+        tool.setProcessEnvironment(env_);
+        tool.start("xdotool", arguments);
+        tool.waitForFinished(5000);
+        return tool.readAllStandardOutput().trimmed();
     }
+    // Up: a window of the program (the access alert) is shown, which takes the window manager.
     void expectUp(QProcess& program) {
-        ASSERT_TRUE(waitUntil([&] { return managesWindowOf(program) || program.state() == QProcess::NotRunning; }) &&
+        const QStringList search{"search", "--onlyvisible", "--pid", QString::number(program.processId())};
+        ASSERT_TRUE(waitUntil([&] { return !xdotool(search).isEmpty() || program.state() == QProcess::NotRunning; }) &&
                     program.state() == QProcess::Running)
             << program.readAll().constData();
     }
-    // Ends by itself (or after SIGTERM) with status 0 and no sanitizer report.
-    static void expectCleanExit(QProcess& program, QByteArray expectedLine) {
-        ASSERT_TRUE(program.state() == QProcess::NotRunning || program.waitForFinished(60000));
+    // Ends by itself (or after SIGTERM) with status 0 and no sanitizer report; returns what it said last.
+    static QByteArray expectCleanExit(QProcess& program, QByteArray expectedLine) {
+        EXPECT_TRUE(program.state() == QProcess::NotRunning || program.waitForFinished(60000));
         const QByteArray output = program.readAll();
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << output.constData();
         EXPECT_EQ(program.exitCode(), 0) << output.constData();
         EXPECT_FALSE(output.contains("Sanitizer") || output.contains("runtime error")) << output.constData();
         EXPECT_TRUE(output.contains(expectedLine)) << output.constData();
         EXPECT_FALSE(output.contains("No system tray available")) << "the icon belongs in trayer";
+        return output;
+    }
+    // The process that holds the single-instance socket, as it says when asked.
+    qint64 socketHolder() {
+        QLocalSocket socket;
+        socket.connectToServer(runtime_.filePath("glidemark.sock"));
+        return socket.waitForReadyRead(1000) ? socket.readLine().split('\t').value(0).toLongLong() : 0;
+    }
+    // Reads the program's output into `seen` until it has said `line`.
+    static bool waitForLine(QProcess& program, QByteArray& seen, const QByteArray& line) {
+        return waitUntil([&] { return (seen += program.readAll()).contains(line); });
     }
 
     std::unique_ptr<XvfbServer> server_;
@@ -128,33 +130,68 @@ protected:
     std::vector<std::unique_ptr<QProcess>> processes_;
 };
 
-TEST_F(ProgramOnX11, SecondLaunchReopensAndBothEndCleanly) {
+// A second launch re-opens the running copy; a copy elsewhere counts as another
+// installation, which takes over; all end cleanly.
+TEST_F(ProgramOnX11, SecondLaunchReopensAnotherCopyTakesOverAndAllEndCleanly) {
     QProcess& first = start(GLIDEMARK_EXECUTABLE);
     expectUp(first);
-    QProcess& second = start(GLIDEMARK_EXECUTABLE);
-    expectCleanExit(second, "Re-open: Running instance " + QByteArray::number(first.processId()));
+    expectCleanExit(start(GLIDEMARK_EXECUTABLE), "Re-open: Running instance " + QByteArray::number(first.processId()));
     EXPECT_EQ(first.state(), QProcess::Running);
-    first.terminate();
-    expectCleanExit(first, "App terminated");
-}
-
-TEST_F(ProgramOnX11, AnotherCopyTakesOverAndBothEndCleanly) {
-    // A copy elsewhere counts as another installation, which takes over.
     const QString copy = copies_.filePath("glidemark");
     ASSERT_TRUE(QFile::copy(GLIDEMARK_EXECUTABLE, copy));
-    QProcess& first = start(GLIDEMARK_EXECUTABLE);
-    expectUp(first);
     QProcess& other = start(copy);
     expectCleanExit(first, "Quit requested by another copy of the program");
     expectUp(other);
+    // Once the old copy has let the socket go, the new one holds it: a launch of it again is a re-open.
+    ASSERT_TRUE(waitUntil([&] { return socketHolder() == other.processId(); }, 10000));
+    expectCleanExit(start(copy), "Re-open: Running instance " + QByteArray::number(other.processId()));
     other.terminate();
     expectCleanExit(other, "App terminated");
 }
 
-}  // namespace
+// With input access (the stand-in backend gives it): launching again opens the preferences
+// under one title, and restores them when minimised; then a copy elsewhere, started without a
+// display, takes over and runs only the engine.
+TEST_F(ProgramOnX11, WithAccessLaunchingAgainBringsThePreferencesAndAHeadlessCopyTakesOver) {
+    env_.insert("GLIDEMARK_BACKEND", "standin");
+    auto shownWindow = [&] { return xdotool({"search", "--onlyvisible", "--name", "^Glidemark Preferences"}); };
+    QProcess& first = start(GLIDEMARK_EXECUTABLE);
+    QByteArray output;
+    ASSERT_TRUE(waitForLine(first, output, "Engine started")) << output.constData();
+    EXPECT_FALSE(output.contains("No system tray")) << "the tray is there: no window at launch";
+    QByteArray window;
+    for (const char* step : {"opens", "restores"}) {
+        SCOPED_TRACE(step);
+        expectCleanExit(start(GLIDEMARK_EXECUTABLE), "Re-open: Running instance");
+        ASSERT_TRUE(waitUntil([&] { return !(window = shownWindow()).isEmpty(); }, 5000));
+        EXPECT_EQ(xdotool({"getwindowname", QString::fromLatin1(window)}).toStdString(), "Glidemark Preferences");
+        xdotool({"windowminimize", QString::fromLatin1(window)});
+        ASSERT_TRUE(waitUntil([&] { return shownWindow().isEmpty(); }, 5000));
+    }
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const QString copy = copies_.filePath("glidemark");
+    ASSERT_TRUE(QFile::copy(GLIDEMARK_EXECUTABLE, copy));
+    const QByteArray firstPid = QByteArray::number(first.processId());
+    env_.remove("DISPLAY");
+    QProcess& other = start(copy);
+    QByteArray otherOutput;
+    ASSERT_TRUE(waitForLine(other, otherOutput, "Engine started")) << otherOutput.constData() << " first=" << first.processId();
+    EXPECT_TRUE(otherOutput.contains("Terminate: Other instance " + firstPid)) << otherOutput.constData();
+    EXPECT_TRUE(otherOutput.contains("No display: running the scroll engine without the tray icon and windows"));
+    EXPECT_FALSE(otherOutput.contains("StatusBarManager"));
+    expectCleanExit(first, "App terminated");
+    other.terminate();
+    expectCleanExit(other, "Engine ended");
 }
+
+// Quitting while the access alert is open asks for no access on the way out.
+TEST_F(ProgramOnX11, QuittingWhileTheAccessAlertIsOpenAsksForNoAccess) {
+    env_.insert("GLIDEMARK_BACKEND", "standin");
+    env_.insert("GLIDEMARK_STANDIN_ACCESS", "denied");
+    QProcess& program = start(GLIDEMARK_EXECUTABLE);
+    expectUp(program);
+    program.terminate();
+    EXPECT_FALSE(expectCleanExit(program, "App terminated").contains("Access requested"));
+}
+
+}  // namespace

@@ -10,44 +10,30 @@ namespace {
 
 using platform::sim::SimDesktop;
 
-class ScrollPhaseTest : public testing::Test {
-protected:
+struct ScrollPhaseTest : testing::Test {
     SimDesktop desktop;
     ScrollPhase machine{desktop.mainQueue(), desktop.clock(), desktop.logger()};
 
-    void kickAt(double t) {
-        desktop.runUntil(t);
-        machine.kickIn();
-    }
+    void kickAt(double t) { desktop.runUntil(t), machine.kickIn(); }
 };
-
-TEST_F(ScrollPhaseTest, FirstKickIsSampledAndMomentumFollows300msLater) {
-    EXPECT_EQ(machine.phase(), Phase::Idle);
-    kickAt(1.0);
-    EXPECT_EQ(machine.phase(), Phase::Contact);
-    desktop.runUntil(1.25);
-    EXPECT_EQ(machine.phase(), Phase::Contact);
-    desktop.runUntil(1.0 + 0.3);
-    EXPECT_EQ(machine.phase(), Phase::Momentum);
-    EXPECT_EQ(desktop.scheduler().pendingCount(), 0u);
-}
 
 TEST_F(ScrollPhaseTest, OnlyEveryThirdKickMovesTheDeadline) {
     // Kicks 1 and 4 are sampled; 2, 3 and 5 are not.
+    EXPECT_EQ(machine.phase(), Phase::Idle);
     kickAt(0.0);
-    kickAt(0.125);
-    kickAt(0.25);
+    EXPECT_EQ(machine.phase(), Phase::Contact);
+    for (double t : {0.125, 0.25}) kickAt(t);
     EXPECT_EQ(desktop.scheduler().pendingCount(), 1u) << "kicks 2 and 3 queue nothing";
+    EXPECT_EQ(machine.phase(), Phase::Contact);
     desktop.runUntil(0.3);
-    EXPECT_EQ(machine.phase(), Phase::Momentum) << "unsampled kicks do not postpone the action";
+    EXPECT_EQ(machine.phase(), Phase::Momentum) << "the first kick's action, 300 ms on; unsampled kicks do not postpone it";
+    EXPECT_EQ(desktop.scheduler().pendingCount(), 0u);
 
     // After the action the very next kick is sampled again.
     kickAt(0.5);
     EXPECT_EQ(machine.phase(), Phase::Contact);
-    kickAt(0.625);
-    kickAt(0.75);
-    kickAt(0.875);  // sampled: the 0.5 kick's check now finds a later call
-    kickAt(0.9375);
+    // The kick at 0.875 is sampled: the 0.5 kick's check now finds a later call.
+    for (double t : {0.625, 0.75, 0.875, 0.9375}) kickAt(t);
     desktop.runUntil(0.5 + 0.3);
     EXPECT_EQ(machine.phase(), Phase::Contact);
     desktop.runUntil(0.875 + 0.3 - 0.001);
@@ -56,22 +42,20 @@ TEST_F(ScrollPhaseTest, OnlyEveryThirdKickMovesTheDeadline) {
     EXPECT_EQ(machine.phase(), Phase::Momentum);
 }
 
-TEST_F(ScrollPhaseTest, KickAndPostMappings) {
-    struct Row {
-        Phase from, afterKick, afterPost;
-    };
+// What a kick and a post make of each phase, and the values of the two phase fields in it.
+TEST_F(ScrollPhaseTest, KickAndPostMappingsAndFieldValues) {
+    struct Row { Phase from, afterKick, afterPost; double scroll, momentum; };
     const Row rows[] = {
-        {Phase::Idle, Phase::Contact, Phase::Idle},
-        {Phase::Contact, Phase::Contact, Phase::Tracing},
-        {Phase::Tracing, Phase::Tracing, Phase::Tracing},
-        {Phase::Momentum, Phase::Contact, Phase::Momentum},
-        {Phase::PauseAuto, Phase::Contact, Phase::Idle},
-        {Phase::PauseManual, Phase::Contact, Phase::Idle},
+        {Phase::Idle, Phase::Contact, Phase::Idle, 0, 0},          {Phase::Contact, Phase::Contact, Phase::Tracing, 128, 0},
+        {Phase::Tracing, Phase::Tracing, Phase::Tracing, 2, 0},    {Phase::Momentum, Phase::Contact, Phase::Momentum, 0, 2},
+        {Phase::PauseAuto, Phase::Contact, Phase::Idle, 0, 3},     {Phase::PauseManual, Phase::Contact, Phase::Idle, 4, 0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(toString(r.from));
         EXPECT_EQ(ScrollPhase::kickInMapping(r.from), r.afterKick);
         EXPECT_EQ(ScrollPhase::transformMapping(r.from), r.afterPost);
+        EXPECT_EQ(phaseValue(r.from, PhaseItem::Scroll), r.scroll);
+        EXPECT_EQ(phaseValue(r.from, PhaseItem::Momentum), r.momentum);
         machine.setPhase(r.from);
         machine.kickIn();
         EXPECT_EQ(machine.phase(), r.afterKick);
@@ -81,29 +65,11 @@ TEST_F(ScrollPhaseTest, KickAndPostMappings) {
     }
 }
 
-TEST(PhaseValue, EveryPhaseHasBothFields) {
-    struct Row {
-        Phase phase;
-        double scroll, momentum;
-    };
-    const Row rows[] = {
-        {Phase::Idle, 0, 0},     {Phase::Contact, 128, 0},  {Phase::Tracing, 2, 0},
-        {Phase::Momentum, 0, 2}, {Phase::PauseAuto, 0, 3}, {Phase::PauseManual, 4, 0},
-    };
-    for (const Row& r : rows) {
-        EXPECT_EQ(phaseValue(r.phase, PhaseItem::Scroll), r.scroll) << toString(r.phase);
-        EXPECT_EQ(phaseValue(r.phase, PhaseItem::Momentum), r.momentum) << toString(r.phase);
-    }
-}
-
 TEST(Debounce, RunsOnceAnIntervalAfterTheLastCallOfABurst) {
     SimDesktop desktop;
     std::vector<double> runs;
     auto debounced = debounce(0.5, desktop.mainQueue(), desktop.clock(), [&] { runs.push_back(desktop.now()); });
-    for (double t : {0.0, 0.25, 0.375}) {
-        desktop.runUntil(t);
-        debounced();
-    }
+    for (double t : {0.0, 0.25, 0.375}) desktop.runUntil(t), debounced();
     desktop.runUntil(2.0);
     desktop.runUntil(3.0);
     debounced();

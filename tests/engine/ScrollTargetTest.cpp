@@ -11,202 +11,112 @@ namespace {
 using platform::AppRef;
 using platform::ProcessID;
 using platform::sim::SimDesktop;
+using platform::sim::SimWorkspace;
 
-class ScrollTarget : public testing::Test {
-protected:
+struct ScrollTarget : testing::Test {
     SimDesktop desktop;
+    SimWorkspace& workspace = desktop.simWorkspace();
     ScrollUtils utils{desktop.workspace(), desktop.clock(), desktop.logger()};
 
     AppRef launch(ProcessID pid, std::string bundleId, std::optional<std::string> executable = std::nullopt) {
-        return desktop.simWorkspace().launch({pid, std::move(bundleId), "app", std::move(executable), {}});
+        return workspace.launch({pid, std::move(bundleId), "app", std::move(executable), {}});
     }
-    AppRef target(std::int64_t pid) {
-        auto e = SimDesktop::makeScroll(-3);
-        e->setIntegerValue(platform::field::targetProcessID, pid);
-        return utils.targetApplication(*e);
-    }
-    int pidLookups() { return desktop.simWorkspace().pidLookups(); }
-    int scans() { return desktop.simWorkspace().windowListQueries(); }
 };
 
 TEST_F(ScrollTarget, WorkspaceIsAskedOnlyWhenTheTargetProcessChanges) {
-    const AppRef a = launch(100, "com.example.A");
-    const AppRef b = launch(200, "com.example.B");
-    EXPECT_EQ(target(100), a);
-    EXPECT_EQ(target(100), a);
-    EXPECT_EQ(pidLookups(), 1);
-    EXPECT_EQ(target(200), b);
-    EXPECT_EQ(target(100), a);
-    EXPECT_EQ(pidLookups(), 3);
-
-    // A run over one process keeps the answer it had, even once the application has quit.
-    desktop.simWorkspace().quit(100);
-    EXPECT_EQ(target(100), a);
-    EXPECT_EQ(pidLookups(), 3);
-    // An unknown process is asked about and answers none.
-    EXPECT_EQ(target(300), nullptr);
-    EXPECT_EQ(pidLookups(), 4);
-}
-
-TEST_F(ScrollTarget, ProcessOneAnswersNoneAndLeavesTheCacheAlone) {
-    const AppRef a = launch(100, "com.example.A");
+    const AppRef a = launch(100, "com.example.A"), b = launch(200, "com.example.B");
     launch(1, "com.example.launchd");
-    EXPECT_EQ(target(100), a);
-    EXPECT_EQ(target(1), nullptr);
-    EXPECT_EQ(target(100), a) << "the event before process 1 still counts as the previous one";
-    EXPECT_EQ(pidLookups(), 1);
-
-    // A value no 32-bit process id can hold must not be taken for process 100.
-    EXPECT_NE(target((std::int64_t{1} << 32) + 100), a);
+    struct Row { std::int64_t pid; AppRef expected; int lookups; };
+    // A run over one process keeps the answer it had, even once the application has quit (after row 4).
+    // Process 1, or a value no 32-bit process id can hold, answers none and leaves the cache alone.
+    const Row rows[] = {{100, a, 1}, {100, a, 1}, {200, b, 2}, {100, a, 3}, {100, a, 3},
+                        {1, nullptr, 3}, {100, a, 3}, {(std::int64_t{1} << 32) + 100, nullptr, 3}, {300, nullptr, 4}};
+    int i = 0;
+    for (const Row& r : rows) {
+        if (++i == 5) workspace.quit(100);
+        auto e = SimDesktop::makeScroll(-3);
+        e->setIntegerValue(platform::field::targetProcessID, r.pid);
+        EXPECT_EQ(utils.targetApplication(*e), r.expected) << "row " << i;
+        EXPECT_EQ(workspace.pidLookups(), r.lookups) << "row " << i;
+    }
 }
 
-TEST_F(ScrollTarget, NoApplicationOrTheDockAnswerWithoutAScan) {
-    desktop.simWorkspace().addWindow("LPSpringboard");
-    EXPECT_FALSE(utils.isLaunchpadActive(nullptr));
-    const AppRef dock = launch(50, "com.apple.dock", ScrollUtils::kDockExecutable);
-    EXPECT_TRUE(utils.isLaunchpadActive(dock));
-    EXPECT_TRUE(utils.isLaunchpadActive(dock));
-    EXPECT_EQ(scans(), 0);
-
-    // Only that exact path counts.
+TEST_F(ScrollTarget, LaunchpadScansAndTheirOneSecondNegativeCache) {
+    const AppRef a = launch(100, "com.example.A"), dock = launch(50, "com.apple.dock", ScrollUtils::kDockExecutable);
+    // Only that exact path is the Dock.
     const AppRef lookalike = launch(51, "com.example.dock", std::string(ScrollUtils::kDockExecutable) + "2");
-    EXPECT_TRUE(utils.isLaunchpadActive(lookalike)) << "found by its window";
-    EXPECT_EQ(scans(), 1);
-}
-
-TEST_F(ScrollTarget, HoveringTheDockDoesNotTurnSmoothingOffElsewhere) {
-    const AppRef a = launch(100, "com.example.A");
-    const AppRef dock = launch(50, "com.apple.dock", ScrollUtils::kDockExecutable);
-    desktop.runUntil(2.0);
-    EXPECT_FALSE(utils.isLaunchpadActive(a));  // negative scan, trusted until 3.0
-    desktop.runUntil(2.25);
-    EXPECT_TRUE(utils.isLaunchpadActive(dock));
-    desktop.runUntil(2.5);
-    EXPECT_FALSE(utils.isLaunchpadActive(a)) << "no Launchpad window: the Dock answer must not linger";
-}
-
-TEST_F(ScrollTarget, NegativeScanIsTrustedForOneSecond) {
-    const AppRef a = launch(100, "com.example.A");
-    desktop.simWorkspace().addWindow("Document");
-    desktop.simWorkspace().addWindow(std::nullopt);
-    desktop.runUntil(2.0);
-    EXPECT_FALSE(utils.isLaunchpadActive(a));
-    EXPECT_EQ(scans(), 1);
-
-    // Launchpad opening within the second is not noticed...
-    desktop.simWorkspace().addWindow("LPSpringboard");
-    desktop.runUntil(3.0);
-    EXPECT_FALSE(utils.isLaunchpadActive(a));
-    EXPECT_EQ(scans(), 1);
-    // ...but is just after it.
-    desktop.runUntil(3.125);
-    EXPECT_TRUE(utils.isLaunchpadActive(a));
-    EXPECT_EQ(scans(), 2);
-}
-
-TEST_F(ScrollTarget, PositiveScanIsNotCached) {
-    const AppRef a = launch(100, "com.example.A");
-    desktop.simWorkspace().addWindow("Document");
-    desktop.simWorkspace().addWindow("LPSpringboard");
-    desktop.runUntil(2.0);
-    EXPECT_TRUE(utils.isLaunchpadActive(a));
-    EXPECT_TRUE(utils.isLaunchpadActive(a));
-    EXPECT_EQ(scans(), 2);
-
-    ASSERT_TRUE(desktop.simWorkspace().removeWindow("LPSpringboard"));
-    EXPECT_FALSE(utils.isLaunchpadActive(a)) << "a closed Launchpad is seen at the next event";
-    EXPECT_EQ(scans(), 3);
-}
-
-TEST_F(ScrollTarget, UnreadableWindowListsMeanNoLaunchpad) {
-    const AppRef a = launch(100, "com.example.A");
-    desktop.simWorkspace().addWindow("LPSpringboard");
-    desktop.simWorkspace().setWindowListAvailable(false);
-    desktop.runUntil(2.0);
-    EXPECT_FALSE(utils.isLaunchpadActive(a));
-    EXPECT_EQ(scans(), 1);
-
-    desktop.simWorkspace().setWindowListAvailable(true);
-    ASSERT_TRUE(desktop.simWorkspace().removeWindow("LPSpringboard"));
-    desktop.simWorkspace().addMalformedWindow();
-    desktop.runUntil(4.0);
-    EXPECT_FALSE(utils.isLaunchpadActive(a));
-    // A malformed entry is skipped, not the end of the walk.
-    desktop.simWorkspace().addWindow("LPSpringboard");
-    desktop.runUntil(6.0);
-    EXPECT_TRUE(utils.isLaunchpadActive(a));
-    EXPECT_EQ(scans(), 3);
+    workspace.addWindow("Document");
+    workspace.addWindow(std::nullopt);
+    using Change = void (*)(SimWorkspace&);
+    const Change none = [](SimWorkspace&) {};
+    const Change open = [](SimWorkspace& w) { w.addWindow("LPSpringboard"); };
+    struct Row { double t; Change change; AppRef app; bool active; int scans; };
+    const Row rows[] = {
+        {1.0, none, nullptr, false, 0}, {1.0, none, dock, true, 0},  // no application and the Dock answer without a scan
+        {2.0, none, a, false, 1},                                    // a negative scan, trusted until 3.0
+        {2.25, none, dock, true, 1}, {2.5, none, a, false, 1},       // hovering the Dock does not turn smoothing off elsewhere
+        {3.0, open, a, false, 1},       // Launchpad opening within the second is not noticed...
+        {3.125, none, a, true, 2},      // ...but is just after it
+        {3.125, none, lookalike, true, 3},  // a positive scan is not cached
+        {3.125, [](SimWorkspace& w) { EXPECT_TRUE(w.removeWindow("LPSpringboard")); }, a, false, 4},
+        // An unreadable window list means no Launchpad.
+        {4.25, [](SimWorkspace& w) { w.addWindow("LPSpringboard"), w.setWindowListAvailable(false); }, a, false, 5},
+        {5.5, [](SimWorkspace& w) { w.setWindowListAvailable(true), w.removeWindow("LPSpringboard"); }, a, false, 6},
+        // A malformed entry is skipped, not the end of the walk.
+        {6.75, [](SimWorkspace& w) { w.addMalformedWindow(), w.addWindow("LPSpringboard"); }, a, true, 7}};
+    for (const Row& r : rows) {
+        desktop.runUntil(r.t);
+        r.change(workspace);
+        EXPECT_EQ(utils.isLaunchpadActive(r.app), r.active) << "at " << r.t;
+        EXPECT_EQ(workspace.windowListQueries(), r.scans) << "at " << r.t;
+    }
 }
 
 // The frontmost application for the menu, skipping this program itself.
-class ActiveAppTest : public testing::Test {
-protected:
+TEST(ActiveApp, FrontmostApplicationSkippingThisProgram) {
     SimDesktop desktop;
-    AppRef a = desktop.simWorkspace().launch({100, "com.example.A", "A", {}, {}});
-    AppRef b = desktop.simWorkspace().launch({200, "com.example.B", "B", {}, {}});
-    AppRef self = desktop.simWorkspace().launch({300, "com.Pellmar.Glidemark", "Glidemark", {}, {}});
-
+    SimWorkspace& workspace = desktop.simWorkspace();
+    const AppRef a = workspace.launch({100, "com.example.A", "A", {}, {}});
+    const AppRef b = workspace.launch({200, "com.example.B", "B", {}, {}});
+    const AppRef self = workspace.launch({300, "com.Pellmar.Glidemark", "Glidemark", {}, {}});
     // Observers run on the main queue, so let it run after each activation.
-    void activate(ProcessID pid) {
-        desktop.simWorkspace().activate(pid);
-        desktop.scheduler().runDue();
-    }
-};
-
-TEST_F(ActiveAppTest, StartsFromTheFrontmostAndWaitsForTheMainQueue) {
-    desktop.simWorkspace().activate(200);
-    desktop.scheduler().runDue();
+    auto activate = [&](std::initializer_list<ProcessID> pids) {
+        for (ProcessID pid : pids) workspace.activate(pid), desktop.scheduler().runDue();
+    };
+    EXPECT_EQ(ActiveApp(desktop.workspace()).activeApp(), nullptr) << "nothing is in front yet";
+    activate({200});
     ActiveApp active(desktop.workspace());
-    EXPECT_EQ(active.activeApp(), b);
-
-    desktop.simWorkspace().activate(100);
+    EXPECT_EQ(active.activeApp(), b) << "starts from the frontmost";
+    workspace.activate(100);
     EXPECT_EQ(active.activeApp(), b) << "nothing changes before the main queue runs";
     desktop.scheduler().runDue();
     EXPECT_EQ(active.activeApp(), a);
-}
-
-TEST_F(ActiveAppTest, ThisProgramInFrontNamesTheApplicationBeforeEvenWhenReactivated) {
-    ActiveApp active(desktop.workspace());
-    EXPECT_EQ(active.activeApp(), nullptr);
-    activate(100);
-    activate(200);
-    activate(300);
-    activate(300);
-    EXPECT_EQ(active.activeApp(), b);
-
-    // Sameness is by bundle identifier: a second instance of B changes nothing either.
-    desktop.simWorkspace().launch({201, "com.example.B", "B", {}, {}});
-    activate(200);
-    activate(201);
-    activate(300);
-    EXPECT_EQ(active.activeApp(), b);
-    EXPECT_EQ(active.activeApp()->processIdentifier, 200);
-}
-
-TEST_F(ActiveAppTest, OwnIdentifierComesFromTheWorkspace) {
-    desktop.simWorkspace().setMainBundleIdentifier("com.example.B");
-    ActiveApp active(desktop.workspace());
-    activate(100);
-    activate(200);
-    EXPECT_EQ(active.activeApp(), a);
-    activate(300);
-    EXPECT_EQ(active.activeApp(), self);
-
-    // Without a bundle identifier of its own, an application without one counts as itself.
-    desktop.simWorkspace().setMainBundleIdentifier(std::nullopt);
-    desktop.simWorkspace().launch({400, std::nullopt, "anonymous", {}, {}});
-    activate(400);
-    EXPECT_EQ(active.activeApp(), self);
-}
-
-TEST_F(ActiveAppTest, ActivationAfterDestructionIsHarmless) {
     {
-        ActiveApp active(desktop.workspace());
-        desktop.simWorkspace().activate(100);  // queued, not yet run
+        ActiveApp gone(desktop.workspace());
+        workspace.activate(200);  // queued, not yet run: its observer must not outlive the object
     }
     desktop.scheduler().runDue();
-    ActiveApp later(desktop.workspace());
-    EXPECT_EQ(later.activeApp(), a);
+    EXPECT_EQ(active.activeApp(), b);
+
+    // This program in front names the application before it, even when reactivated; sameness is by bundle
+    // identifier, so a second instance of B changes nothing either.
+    activate({100, 200, 300, 300});
+    EXPECT_EQ(active.activeApp(), b);
+    workspace.launch({201, "com.example.B", "B", {}, {}});
+    activate({200, 201, 300});
+    EXPECT_EQ(active.activeApp(), b);
+    EXPECT_EQ(active.activeApp()->processIdentifier, 200);
+
+    // Its own identifier comes from the workspace; without one, an application without one counts as itself.
+    workspace.setMainBundleIdentifier("com.example.B");
+    activate({100, 200});
+    EXPECT_EQ(active.activeApp(), a);
+    activate({300});
+    EXPECT_EQ(active.activeApp(), self);
+    workspace.setMainBundleIdentifier(std::nullopt);
+    workspace.launch({400, std::nullopt, "anonymous", {}, {}});
+    activate({400});
+    EXPECT_EQ(active.activeApp(), self);
 }
 
 }  // namespace

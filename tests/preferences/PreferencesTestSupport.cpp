@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QStyleFactory>
-#include <cstdlib>
 
 // Caches that system libraries loaded by Qt (fonts, the desktop bus) keep
 // until exit by design; leaks of ours are still reported.
@@ -25,28 +24,11 @@ QApplication& qtApp() {
     return *app;
 }
 
-SettingsFixture::SettingsFixture() : SettingsFixture(settings::GlidemarkSettings{}) {}
-
 SettingsFixture::SettingsFixture(const settings::GlidemarkSettings& initial) {
-    if (!(initial == settings::GlidemarkSettings{})) defaults.setData(settings::SettingsManager::kKey, *settings::encode(initial));
+    if (!QCoreApplication::instance()) qtApp();
+    if (initial != settings::GlidemarkSettings{})
+        defaults.setData(settings::SettingsManager::kKey, *settings::encode(initial));
     manager = std::make_unique<settings::SettingsManager>(defaults, logger, clock);
-}
-
-settings::GlidemarkSettings SettingsFixture::stored() const {
-    auto bytes = defaults.data(settings::SettingsManager::kKey);
-    if (!bytes) return {};
-    auto decoded = settings::decode(*bytes);
-    return decoded ? *decoded.settings : settings::GlidemarkSettings{};
-}
-
-platform::RunningApplication runningApp(const char* bundleId, const char* name, platform::ActivationPolicy policy) {
-    platform::RunningApplication app;
-    static platform::ProcessID next = 1000;
-    app.processIdentifier = next++;
-    if (bundleId) app.bundleIdentifier = bundleId;
-    app.localizedName = name;
-    app.activationPolicy = policy;
-    return app;
 }
 
 void processEvents() {

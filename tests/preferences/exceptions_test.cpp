@@ -6,20 +6,19 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
-#include <QTest>
 
 #include "preferences/ExceptionsView.h"
 #include "preferences/PreferencesTestSupport.h"
 #include "preferences/ScrollAdvancedSliderView.h"
 #include "preferences/ScrollPreview.h"
 #include "preferences/Widgets.h"
+#include "platform/sim/SimDesktop.h"
 
 namespace gm::preferences {
 namespace {
 
 using platform::ActivationPolicy;
 using testing::SettingsFixture;
-using testing::runningApp;
 
 std::vector<std::string> bundleIds(const settings::GlidemarkSettings& s) {
     std::vector<std::string> ids;
@@ -27,66 +26,52 @@ std::vector<std::string> bundleIds(const settings::GlidemarkSettings& s) {
     return ids;
 }
 
-class ExceptionsTest : public ::testing::Test {
-protected:
+struct ExceptionsTest : ::testing::Test {
     void SetUp() override {
-        testing::qtApp();
-        workspace.add(runningApp("org.example.Zed", "Zed"));
-        workspace.add(runningApp("org.example.editor", "Atom Editor"));
-        workspace.add(runningApp("org.example.editor", "Atom Editor"));  // a second window of it
-        workspace.add(runningApp("org.example.tray", "Tray Agent", ActivationPolicy::Accessory));
-        workspace.add(runningApp(nullptr, "No Identifier"));
-        workspace.add(runningApp("org.example.mail", ""));  // no name: known by its identifier
-        workspace.add(runningApp("org.example.Browser", "Browser"));
+        using P = ActivationPolicy;
+        const std::tuple<std::optional<std::string>, const char*, P> apps[] = {
+            {"org.example.Zed", "Zed", P::Regular}, {"org.example.editor", "Atom Editor", P::Regular},
+            {"org.example.editor", "Atom Editor", P::Regular},  // a second window of it
+            {"org.example.tray", "Tray Agent", P::Accessory}, {std::nullopt, "No Identifier", P::Regular},
+            {"org.example.mail", "", P::Regular},  // no name: known by its identifier
+            {"org.example.Browser", "Browser", P::Regular}};
+        platform::ProcessID pid = 1000;
+        for (const auto& [id, name, policy] : apps) desktop.simWorkspace().launch({pid++, id, name, {}, policy});
         context.settingsManager = f.manager.get();
-        context.workspace = &workspace;
-        context.chooseApplicationFile = [this](QWidget*) {
-            ++dialogs;
-            return chosenFile;
-        };
+        context.workspace = &desktop.workspace();
+        context.chooseApplicationFile = [this](QWidget*) { return ++dialogs, chosenFile; };
     }
 
     SettingsFixture f;
-    testing::FakeWorkspace workspace;
+    platform::sim::SimDesktop desktop;
     PreferencesContext context;
     std::optional<QString> chosenFile;
     int dialogs = 0;
 };
 
-TEST_F(ExceptionsTest, PickerOffersBrowseThenUnlistedRegularApplicationsByName) {
-    settings::GlidemarkSettings s;
-    s.appSettings.exceptionalApplication.push_back(std::make_shared<settings::ExceptionalApplication>("org.example.Zed"));
-    f.manager->setSettings(s);
+TEST_F(ExceptionsTest, PickerOffersUnlistedRegularApplicationsAndChoosingOneAddsItOnTopWithSmoothingOn) {
     ExceptionsView view(context);
+    view.addApplication("org.example.Zed");
     view.setShowingPopover(true);
     ASSERT_NE(view.picker(), nullptr);
+    // "Browse..." first, then by name (or identifier), each application once.
     EXPECT_EQ(view.picker()->rowIds(),
               (std::vector<std::string>{"browse", "org.example.editor", "org.example.Browser", "org.example.mail"}));
     EXPECT_EQ(view.picker()->list()->item(0)->text(), "Browse...");
     EXPECT_EQ(view.picker()->list()->item(3)->text(), "org.example.mail");
-}
-
-TEST_F(ExceptionsTest, ChoosingAnApplicationAddsItOnTopWithSmoothingOnAndClosesThePicker) {
-    ExceptionsView view(context);
-    view.addApplication("org.example.Zed");
-    view.setShowingPopover(true);
     view.picker()->select("org.example.Browser");
     testing::processEvents();  // the picker reports its choice from the event loop
 
     EXPECT_EQ(bundleIds(f.stored()), (std::vector<std::string>{"org.example.Browser", "org.example.Zed"}));
-    EXPECT_FALSE(view.isShowingPopover());
+    EXPECT_FALSE(view.isShowingPopover()) << "choosing closes the picker";
     const auto top = f.manager->settings().appSettings.exceptionalApplication.front();
-    EXPECT_TRUE(top->scrollBase().smooth);
-    EXPECT_TRUE(top->inherit());
-    EXPECT_EQ(top->scrollAdvanced(), settings::ScrollAdvanced{});
+    EXPECT_EQ(std::tuple(top->scrollBase().smooth, top->inherit(), top->scrollAdvanced()),
+              std::tuple(true, true, settings::ScrollAdvanced{}));
     ASSERT_EQ(view.list()->count(), 2);
     ASSERT_NE(view.row("org.example.Browser"), nullptr);
     EXPECT_TRUE(view.row("org.example.Browser")->smoothSwitch()->isChecked());
-}
 
-TEST_F(ExceptionsTest, AddingAListedApplicationChangesNothingButClosesThePicker) {
-    ExceptionsView view(context);
-    view.addApplication("org.example.Zed");
+    // Adding a listed application changes nothing, but closes the picker too.
     const auto before = f.manager->settings().appSettings.exceptionalApplication;
     const int writes = f.writes();
     view.setShowingPopover(true);
@@ -118,15 +103,15 @@ TEST_F(ExceptionsTest, BrowseAddsTheChosenEntryAndKeepsThePickerOpen) {
 
 TEST(DesktopEntryId, PathBelowAnApplicationsFolderWithSlashesAsDashes) {
     const QStringList dirs{"/home/u/.local/share/applications", "/usr/share/applications"};
-    EXPECT_EQ(desktopEntryId("/usr/share/applications/org.example.Terminal.desktop", dirs), "org.example.Terminal");
-    EXPECT_EQ(desktopEntryId("/usr/share/applications/utilities/console.desktop", dirs), "utilities-console");
-    EXPECT_EQ(desktopEntryId("/home/u/.local/share/applications/x.desktop", dirs), "x");
-    EXPECT_EQ(desktopEntryId("/tmp/foo.desktop", dirs), "foo");
-    EXPECT_EQ(desktopEntryId("/usr/share/applications/readme.txt", dirs), "");
-    EXPECT_EQ(desktopEntryId("/usr/share/applications-extra/y.desktop", dirs), "y");
+    const std::pair<const char*, const char*> rows[] = {
+        {"/usr/share/applications/org.example.Terminal.desktop", "org.example.Terminal"},
+        {"/usr/share/applications/utilities/console.desktop", "utilities-console"},
+        {"/home/u/.local/share/applications/x.desktop", "x"}, {"/tmp/foo.desktop", "foo"},
+        {"/usr/share/applications/readme.txt", ""}, {"/usr/share/applications-extra/y.desktop", "y"}};
+    for (const auto& [path, id] : rows) EXPECT_EQ(desktopEntryId(path, dirs), id) << path;
 }
 
-TEST_F(ExceptionsTest, RemovingNeedsASelectionAndClearsIt) {
+TEST_F(ExceptionsTest, RemovingNeedsASelectionAndASelectionLastsWhileItsRowDoes) {
     ExceptionsView view(context);
     for (const char* id : {"a.one", "b.two", "c.three"}) view.addApplication(id);
     EXPECT_FALSE(view.removeButton()->isEnabled());
@@ -143,16 +128,10 @@ TEST_F(ExceptionsTest, RemovingNeedsASelectionAndClearsIt) {
     EXPECT_FALSE(view.removeButton()->isEnabled());
     EXPECT_EQ(view.list()->count(), 2);
     EXPECT_TRUE(view.list()->selectedItems().isEmpty());
-}
 
-TEST_F(ExceptionsTest, SelectionSurvivesAChangeElsewhereUntilItsRowGoes) {
-    ExceptionsView view(context);
-    view.addApplication("a.one");
-    view.addApplication("b.two");
     view.setSelectedApp("a.one");
-    view.addApplication("c.three");
-    EXPECT_EQ(view.selectedApp(), "a.one");
-
+    view.addApplication("d.four");
+    EXPECT_EQ(view.selectedApp(), "a.one") << "a change elsewhere in the list keeps the selection";
     auto app = f.manager->appSettings();
     app.exceptionalApplication.pop_back();  // a.one, removed by someone else
     f.manager->setAppSettings(app);
@@ -172,10 +151,7 @@ TEST_F(ExceptionsTest, EnableSmoothSwitchStoresAndIsAnnounced) {
     EXPECT_EQ(announcements, 1);
 
     // The status menu flips it on the shared object without announcing; the next redraw shows it.
-    auto exception = f.manager->settings().appSettings.exceptionalApplication.front();
-    auto base = exception->scrollBase();
-    base.smooth = true;
-    exception->setScrollBase(base);
+    f.manager->settings().appSettings.exceptionalApplication.front()->setScrollBase(settings::ScrollBase{.smooth = true});
     f.manager->setScrollBase(f.manager->scrollBase());
     EXPECT_TRUE(view.row("org.example.Zed")->smoothSwitch()->isChecked());
     f.manager->removeObserver(id);
@@ -189,46 +165,41 @@ TEST_F(ExceptionsTest, PanelSlidersAreDisabledWhileInheritedAndOwnValuesSurvive)
     panel->click();
     ASSERT_TRUE(panel->isShowingPopover());
     ASSERT_NE(panel->sliders(), nullptr);
+    const auto stored = [&] { return f.stored().appSettings.exceptionalApplication.front(); };
+    const auto stepText = [&] { return panel->sliders()->valueLabel(SliderRow::step)->text(); };
     EXPECT_TRUE(panel->inheritSwitch()->isChecked());
-    EXPECT_FALSE(panel->sliders()->isEnabled());
-    EXPECT_FALSE(panel->resetButton()->isEnabled());
+    EXPECT_FALSE(panel->sliders()->isEnabled() || panel->resetButton()->isEnabled());
 
     panel->inheritSwitch()->click();
-    EXPECT_FALSE(f.stored().appSettings.exceptionalApplication.front()->inherit());
+    EXPECT_FALSE(stored()->inherit());
     EXPECT_TRUE(panel->sliders()->isEnabled());
-
     panel->sliders()->slider(SliderRow::step)->setValue(2);  // 30
-    auto stored = f.stored().appSettings.exceptionalApplication.front();
-    EXPECT_EQ(stored->scrollAdvanced().step, 30);
+    EXPECT_EQ(stored()->scrollAdvanced().step, 30);
     EXPECT_EQ(f.stored().scrollAdvanced.step, 90);  // the global value is untouched
     EXPECT_TRUE(panel->resetButton()->isEnabled());
-    EXPECT_EQ(panel->sliders()->valueLabel(SliderRow::step)->text(), "30px");
+    EXPECT_EQ(stepText(), "30px");
     const double globalEnd = computePreviewCurves(settings::ScrollAdvanced{}, true).single.back().px;
     EXPECT_LT(panel->preview()->curves().single.back().px, globalEnd / 2);
 
     panel->inheritSwitch()->click();
     EXPECT_FALSE(panel->sliders()->isEnabled());
-    stored = f.stored().appSettings.exceptionalApplication.front();
-    EXPECT_TRUE(stored->inherit());
-    EXPECT_EQ(stored->scrollAdvanced().step, 30);
-    EXPECT_EQ(panel->sliders()->valueLabel(SliderRow::step)->text(), "30px");
+    EXPECT_EQ(std::tuple(stored()->inherit(), stored()->scrollAdvanced().step, stepText()),
+              std::tuple(true, 30.0, QString("30px")));
     // While inherited the preview shows what the application really gets: the global numbers.
     EXPECT_DOUBLE_EQ(panel->preview()->curves().single.back().px, globalEnd);
 
     panel->inheritSwitch()->click();
     panel->resetButton()->click();
-    EXPECT_EQ(f.stored().appSettings.exceptionalApplication.front()->scrollAdvanced(), settings::ScrollAdvanced{});
+    EXPECT_EQ(stored()->scrollAdvanced(), settings::ScrollAdvanced{});
     EXPECT_FALSE(panel->resetButton()->isEnabled());
-    EXPECT_EQ(panel->sliders()->valueLabel(SliderRow::step)->text(), "90px");
+    EXPECT_EQ(stepText(), "90px");
     EXPECT_TRUE(panel->isShowingPopover());  // editing did not rebuild the row under the open panel
 }
 
 TEST_F(ExceptionsTest, NoticeShowsOverTheListOnlyWhenTheDesktopNeedsOne) {
-    {
-        ExceptionsView view(context);
-        EXPECT_EQ(view.notice(), nullptr);
-        EXPECT_TRUE(view.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
-    }
+    const auto without = std::make_unique<ExceptionsView>(context);
+    EXPECT_EQ(without->notice(), nullptr);
+    EXPECT_TRUE(without->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
     context.exceptionsNotice = "Exceptions apply only on X11, sway and Hyprland.";
     ExceptionsView view(context);
     view.resize(480, 360);

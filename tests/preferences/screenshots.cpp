@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFrame>
-#include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
 #include <cstdio>
@@ -14,111 +13,82 @@
 #include "preferences/ExceptionsView.h"
 #include "preferences/PreferencesTabView.h"
 #include "preferences/PreferencesTestSupport.h"
+#include "platform/sim/SimDesktop.h"
 
 namespace {
 
 using namespace gm;
 using namespace gm::preferences;
 
+// Text, base and disabled colours follow from the dark window colour.
 QPalette darkPalette() {
-    QPalette p;
-    const QColor text(0xe8, 0xe8, 0xea), button(0x3a, 0x3a, 0x3e), disabledText(0x80, 0x80, 0x86);
-    const std::pair<QPalette::ColorRole, QColor> roles[] = {
-        {QPalette::Window, QColor(0x2b, 0x2b, 0x2e)}, {QPalette::WindowText, text},
-        {QPalette::Base, QColor(0x1f, 0x1f, 0x22)},   {QPalette::AlternateBase, QColor(0x33, 0x33, 0x37)},
-        {QPalette::Text, text},                       {QPalette::Button, button},
-        {QPalette::ButtonText, text},                 {QPalette::BrightText, Qt::white},
-        {QPalette::Light, QColor(0x4a, 0x4a, 0x4f)},  {QPalette::Midlight, QColor(0x42, 0x42, 0x46)},
-        {QPalette::Mid, QColor(0x55, 0x55, 0x5a)},    {QPalette::Dark, QColor(0x1a, 0x1a, 0x1c)},
-        {QPalette::Shadow, Qt::black},                {QPalette::Highlight, QColor(0x2f, 0x7a, 0xe5)},
-        {QPalette::HighlightedText, Qt::white},       {QPalette::ToolTipBase, button},
-        {QPalette::ToolTipText, text},                {QPalette::PlaceholderText, disabledText},
-        {QPalette::Link, QColor(0x5a, 0x9c, 0xf8)},
-    };
-    for (const auto& [role, colour] : roles) p.setColor(role, colour);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(QPalette::Disabled, role, disabledText);
-    p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x55, 0x55, 0x5a));
+    QPalette p(QColor(0x3a, 0x3a, 0x3e), QColor(0x2b, 0x2b, 0x2e));
+    p.setColor(QPalette::Base, QColor(0x1f, 0x1f, 0x22));
+    p.setColor(QPalette::Highlight, QColor(0x2f, 0x7a, 0xe5));
     return p;
 }
 
-class NamedApps final : public AppInfoProvider {
-public:
+// Names for the exceptions' rows; the last is long, to see that it is cut well.
+struct NamedApps final : AppInfoProvider {
     AppInfo info(const std::string& bundleId) const override {
+        static const std::map<std::string, QString> names{
+            {"org.example.WebBrowser.desktop", "Web Browser"}, {"org.example.Terminal.desktop", "Terminal"},
+            {"org.example.LongNamedDrawingProgram.desktop", "A Drawing Program With A Very Long Name"}};
         auto it = names.find(bundleId);
         return {it == names.end() ? QString::fromStdString(bundleId) : it->second, genericApplicationIcon()};
     }
-    std::map<std::string, QString> names{{"org.example.WebBrowser.desktop", "Web Browser"},
-                                         {"org.example.Terminal.desktop", "Terminal"},
-                                         {"org.example.LongNamedDrawingProgram.desktop", "A Drawing Program With A Very Long Name"},
-                                         {"org.example.Nautilus.desktop", "Files"},
-                                         {"org.example.TextEditor.desktop", "Text Editor"}};
 };
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
 
 bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
     QApplication::setPalette(palette);
     bool ok = true;
     // Lets the widget settle, then saves its picture as <dir>/<theme>-<name>.png.
     auto save = [&](QWidget* widget, const char* name) {
-        settle();
-        const QString path = dir + QLatin1Char('/') + theme + QLatin1Char('-') + QLatin1String(name) + QStringLiteral(".png");
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+        const QString path = QStringLiteral("%1/%2-%3.png").arg(dir, theme, QLatin1String(name));
         const bool saved = widget->grab().save(path);
-        std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toUtf8().constData());
+        std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
         ok &= saved;
     };
 
+    // A browser with smoothing off, a terminal with numbers of its own, and a name too long for its row.
+    using settings::ExceptionalApplication;
     settings::GlidemarkSettings s;
-    for (const char* id : {"org.example.WebBrowser.desktop", "org.example.Terminal.desktop",
-                           "org.example.LongNamedDrawingProgram.desktop"})
-        s.appSettings.exceptionalApplication.push_back(std::make_shared<settings::ExceptionalApplication>(id));
+    s.appSettings.exceptionalApplication = {
+        std::make_shared<ExceptionalApplication>("org.example.WebBrowser.desktop", settings::ScrollBase{.smooth = false},
+                                                 settings::ScrollAdvanced{}, true),
+        std::make_shared<ExceptionalApplication>("org.example.Terminal.desktop", settings::ScrollBase{},
+                                                 settings::ScrollAdvanced{.step = 40, .duration = 250}, false),
+        std::make_shared<ExceptionalApplication>("org.example.LongNamedDrawingProgram.desktop")};
     testing::SettingsFixture f(s);
-    // The manager holds its own objects, decoded from the stored document.
-    const auto browser = f.manager->settings().appSettings.exceptionalApplication[0];
-    const auto terminal = f.manager->settings().appSettings.exceptionalApplication[1];
-    terminal->setScrollAdvanced(settings::ScrollAdvanced{.step = 40, .duration = 250});
-    terminal->setInherit(false);
-    auto base = browser->scrollBase();
-    base.smooth = false;
-    browser->setScrollBase(base);
-
     NamedApps apps;
-    testing::FakeWorkspace workspace;
-    for (const auto& [id, name] : {std::pair{"org.example.Nautilus.desktop", "Files"},
-                                   std::pair{"org.example.TextEditor.desktop", "Text Editor"},
-                                   std::pair{"org.example.WebBrowser.desktop", "Web Browser"},
-                                   std::pair{"org.example.Calendar.desktop", "Calendar"}})
-        workspace.add(testing::runningApp(id, name));
-
+    platform::sim::SimDesktop desktop;
+    platform::ProcessID pid = 1000;
+    for (const auto& [id, name] : {std::pair{"Nautilus", "Files"}, std::pair{"TextEditor", "Text Editor"},
+                                   std::pair{"WebBrowser", "Web Browser"}, std::pair{"Calendar", "Calendar"}})
+        desktop.simWorkspace().launch({pid++, std::string("org.example.") + id + ".desktop", name, {}, {}});
     PreferencesContext context;
     context.settingsManager = f.manager.get();
-    context.workspace = &workspace;
+    context.workspace = &desktop.workspace();
     context.appInfo = &apps;
 
     PreferencesTabView view(context);
-    view.setWindowTitle(QStringLiteral("Glidemark Preferences"));
     view.show();
     save(&view, "general");
-
     view.setSelectionTab(PreferencesTab::advanced);
     save(&view, "advanced");
-    auto* advanced = qobject_cast<AdvancedView*>(view.page());
-    advanced->blockKeys()->setShowPopover(true);
-    save(advanced->blockKeys()->popover(), "block-keys-popover");
-    advanced->blockKeys()->setShowPopover(false);
+    BlockKeysView* keys = qobject_cast<AdvancedView*>(view.page())->blockKeys();
+    keys->setShowPopover(true);
+    save(keys->popover(), "block-keys-popover");
+    keys->setShowPopover(false);
 
     view.setSelectionTab(PreferencesTab::exceptions);
-    settle();
     auto* exceptions = qobject_cast<ExceptionsView*>(view.page());
     exceptions->setSelectedApp("org.example.Terminal.desktop");
     save(&view, "exceptions");
     exceptions->setShowingPopover(true);
     save(exceptions->pickerPopover(), "picker");
     exceptions->setShowingPopover(false);
-
     for (const auto& [id, name] : {std::pair{"org.example.Terminal.desktop", "panel-own-values"},
                                    std::pair{"org.example.WebBrowser.desktop", "panel-inherited"}}) {
         ExceptionsAdvancedView* panel = exceptions->row(id)->advanced();
@@ -126,7 +96,6 @@ bool shoot(const QString& dir, const QString& theme, const QPalette& palette) {
         save(panel->popover(), name);
         panel->setShowPopover(false);
     }
-
     view.setSelectionTab(PreferencesTab::updates);
     save(&view, "updates");
     return ok;

@@ -14,57 +14,45 @@ namespace gm::preferences {
 namespace {
 
 TEST(PreferencesTab, TitlesAreTheIdentityAndMatchExactly) {
-    EXPECT_EQ(preferencesTabFromTitle("Exceptions"), PreferencesTab::exceptions);
     EXPECT_EQ(preferencesTabFromTitle("exceptions"), std::nullopt);
     EXPECT_EQ(preferencesTabFromTitle(""), std::nullopt);
     for (PreferencesTab tab : allPreferencesTabs) EXPECT_EQ(preferencesTabFromTitle(title(tab)), tab);
 }
 
-class TabViewTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        testing::qtApp();
-        context.settingsManager = f.manager.get();
-    }
+struct TabViewTest : ::testing::Test {
+    void SetUp() override { context.settingsManager = f.manager.get(); }
     testing::SettingsFixture f;
     PreferencesContext context;
 };
 
 TEST_F(TabViewTest, StartsOnGeneralAndBuildsAFreshPageOnEachSwitch) {
+    using enum PreferencesTab;
     std::unique_ptr<PreferencesTabView> view(createPreferencesTabView(context));
     view->show();
-    EXPECT_EQ(view->selectionTab(), PreferencesTab::general);
+    EXPECT_EQ(view->selectionTab(), general);
     EXPECT_NE(qobject_cast<GeneralView*>(view->page()), nullptr);
-    EXPECT_TRUE(view->tabButton(PreferencesTab::general)->isSelected());
     EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
-
+    auto click = [&](PreferencesTab tab) { view->tabButton(tab)->click(), testing::processEvents(); };
     // Pressing the selected tab changes nothing, not even the page object.
-    QPointer<QWidget> general = view->page();
-    view->tabButton(PreferencesTab::general)->click();
-    testing::processEvents();
-    EXPECT_EQ(view->page(), general.data());
+    QPointer<QWidget> generalPage = view->page();
+    click(general);
+    EXPECT_EQ(view->page(), generalPage.data());
+    EXPECT_TRUE(view->tabButton(general)->isSelected());
 
-    view->tabButton(PreferencesTab::advanced)->click();
-    testing::processEvents();
+    click(advanced);
     EXPECT_NE(qobject_cast<AdvancedView*>(view->page()), nullptr);
-    EXPECT_TRUE(general.isNull());
-    EXPECT_FALSE(view->tabButton(PreferencesTab::general)->isSelected());
-    EXPECT_TRUE(view->tabButton(PreferencesTab::advanced)->isSelected());
-
-    view->tabButton(PreferencesTab::exceptions)->click();
+    EXPECT_TRUE(generalPage.isNull());
+    EXPECT_TRUE(!view->tabButton(general)->isSelected() && view->tabButton(advanced)->isSelected());
+    click(exceptions);
     EXPECT_NE(qobject_cast<ExceptionsView*>(view->page()), nullptr);
-    view->tabButton(PreferencesTab::updates)->click();
+    click(updates);
     EXPECT_NE(view->page(), nullptr);
-    testing::processEvents();
     EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
 }
 
 TEST_F(TabViewTest, UpdatesPageComesFromTheShellWhenGiven) {
     int built = 0;
-    context.updatesPage = [&] {
-        ++built;
-        return new QWidget;
-    };
+    context.updatesPage = [&] { return ++built, new QWidget; };
     PreferencesTabView view(context, PreferencesTab::updates);
     EXPECT_EQ(built, 1);
     // A build without an update feed offers nothing to press on that page.

@@ -1,7 +1,7 @@
 #pragma once
 // Runs a trace through the real engine and keeps the output lines as JSON.
+#include <algorithm>
 #include <functional>
-#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -19,8 +19,7 @@ struct ReplayResult {
 
     std::vector<nlohmann::json> ofKind(const std::string& kind) const {
         std::vector<nlohmann::json> out;
-        for (const auto& l : lines)
-            if (l["kind"] == kind) out.push_back(l);
+        std::copy_if(lines.begin(), lines.end(), std::back_inserter(out), [&](const auto& l) { return l["kind"] == kind; });
         return out;
     }
     // Point deltas of the posted events on one axis ("96" vertical, "97" horizontal).
@@ -29,9 +28,11 @@ struct ReplayResult {
         for (const auto& l : ofKind("post")) out.push_back(l["fields"][field].get<double>());
         return out;
     }
-    std::vector<std::string> kinds() const {
+    // The kinds of the lines that are not posts, in order.
+    std::vector<std::string> events() const {
         std::vector<std::string> out;
-        for (const auto& l : lines) out.push_back(l["kind"].get<std::string>());
+        for (const auto& l : lines)
+            if (l["kind"] != "post") out.push_back(l["kind"]);
         return out;
     }
 };
@@ -39,11 +40,8 @@ struct ReplayResult {
 inline ReplayResult replayTrace(const std::vector<std::string>& trace, std::optional<std::string> settings = {},
                                 std::optional<double> until = {}) {
     ReplayResult result;
-    replay::Options options;
-    options.settingsDocument = std::move(settings);
-    options.until = until;
     replay::run(
-        trace, options, [&](const std::string& line) {
+        trace, replay::Options{std::move(settings), until}, [&](const std::string& line) {
             result.raw.push_back(line);
             result.lines.push_back(nlohmann::json::parse(line));
         },
@@ -56,6 +54,14 @@ inline std::string settingsDocument(const std::function<void(settings::Glidemark
     settings::GlidemarkSettings s;
     change(s);
     return *settings::encode(s);
+}
+
+// Ticks of 60 points over 200 ms, never accelerated, eased or not.
+inline std::string sixtyPoints(bool easing) {
+    return settingsDocument([&](settings::GlidemarkSettings& s) {
+        s.scrollAdvanced = {.step = 60, .duration = 200, .accelerationDelta = 0};
+        s.scrollBase.animationEasing = easing;
+    });
 }
 
 inline const std::string kScreen60 = R"({"t":0,"kind":"screen","id":1,"frame":[0,0,1920,1080],"hz":60})";

@@ -7,14 +7,10 @@
 
 namespace gm::settings::test {
 
-class FixedClock final : public platform::Clock {
-public:
-    explicit FixedClock(double wallTime = 1'796'588'100.0) : wall_(wallTime) {}  // 2026-12-06 20:15:00 UTC
+// Its wall clock reads 2026-12-06 20:15:00 UTC.
+struct FixedClock final : platform::Clock {
     double mediaTime() const override { return 1000.0; }
-    double wallTime() const override { return wall_; }
-
-private:
-    double wall_;
+    double wallTime() const override { return 1'796'588'100.0; }
 };
 
 struct ManagerEnvironment {

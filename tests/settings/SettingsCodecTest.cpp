@@ -27,15 +27,16 @@ TEST(SettingsCodec, StoredShapeRoundTrips) {
     ASSERT_TRUE(decoded) << decoded.error;
     ASSERT_EQ(decoded.settings->appSettings.exceptionalApplication.size(), 1U);
     EXPECT_FALSE(decoded.settings->appSettings.exceptionalApplication[0]->scrollBase().smooth);
+    GlidemarkSettings defaults = *decoded.settings;  // everything but the exception is the defaults
+    defaults.appSettings.exceptionalApplication.clear();
+    EXPECT_EQ(defaults, GlidemarkSettings{});
     // Written back compactly with the keys in declaration order; whole doubles keep their ".0".
     const std::string expected = std::regex_replace(
         kExampleDocument, std::regex(R"re(("(step|duration|acceleration\w+)":\d+))re"), "$1.0");
     EXPECT_EQ(encode(*decoded.settings), expected);
 
     GlidemarkSettings odd;
-    odd.scrollAdvanced.dash = std::numeric_limits<std::int64_t>::min();
-    odd.scrollAdvanced.block = {};
-    odd.scrollAdvanced.step = 0.1;
+    odd.scrollAdvanced = {.dash = std::numeric_limits<std::int64_t>::min(), .block = {}, .step = 0.1};
     odd.appSettings.exceptionalApplication = {std::make_shared<ExceptionalApplication>(
         "org.\"q\"\\ü\n", ScrollBase{false, false, true, false}, odd.scrollAdvanced, false)};
     auto back = decode(encode(odd).value());
@@ -51,11 +52,7 @@ TEST(SettingsCodec, StoredShapeRoundTrips) {
 }
 
 TEST(SettingsCodec, ReportsTheFirstProblemWithItsPath) {
-    const struct {
-        const char* pointer;
-        json value;
-        const char* error;
-    } cases[] = {
+    const std::tuple<const char*, json, const char*> cases[] = {  // where, the value put there, the error
         {"/appSettings/exceptionalApplication/0/scrollAdvanced/accelerationTailToHeadRatio", kRemove,
          "appSettings.exceptionalApplication[0].scrollAdvanced.accelerationTailToHeadRatio: missing"},
         {"/scrollBase/smooth", 1, "scrollBase.smooth: expected true or false, got 1"},
@@ -67,12 +64,11 @@ TEST(SettingsCodec, ReportsTheFirstProblemWithItsPath) {
          "appSettings.exceptionalApplication[0].bundleId: expected a string, got 5"},
         {"/appSettings/exceptionalApplication/0", nullptr,
          "appSettings.exceptionalApplication[0]: expected an object, got null"},
-        {"/scrollBase", json::array(), "scrollBase: expected an object, got an array"},
-    };
-    for (const auto& c : cases) {
-        auto result = decode(withChange(c.pointer, c.value));
-        EXPECT_FALSE(result.settings) << c.pointer;
-        EXPECT_EQ(result.error, c.error);
+        {"/scrollBase", json::array(), "scrollBase: expected an object, got an array"}};
+    for (const auto& [pointer, value, error] : cases) {
+        auto result = decode(withChange(pointer, value));
+        EXPECT_FALSE(result.settings) << pointer;
+        EXPECT_EQ(result.error, error);
     }
     EXPECT_EQ(decode("[]").error, "document: expected an object, got an array");
 

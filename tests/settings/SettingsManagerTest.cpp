@@ -13,24 +13,16 @@ namespace {
 
 constexpr const char* kInvalidKey = "glidemarkSettings.invalid-20261206T201500Z";
 
-class SettingsManagerTest : public ::testing::Test {
-protected:
+struct SettingsManagerTest : ::testing::Test {
     test::ManagerEnvironment env;
-    std::unique_ptr<SettingsManager> start() {
-        return std::make_unique<SettingsManager>(env.defaults, env.logger, env.clock);
-    }
+    auto start() { return std::make_unique<SettingsManager>(env.defaults, env.logger, env.clock); }
     GlidemarkSettings stored() { return decode(env.defaults.data(SettingsManager::kKey).value_or("")).settings.value(); }
-    std::string lastLog() { return env.sink.lines().back().message; }
 };
 
-TEST_F(SettingsManagerTest, StartsFromDefaultsWritingNothing) {
+TEST_F(SettingsManagerTest, StartsFromDefaultsAndEachAssignmentIsAnnouncedThenReplacedThenStored) {
     auto manager = start();
     EXPECT_EQ(manager->settings(), GlidemarkSettings{});
-    EXPECT_EQ(env.defaults.writeCount(), 0);
-}
-
-TEST_F(SettingsManagerTest, EachAssignmentIsAnnouncedThenReplacedThenStored) {
-    auto manager = start();
+    EXPECT_EQ(env.defaults.writeCount(), 0) << "starting writes nothing";
     std::string events;
     manager->addObserver([&](const GlidemarkSettings& next) {
         // Readers still see the old record, and nothing of this change is stored yet.
@@ -40,13 +32,9 @@ TEST_F(SettingsManagerTest, EachAssignmentIsAnnouncedThenReplacedThenStored) {
     auto first = manager->snapshot();
     manager->setScrollBase(ScrollBase{true, true, true, true});
     EXPECT_EQ(stored(), manager->settings());
-    auto advanced = manager->scrollAdvanced();
-    advanced.block = {55, 59};
-    manager->setScrollAdvanced(advanced);
+    manager->setScrollAdvanced(ScrollAdvanced{.block = {55, 59}});
     EXPECT_EQ(stored(), manager->settings());
-    auto app = manager->appSettings();
-    app.showMenuIcon = false;
-    manager->setAppSettings(app);
+    manager->setAppSettings(AppSettings{.showMenuIcon = false, .exceptionalApplication = {}});
     EXPECT_EQ(stored(), manager->settings());
     EXPECT_EQ(events, "100 111 112 ");
     EXPECT_EQ(*first, GlidemarkSettings{}) << "a snapshot handed out never changes";
@@ -90,13 +78,13 @@ TEST_F(SettingsManagerTest, UndecodableDocumentIsKeptAsideBeforeTheFirstSave) {
     EXPECT_EQ(stored(), manager->settings());
     EXPECT_EQ(env.defaults.writeCount(), 2 + 3) << "kept once only";
     EXPECT_EQ(env.sink.lines().size(), 2U);
-    EXPECT_EQ(lastLog(), "Stored settings could not be read (appSettings.launchAtLogin: missing); keeping them as "
-                         "glidemarkSettings.invalid-20261206T201500Z-2");
+    EXPECT_EQ(env.sink.lines().back().message,
+              "Stored settings could not be read (appSettings.launchAtLogin: missing); keeping them as "
+              "glidemarkSettings.invalid-20261206T201500Z-2");
 }
 
 // Stores the settings key only, like a store that cannot create another file.
-class OneKeyDefaults final : public platform::UserDefaults {
-public:
+struct OneKeyDefaults final : platform::UserDefaults {
     platform::MemoryUserDefaults inner;
     std::optional<std::string> data(const std::string& key) const override { return inner.data(key); }
     bool setData(const std::string& key, const std::string& bytes) override {

@@ -7,24 +7,8 @@
 namespace gm::settings {
 namespace {
 
-TEST(SettingsModel, Defaults) {
-    GlidemarkSettings s;
-    const AppSettings& app = s.appSettings;
-    EXPECT_TRUE(!app.launchAtLogin && app.showMenuIcon && app.exceptionalApplication.empty() &&
-                app.showScrollHelperText && app.showSystemHelperText);
-    EXPECT_EQ(s.scrollBase, (ScrollBase{true, true, false, true}));
-    const ScrollAdvanced& a = s.scrollAdvanced;
-    EXPECT_EQ(std::make_tuple(a.dash, a.toggle, a.block), std::make_tuple(0, 0, std::vector<std::int64_t>{55, 58, 59}));
-    EXPECT_EQ(std::make_tuple(a.step, a.duration, a.accelerationDelta, a.accelerationLimit, a.accelerationTailToHeadRatio),
-              std::make_tuple(90.0, 350.0, 50.0, 7.0, 3.0));
-    ExceptionalApplication e("com.example.App");
-    EXPECT_TRUE(e.scrollBase() == ScrollBase{} && e.scrollAdvanced() == ScrollAdvanced{} && e.inherit());
-}
-
 TEST(SettingsModel, EqualityAndHashing) {
-    ScrollAdvanced a, b;
-    b.duration = -0.0;
-    a.duration = 0.0;
+    ScrollAdvanced a{.duration = 0.0}, b{.duration = -0.0};
     EXPECT_EQ(a, b);
     EXPECT_EQ(std::hash<ScrollAdvanced>{}(a), std::hash<ScrollAdvanced>{}(b)) << "equal values hash alike";
     b.block = {59, 58, 55};
@@ -37,14 +21,10 @@ TEST(SettingsModel, EqualityAndHashing) {
     auto otherChrome = std::make_shared<ExceptionalApplication>("com.google.Chrome", ScrollBase{false, false, true, false},
                                                                 ScrollAdvanced{}, false);
     auto browser = std::make_shared<ExceptionalApplication>("org.example.Browser");
-    AppSettings x, y;
-    x.exceptionalApplication = {chrome, browser};
-    y.exceptionalApplication = {otherChrome, browser};
-    EXPECT_EQ(x, y);
-    y.exceptionalApplication = {browser, chrome};
-    EXPECT_NE(x, y);
-    y.exceptionalApplication = {chrome};
-    EXPECT_NE(x, y);
+    const auto list = [](std::vector<ExceptionRef> exceptions) { return AppSettings{.exceptionalApplication = exceptions}; };
+    EXPECT_EQ(list({chrome, browser}), list({otherChrome, browser}));
+    EXPECT_NE(list({chrome, browser}), list({browser, chrome}));
+    EXPECT_NE(list({chrome, browser}), list({chrome}));
 }
 
 TEST(SettingsModel, StoreHookRunsAfterHookedAssignmentsAndMayReadBack) {
@@ -58,9 +38,7 @@ TEST(SettingsModel, StoreHookRunsAfterHookedAssignmentsAndMayReadBack) {
                        std::to_string(f.inherit));
     });
     e.setScrollBase(ScrollBase{false, true, false, true});
-    ScrollAdvanced a;
-    a.dash = 7;
-    e.setScrollAdvanced(a);
+    e.setScrollAdvanced(ScrollAdvanced{.dash = 7});
     e.setInherit(false);
     e.setBundleId("com.example.Other");  // no hook
     EXPECT_EQ(seen, (std::vector<std::string>{"001", "071", "070"}));

@@ -14,10 +14,7 @@ namespace {
 
 // Writers keep step == duration == block[0], so a torn read shows.
 ScrollAdvanced consistent(int i) {
-    ScrollAdvanced a;
-    a.step = a.duration = i;
-    a.block = {i};
-    return a;
+    return ScrollAdvanced{.block = {i}, .step = static_cast<double>(i), .duration = static_cast<double>(i)};
 }
 bool torn(const ScrollAdvanced& a) {
     return a.step != a.duration || a.block.size() != 1 || static_cast<double>(a.block[0]) != a.step;

@@ -2,78 +2,63 @@
 
 #include "app/update/UpdateFeed.h"
 #include "app/update/Version.h"
-#include "app/update/FeedDocuments.h"
+#include "app/update/UpdateTestSupport.h"
 
 namespace gm::update {
 namespace {
 
-int sign(const char* a, const char* b) {
-    const int c = compareVersions(QString::fromLatin1(a), QString::fromLatin1(b));
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
+// Numbers, not text; missing parts are zeros; a pre-release comes before its release; huge
+// numbers must not wrap.
 TEST(VersionTest, ComparesLikePeopleReadVersions) {
-    EXPECT_EQ(sign("1.10", "1.9"), 1) << "numbers, not text";
-    EXPECT_EQ(sign("1.2", "1.2.0"), 0);
-    EXPECT_EQ(sign("1.2.0.0", "1.2"), 0);
-    EXPECT_EQ(sign("1.2.1", "1.2"), 1);
-    EXPECT_EQ(sign("2", "10"), -1);
-    EXPECT_EQ(sign("1.2b1", "1.2"), -1) << "a pre-release comes before its release";
-    EXPECT_EQ(sign("1.2.0b1", "1.2"), -1);
-    EXPECT_EQ(sign("1.2rc1", "1.2b3"), 1);
-    EXPECT_EQ(sign("1.2b2", "1.2b10"), -1);
-    EXPECT_EQ(sign("1.2.1", "1.2b"), 1);
-    EXPECT_EQ(sign("99999999999999999999999", "1"), 1) << "huge numbers must not wrap";
+    const std::tuple<const char*, const char*, int> rows[] = {
+        {"1.10", "1.9", 1},     {"1.2", "1.2.0", 0},    {"1.2.0.0", "1.2", 0},   {"1.2.1", "1.2", 1},
+        {"2", "10", -1},        {"1.2b1", "1.2", -1},   {"1.2.0b1", "1.2", -1},  {"1.2rc1", "1.2b3", 1},
+        {"1.2b2", "1.2b10", -1}, {"1.2.1", "1.2b", 1}, {"99999999999999999999999", "1", 1}};
+    for (const auto& [a, b, expected] : rows) {
+        const int c = compareVersions(QString::fromLatin1(a), QString::fromLatin1(b));
+        EXPECT_EQ((c > 0) - (c < 0), expected) << a << " against " << b;
+    }
 }
 
 FeedResult parse(const QByteArray& xml) { return parseFeed(xml, TransportPolicy::HttpsOnly); }
 
 test::FeedItem item(const QString& version) {
-    return {version, {}, QStringLiteral("https://example.org/Glidemark-%1.tar.gz").arg(version), 1234,
-            QByteArray(64, 'x').toBase64()};
+    return {version, {}, "https://example.org/Glidemark-" + version + ".tar.gz", 1234, QByteArray(64, 'x').toBase64()};
 }
 
-TEST(FeedTest, ReadsEveryFieldOfAnItem) {
-    auto full = item(QStringLiteral("1.3.0"));
-    full.displayVersion = QStringLiteral("1.3");
-    const auto result = parse(test::feed({full}));
-    ASSERT_TRUE(result.feed) << result.error.toStdString();
-    ASSERT_EQ(result.feed->items.size(), 1U);
+TEST(FeedTest, ReadsEveryFieldOfUsableItemsAndSaysWhyTheOthersAreSkipped) {
+    auto full = item("1.3.0");
+    full.displayVersion = "1.3";
+    auto noSignature = item("2.0"), shortSignature = item("2.1"), noLength = item("2.2"), plainHttp = item("2.3");
+    noSignature.signature.clear();
+    shortSignature.signature = QByteArray(10, 'x').toBase64();
+    noLength.length = 0;
+    plainHttp.url = "http://example.org/Glidemark-2.3.tar.gz";
+    const auto result = parse(test::feed({noSignature, shortSignature, noLength, plainHttp, item({}), full, item("1.4")}));
+    ASSERT_TRUE(result.feed);
+    ASSERT_EQ(result.feed->items.size(), 2U);
     const UpdateItem& read = result.feed->items[0];
-    EXPECT_EQ(read.version, QStringLiteral("1.3.0"));
-    EXPECT_EQ(read.displayVersion, QStringLiteral("1.3"));
+    EXPECT_EQ(read.version, "1.3.0");
+    EXPECT_EQ(read.displayVersion, "1.3");
     EXPECT_EQ(read.downloadUrl, QUrl(full.url));
     EXPECT_EQ(read.length, 1234);
     EXPECT_EQ(read.signature, QByteArray(64, 'x'));
     EXPECT_EQ(read.releaseNotes, full.notes);
     // Without a display version people see the version itself.
-    EXPECT_EQ(parse(test::feed({item(QStringLiteral("1.4"))})).feed->items[0].displayVersion, QStringLiteral("1.4"));
-}
-
-TEST(FeedTest, SkipsUnusableItemsAndSaysWhy) {
-    auto noSignature = item(QStringLiteral("2.0"));
-    noSignature.signature.clear();
-    auto shortSignature = item(QStringLiteral("2.1"));
-    shortSignature.signature = QByteArray(10, 'x').toBase64();
-    auto noLength = item(QStringLiteral("2.2"));
-    noLength.length = 0;
-    auto plainHttp = item(QStringLiteral("2.3"));
-    plainHttp.url = QStringLiteral("http://example.org/Glidemark-2.3.tar.gz");
-    auto noVersion = item(QString());
-    const auto result = parse(test::feed({noSignature, shortSignature, noLength, plainHttp, noVersion, item(QStringLiteral("1.5"))}));
-    ASSERT_TRUE(result.feed);
-    ASSERT_EQ(result.feed->items.size(), 1U);
-    EXPECT_EQ(result.feed->items[0].version, QStringLiteral("1.5"));
-    const QString why = result.feed->skipped.join(QLatin1Char('|'));
-    EXPECT_TRUE(why.contains(QStringLiteral("item 1 (2.0) has no signature"))) << why.toStdString();
-    EXPECT_TRUE(why.contains(QStringLiteral("2.1) has a signature that is not 64 bytes"))) << why.toStdString();
-    EXPECT_TRUE(why.contains(QStringLiteral("2.2) has no usable length"))) << why.toStdString();
-    EXPECT_TRUE(why.contains(QStringLiteral("2.3) has a download address that is not HTTPS"))) << why.toStdString();
-    EXPECT_TRUE(why.contains(QStringLiteral("item 5 (no version) has no version"))) << why.toStdString();
+    EXPECT_EQ(result.feed->items[1].displayVersion, "1.4");
+    // The newest update is the highest version above the running one.
+    ASSERT_NE(newestUpdate(*result.feed, "1.2"), nullptr);
+    EXPECT_EQ(newestUpdate(*result.feed, "1.2")->version, "1.4");
+    EXPECT_EQ(newestUpdate(*result.feed, "1.4.0"), nullptr);
+    const QString why = result.feed->skipped.join('|');
+    for (const char* reason : {"item 1 (2.0) has no signature", "2.1) has a signature that is not 64 bytes",
+                               "2.2) has no usable length", "2.3) has a download address that is not HTTPS",
+                               "item 5 (no version) has no version"})
+        EXPECT_TRUE(why.contains(reason)) << why.toStdString();
     // A feed of nothing but unusable items is an error, not "up to date".
     const auto none = parse(test::feed({noSignature}));
     EXPECT_FALSE(none.feed);
-    EXPECT_TRUE(none.error.contains(QStringLiteral("no usable entry"))) << none.error.toStdString();
+    EXPECT_TRUE(none.error.contains("no usable entry")) << none.error.toStdString();
 }
 
 TEST(FeedTest, RejectsDocumentsThatAreNotFeeds) {
@@ -93,26 +78,19 @@ TEST(FeedTest, RejectsDocumentsThatAreNotFeeds) {
     EXPECT_TRUE(empty.feed->items.empty());
 }
 
-TEST(FeedTest, NewestUpdateIsTheHighestVersionAboveTheRunningOne) {
-    const auto result = parse(test::feed({item(QStringLiteral("1.9")), item(QStringLiteral("1.10")), item(QStringLiteral("1.2"))}));
-    ASSERT_TRUE(result.feed);
-    ASSERT_NE(newestUpdate(*result.feed, QStringLiteral("1.2")), nullptr);
-    EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("1.2"))->version, QStringLiteral("1.10"));
-    EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("1.10.0")), nullptr);
-    EXPECT_EQ(newestUpdate(*result.feed, QStringLiteral("2.0")), nullptr);
-}
-
 TEST(FeedTest, OnlyHttpsLeavesTheMachine) {
     using P = TransportPolicy;
-    EXPECT_TRUE(isAllowedUrl(QUrl(QStringLiteral("https://example.org/feed.xml")), P::HttpsOnly));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://example.org/feed.xml")), P::HttpsOnly));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://127.0.0.1:8080/feed.xml")), P::HttpsOnly));
-    EXPECT_TRUE(isAllowedUrl(QUrl(QStringLiteral("http://127.0.0.1:8080/feed.xml")), P::HttpsOrLoopbackHttp));
-    EXPECT_TRUE(isAllowedUrl(QUrl(QStringLiteral("http://[::1]/feed.xml")), P::HttpsOrLoopbackHttp));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://example.org/feed.xml")), P::HttpsOrLoopbackHttp));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("http://127.0.0.1.example.org/feed.xml")), P::HttpsOrLoopbackHttp));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("file:///etc/passwd")), P::HttpsOrLoopbackHttp));
-    EXPECT_FALSE(isAllowedUrl(QUrl(QStringLiteral("ftp://example.org/x")), P::HttpsOrLoopbackHttp));
+    const std::tuple<const char*, P, bool> rows[] = {
+        {"https://example.org/feed.xml", P::HttpsOnly, true},
+        {"http://example.org/feed.xml", P::HttpsOnly, false},
+        {"http://127.0.0.1:8080/feed.xml", P::HttpsOnly, false},
+        {"http://127.0.0.1:8080/feed.xml", P::HttpsOrLoopbackHttp, true},
+        {"http://[::1]/feed.xml", P::HttpsOrLoopbackHttp, true},
+        {"http://example.org/feed.xml", P::HttpsOrLoopbackHttp, false},
+        {"http://127.0.0.1.example.org/feed.xml", P::HttpsOrLoopbackHttp, false},
+        {"file:///etc/passwd", P::HttpsOrLoopbackHttp, false},
+        {"ftp://example.org/x", P::HttpsOrLoopbackHttp, false}};
+    for (const auto& [url, policy, allowed] : rows) EXPECT_EQ(isAllowedUrl(QUrl(url), policy), allowed) << url;
 }
 
 }  // namespace

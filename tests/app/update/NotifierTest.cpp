@@ -13,6 +13,10 @@
 namespace gm::update {
 namespace {
 
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kName = QStringLiteral("org.freedesktop.Notifications");
+const QString kId = QStringLiteral("UpdateCheck");
+
 class FakeNotificationServer : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -20,8 +24,7 @@ public:
     struct Shown {
         QString app;
         uint replaces;
-        QString summary;
-        QString body;
+        QString summary, body;
         QStringList actions;
     };
     explicit FakeNotificationServer(QDBusConnection bus) : bus_(bus) {}
@@ -29,11 +32,7 @@ public:
     // As servers since version 1.2 of the protocol do, a click first hands over an activation token.
     void invoke(uint id, const QString& action, const QString& token = {}) {
         auto send = [&](const char* name, const QString& text) {
-            auto signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                                     QStringLiteral("org.freedesktop.Notifications"),
-                                                     QString::fromLatin1(name));
-            signal << id << text;
-            bus_.send(signal);
+            bus_.send(QDBusMessage::createSignal(kPath, kName, QString::fromLatin1(name)) << id << text);
         };
         if (!token.isEmpty()) send("ActivationToken", token);
         send("ActionInvoked", action);
@@ -64,70 +63,50 @@ class NotifierTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(bus.isConnected()) << "run under dbus-run-session";
-        ASSERT_TRUE(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
-                                       QDBusConnection::ExportAllSlots));
-        ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        ASSERT_TRUE(bus.registerObject(kPath, &server, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(bus.registerService(kName));
     }
     void TearDown() override {
-        bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
-        bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+        bus.unregisterService(kName);
+        bus.unregisterObject(kPath);
     }
-    // Lets the bus carry calls both ways.
-    template <typename Done>
-    bool until(Done done) {
-        for (int i = 0; i < 200 && !done(); ++i) QTest::qWait(5);
-        return done();
-    }
-
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-server"));
     FakeNotificationServer server{bus};
 };
 
-TEST_F(NotifierTest, PostsReplacesAndClosesOneNotificationPerRequest) {
+// One notification per request: posted, replaced, closed (even before the server has answered),
+// and its clicks reported by request.
+TEST_F(NotifierTest, PostsReplacesClosesAndReportsClicksOfOneNotificationPerRequest) {
     FreedesktopNotifier notifier;
     notifier.requestAuthorization();
-    notifier.post(QStringLiteral("UpdateCheck"), QStringLiteral("A new update is available"),
-                  QStringLiteral("Version 1.3 is now available"));
-    ASSERT_TRUE(until([&] { return server.shown.size() == 1 && server.capabilityQueries == 1; }));
-    EXPECT_EQ(server.shown[0].app, QStringLiteral("Glidemark"));
-    EXPECT_EQ(server.shown[0].replaces, 0U);
-    EXPECT_EQ(server.shown[0].summary, QStringLiteral("A new update is available"));
-    EXPECT_EQ(server.shown[0].body, QStringLiteral("Version 1.3 is now available"));
-    EXPECT_TRUE(server.shown[0].actions.contains(QStringLiteral("default")));
+    notifier.post(kId, "A new update is available", "Version 1.3 is now available");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.shown.size() == 1 && server.capabilityQueries == 1; }));
+    const auto shown = server.shown[0];
+    EXPECT_EQ(QStringList({shown.app, shown.summary, shown.body}),
+              QStringList({"Glidemark", "A new update is available", "Version 1.3 is now available"}));
+    EXPECT_EQ(shown.replaces, 0U);
+    EXPECT_TRUE(shown.actions.contains("default"));
 
-    ASSERT_TRUE(until([&] { return notifier.hasDelivered(QStringLiteral("UpdateCheck")); }));  // learnt id 7
-    notifier.post(QStringLiteral("UpdateCheck"), QStringLiteral("A new update is available"),
-                  QStringLiteral("Version 1.4 is now available"));
-    ASSERT_TRUE(until([&] { return server.shown.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notifier.hasDelivered(kId); }));  // learnt id 7
+    notifier.post(kId, "A new update is available", "Version 1.4 is now available");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.shown.size() == 2; }));
     EXPECT_EQ(server.shown[1].replaces, 7U) << "a new request with the same identifier replaces the old";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notifier.hasDelivered(kId); }));
+    notifier.removeDelivered(kId);
+    notifier.post("Other", "t", "b");
+    notifier.removeDelivered("Other");  // its id (8) is not known yet
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.closed.size() == 2; }));
+    EXPECT_EQ(server.closed, (std::vector<uint>{7U, 8U}));
 
-    ASSERT_TRUE(until([&] { return notifier.hasDelivered(QStringLiteral("UpdateCheck")); }));
-    notifier.removeDelivered(QStringLiteral("UpdateCheck"));
-    ASSERT_TRUE(until([&] { return !server.closed.empty(); }));
-    EXPECT_EQ(server.closed, std::vector<uint>{7U});
-}
-
-TEST_F(NotifierTest, ARemovalBeforeTheServerAnswersStillClosesIt) {
-    FreedesktopNotifier notifier;
-    notifier.post(QStringLiteral("UpdateCheck"), QStringLiteral("t"), QStringLiteral("b"));
-    notifier.removeDelivered(QStringLiteral("UpdateCheck"));  // the id is not known yet
-    ASSERT_TRUE(until([&] { return !server.closed.empty(); }));
-    EXPECT_EQ(server.closed, std::vector<uint>{7U});
-}
-
-TEST_F(NotifierTest, ClicksOnOurNotificationAreReportedByRequest) {
-    FreedesktopNotifier notifier;
     QSignalSpy activated(&notifier, &Notifier::activated);
-    notifier.post(QStringLiteral("UpdateCheck"), QStringLiteral("t"), QStringLiteral("b"));
-    ASSERT_TRUE(until([&] { return notifier.hasDelivered(QStringLiteral("UpdateCheck")); }));
-    server.invoke(99, QStringLiteral("default"));  // somebody else's notification
-    server.invoke(7, QStringLiteral("other"));
-    server.invoke(7, QStringLiteral("default"), QStringLiteral("wayland-token-3"));
+    notifier.post(kId, "t", "b");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notifier.hasDelivered(kId); }));  // id 9
+    server.invoke(99, "default");  // somebody else's notification
+    server.invoke(9, "other");
+    server.invoke(9, "default", "wayland-token-3");
     ASSERT_TRUE(activated.wait(1000));
     QTest::qWait(20);  // room for a wrong second report to arrive
-    ASSERT_EQ(activated.size(), 1);
-    EXPECT_EQ(activated[0][0].toString(), QStringLiteral("UpdateCheck"));
-    EXPECT_EQ(activated[0][1].toString(), QStringLiteral("wayland-token-3"));
+    EXPECT_EQ(activated, (QList<QVariantList>{{kId, "wayland-token-3"}}));
 }
 
 }  // namespace

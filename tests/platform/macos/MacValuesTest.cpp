@@ -10,11 +10,7 @@ namespace gm::platform::macos {
 namespace {
 
 TEST(MacValuesTest, QuartzTypesMapToTheEngineTypesAndNoticesAreRecognised) {
-    struct Row {
-        std::uint32_t quartz;
-        EventType ours;
-        bool notice;
-    };
+    struct Row { std::uint32_t quartz; EventType ours; bool notice; };
     for (const Row& row : {Row{22, EventType::ScrollWheel, false}, Row{12, EventType::FlagsChanged, false},
                            Row{1, EventType::LeftMouseDown, false}, Row{3, EventType::RightMouseDown, false},
                            Row{2, EventType::Null, false}, Row{0xFFFFFFFEu, EventType::Null, true},
@@ -25,13 +21,7 @@ TEST(MacValuesTest, QuartzTypesMapToTheEngineTypesAndNoticesAreRecognised) {
 }
 
 TEST(MacValuesTest, RefreshRateFallsBackToTheLinkPeriodThenSixtyHertz) {
-    struct Row {
-        double mode;
-        std::int64_t value;
-        std::int32_t scale;
-        bool indefinite;
-        double expected;
-    };
+    struct Row { double mode; std::int64_t value; std::int32_t scale; bool indefinite; double expected; };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (const Row& row : {Row{120, 1001, 60000, false, 120}, Row{0, 1001, 60000, false, 60000.0 / 1001},
                            Row{0, 1, 120, false, 120}, Row{nan, 1, 120, false, 120},

@@ -1,3 +1,4 @@
+// The tests' main: a QApplication for the whole run (offscreen, unless a platform is set).
 #include <QApplication>
 #include <gtest/gtest.h>
 
