@@ -11,9 +11,6 @@
 #include <atomic>
 #include <cstring>
 #include <map>
-#include <cstdlib>
-#include <filesystem>
-#include <vector>
 
 #include "DesktopTestSupport.h"
 #include "XvfbServer.h"
@@ -64,9 +61,8 @@ protected:
         data_.write("applications/helper.desktop",
                     "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\nStartupWMClass=helper\n");
         data_.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=Tool\nExec=/opt/tool/bin/tool\n");
-        std::filesystem::create_directories(proc_.path() / "6002");
+        for (const char* pid : {"5001", "5002", "5003", "6002"}) std::filesystem::create_directories(proc_.path() / pid);
         std::filesystem::create_symlink("/opt/tool/bin/tool", proc_.path() / "6002/exe");
-        for (const char* pid : {"5001", "5002", "5003"}) std::filesystem::create_directories(proc_.path() / pid);
         // The entries come from a private XDG_DATA_HOME, as they would for a user.
         ::setenv("XDG_DATA_HOME", data_.path().c_str(), 1);
         ::setenv("XDG_DATA_DIRS", (data_.path() / "none").c_str(), 1);
@@ -93,16 +89,15 @@ protected:
     }
 
     // A top-level window as an application would make it, mapped.
-    xcb_window_t window(int x, int y, int w, int h, const std::string& instance, const std::string& cls,
-                        std::optional<std::uint32_t> pid, bool managed = true, xcb_window_t parent = 0) {
+    xcb_window_t window(std::int16_t x, std::int16_t y, std::uint16_t w, std::uint16_t h, const std::string& instance,
+                        const std::string& cls, std::optional<std::uint32_t> pid, bool managed = true,
+                        xcb_window_t parent = 0) {
         const auto id = xcb_generate_id(app_);
-        xcb_create_window(app_, XCB_COPY_FROM_PARENT, id, parent ? parent : root_, static_cast<std::int16_t>(x),
-                          static_cast<std::int16_t>(y), static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h), 0,
+        xcb_create_window(app_, XCB_COPY_FROM_PARENT, id, parent ? parent : root_, x, y, w, h, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
         if (!instance.empty() || !cls.empty()) setString(id, XCB_ATOM_WM_CLASS, instance + '\0' + cls + '\0');
-        if (pid)
-            xcb_change_property(app_, XCB_PROP_MODE_REPLACE, id, intern(app_, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
-                                &*pid);
+        const auto pidAtom = intern(app_, "_NET_WM_PID");
+        if (pid) xcb_change_property(app_, XCB_PROP_MODE_REPLACE, id, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &*pid);
         if (managed) manage(id);
         xcb_map_window(app_, id);
         sync(app_);
@@ -322,17 +317,11 @@ TEST_F(X11Desktop, ModifierKeysBecomeFlagsChangedEvents) {
     };
     const auto shiftL = keycodeOf(0xffe1), superL = keycodeOf(0xffeb), ctrlR = keycodeOf(0xffe4), a = keycodeOf(0x61);
     ASSERT_TRUE(shiftL && superL && ctrlR && a);
-    const auto key = [&](std::uint8_t type, std::uint8_t code) {
+    using Key = std::pair<std::uint8_t, std::uint8_t>;  // press or release, key code
+    for (const auto& [type, code] : {Key{XCB_KEY_PRESS, shiftL}, {XCB_KEY_PRESS, a}, {XCB_KEY_RELEASE, a},
+                                     {XCB_KEY_PRESS, superL}, {XCB_KEY_RELEASE, shiftL}, {XCB_KEY_PRESS, ctrlR},
+                                     {XCB_KEY_RELEASE, ctrlR}, {XCB_KEY_RELEASE, superL}})
         xcb_test_fake_input(app_, type, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    };
-    key(XCB_KEY_PRESS, shiftL);
-    key(XCB_KEY_PRESS, a);
-    key(XCB_KEY_RELEASE, a);
-    key(XCB_KEY_PRESS, superL);
-    key(XCB_KEY_RELEASE, shiftL);
-    key(XCB_KEY_PRESS, ctrlR);
-    key(XCB_KEY_RELEASE, ctrlR);
-    key(XCB_KEY_RELEASE, superL);
     sync(app_);
     for (int i = 0; i < 200 && events.size() < 6; ++i) connection_->waitAndDispatch(10);
 
@@ -364,13 +353,8 @@ TEST_F(X11Desktop, ScreensCoverTheRootAndFollowALayoutChange) {
     ld::XcbReply<xcb_randr_get_crtc_info_reply_t> before{
         xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, crtc, res->config_timestamp), nullptr)};
     ASSERT_TRUE(before);
-    xcb_randr_mode_info_t info{};
-    info.width = 1024;
-    info.height = 768;
-    info.dot_clock = 65000000;
-    info.htotal = 1344;
-    info.vtotal = 806;
-    info.name_len = 8;
+    // id, width, height, dot clock, hsync start and end, htotal, hskew, vsync start and end, vtotal, name length, flags
+    const xcb_randr_mode_info_t info{0, 1024, 768, 65000000, 0, 0, 1344, 0, 0, 0, 806, 8, 0};
     ld::XcbReply<xcb_randr_create_mode_reply_t> mode{
         xcb_randr_create_mode_reply(c, xcb_randr_create_mode(c, root_, info, 8, "1024x768"), nullptr)};
     ASSERT_TRUE(mode);
