@@ -89,34 +89,38 @@ private:
     std::thread thread_;
 };
 
-std::shared_ptr<ld::AppResolver> resolver(const TempDir& data) {
-    data.write("applications/kitty.desktop", "[Desktop Entry]\nType=Application\nName=kitty\nIcon=kitty\n");
-    data.write("applications/firefox.desktop", "[Desktop Entry]\nType=Application\nName=Firefox\n");
-    data.write("applications/pavucontrol.desktop",
-               "[Desktop Entry]\nType=Application\nName=Volume Control\nNoDisplay=true\n");
-    return std::make_shared<ld::AppResolver>(ld::DesktopEntryIndex({data.path()}), ld::ProcFs(data.path() / "proc"),
-                                             "C", "");
-}
-
 std::string hyprWindow(int pid, const std::string& cls, const std::string& address) {
     return R"({"address":")" + address + R"(","mapped":true,"hidden":false,"at":[0,0],"size":[800,600],)"
            R"("workspace":{"id":1,"name":"1"},"floating":false,"class":")" + cls + R"(","title":"t","pid":)" +
            std::to_string(pid) + R"(,"fullscreen":0,"focusHistoryID":0})";
 }
 
+// A scratch runtime folder for the fake sockets, the replies they give, and
+// the applications' desktop entries.
+class CompositorSockets : public ::testing::Test {
+protected:
+    std::shared_ptr<ld::AppResolver> resolver() const {
+        data.write("applications/kitty.desktop", "[Desktop Entry]\nType=Application\nName=kitty\nIcon=kitty\n");
+        data.write("applications/firefox.desktop", "[Desktop Entry]\nType=Application\nName=Firefox\n");
+        data.write("applications/pavucontrol.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Volume Control\nNoDisplay=true\n");
+        return std::make_shared<ld::AppResolver>(ld::DesktopEntryIndex({data.path()}), ld::ProcFs(data.path() / "proc"),
+                                                 "C", "");
+    }
+    TempDir runtime, data;
+    const std::string hyprPath = (runtime.path() / "hypr/sig/.socket.sock").string();
+    const std::string swayPath = (runtime.path() / "sway-ipc.sock").string();
+    const std::string getTree = std::to_string(ld::sway::kGetTree);
+    Replies replies;
+    TestQueue queue;
+};
+
 }  // namespace
 
-TEST(WaylandWorkspace, HyprlandAnnouncesEachChangeOfApplicationOnce) {
-    TempDir runtime, data;
-    Replies replies;
+TEST_F(CompositorSockets, HyprlandAnnouncesEachChangeOfApplicationOnce) {
     replies.set("j/activewindow", hyprWindow(3002, "kitty", "0xa1"));
-    const auto path = runtime.path() / "hypr/sig/.socket.sock";
-    auto hyprland = std::make_unique<FakeCompositor>(path, replies);
-    TestQueue queue;
-    ld::WaylandWorkspace::Options options;
-    options.socketPath = path.string();
-    options.pollInterval = 5ms;
-    ld::WaylandWorkspace workspace(ld::DesktopKind::Hyprland, queue, resolver(data), options);
+    auto hyprland = std::make_unique<FakeCompositor>(hyprPath, replies);
+    ld::WaylandWorkspace workspace(ld::DesktopKind::Hyprland, queue, resolver(), {.socketPath = hyprPath, .pollInterval = 5ms});
 
     int seen = 0, cancelledSeen = 0;
     std::optional<std::string> frontAtNotice;
@@ -154,25 +158,16 @@ TEST(WaylandWorkspace, HyprlandAnnouncesEachChangeOfApplicationOnce) {
     EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, "firefox");
 }
 
-TEST(WaylandWorkspace, SwayApplicationsFromOneCachedTree) {
-    TempDir runtime, data;
-    const std::string tree =
-        R"({"type":"root","nodes":[{"type":"output","name":"DP-1","nodes":[{"type":"workspace","nodes":[)"
-        R"({"type":"con","layout":"splith","nodes":[)"
-        R"({"type":"con","pid":4001,"app_id":"kitty","focused":false,"nodes":[]},)"
-        R"({"type":"con","pid":4001,"app_id":"kitty","focused":true,"nodes":[]}]},)"
-        R"({"type":"con","pid":4002,"app_id":null,"window_properties":{"class":"firefox","instance":"Navigator"}}],)"
-        R"("floating_nodes":[{"type":"floating_con","pid":4003,"app_id":"pavucontrol"}]}]}]})";
-    Replies replies;
-    replies.set(std::to_string(ld::sway::kGetTree), tree);
-    const auto path = runtime.path() / "sway-ipc.sock";
-    FakeCompositor sway(path, replies, true);
-    TestQueue queue;
-    ld::WaylandWorkspace::Options options;
-    options.socketPath = path.string();
-    options.listLifetime = 1h;
-    ld::WaylandWorkspace workspace(ld::DesktopKind::Sway, queue, resolver(data), options);
-    const auto getTree = std::to_string(ld::sway::kGetTree);
+TEST_F(CompositorSockets, SwayApplicationsFromOneCachedTree) {
+    replies.set(getTree,
+                R"({"type":"root","nodes":[{"type":"output","name":"DP-1","nodes":[{"type":"workspace","nodes":[)"
+                R"({"type":"con","layout":"splith","nodes":[)"
+                R"({"type":"con","pid":4001,"app_id":"kitty","focused":false,"nodes":[]},)"
+                R"({"type":"con","pid":4001,"app_id":"kitty","focused":true,"nodes":[]}]},)"
+                R"({"type":"con","pid":4002,"app_id":null,"window_properties":{"class":"firefox","instance":"Navigator"}}],)"
+                R"("floating_nodes":[{"type":"floating_con","pid":4003,"app_id":"pavucontrol"}]}]}]})");
+    FakeCompositor sway(swayPath, replies, true);
+    ld::WaylandWorkspace workspace(ld::DesktopKind::Sway, queue, resolver(), {.socketPath = swayPath, .listLifetime = 1h});
 
     const auto apps = workspace.runningApplications();
     ASSERT_EQ(apps.size(), 3u) << "two windows of one process are one application";
@@ -194,9 +189,7 @@ TEST(WaylandWorkspace, SwayApplicationsFromOneCachedTree) {
     EXPECT_EQ(front->processIdentifier, 4001);
     EXPECT_EQ(replies.asked(getTree), 2);
 
-    ld::WaylandWorkspace::Options fresh = options;
-    fresh.listLifetime = 0ms;
-    ld::WaylandWorkspace uncached(ld::DesktopKind::Sway, queue, resolver(data), fresh);
+    ld::WaylandWorkspace uncached(ld::DesktopKind::Sway, queue, resolver(), {.socketPath = swayPath, .listLifetime = 0ms});
     uncached.runningApplications();
     uncached.applicationWithProcessIdentifier(4001);
     EXPECT_EQ(replies.asked(getTree), 4);
@@ -207,8 +200,8 @@ TEST(WaylandWorkspace, SwayApplicationsFromOneCachedTree) {
     EXPECT_EQ(queue.drain(), 0u);
 
     // Under the pointer on sway: the focused window, from the same tree.
-    ::setenv("SWAYSOCK", path.c_str(), 1);
-    const auto t = ld::PointerTargets::forWayland(ld::DesktopKind::Sway, resolver(data))->current();
+    ::setenv("SWAYSOCK", swayPath.c_str(), 1);
+    const auto t = ld::PointerTargets::forWayland(ld::DesktopKind::Sway, resolver())->current();
     ::unsetenv("SWAYSOCK");
     EXPECT_EQ(replies.asked(getTree), 5);
     EXPECT_EQ(t.pid, 4001);
@@ -217,32 +210,21 @@ TEST(WaylandWorkspace, SwayApplicationsFromOneCachedTree) {
     EXPECT_FALSE(ld::swayRequest((runtime.path() / "absent.sock").string(), ld::sway::kGetTree, {}));
 }
 
-TEST(WaylandScreens, AnswersReusedForTheirLifetime) {
-    TempDir runtime;
-    Replies replies;
+TEST_F(CompositorSockets, ScreensReusedForTheirLifetime) {
     const auto getOutputs = std::to_string(ld::sway::kGetOutputs);
     replies.set(getOutputs, R"([{"name":"DP-1","active":true,"rect":{"x":0,"y":0,"width":1920,"height":1080},)"
                             R"("current_mode":{"refresh":74973}}])");
-    const auto swayPath = runtime.path() / "sway-ipc.sock";
-    FakeCompositor sway(swayPath, replies, true);
-    const auto hyprPath = runtime.path() / "hypr/sig/.socket.sock";
     replies.set("j/monitors", R"([{"id":1,"x":0,"y":0,"width":3000,"height":2000,"scale":2,"refreshRate":60}])");
-    FakeCompositor hyprland(hyprPath, replies);
+    FakeCompositor sway(swayPath, replies, true), hyprland(hyprPath, replies);
 
-    ld::WaylandScreens screens(ld::DesktopKind::Sway, swayPath.string(), 1h);
     std::vector<gm::platform::Screen> out(3);
-    screens.screens(out);
-    screens.screens(out);
+    ld::WaylandScreens cached(ld::DesktopKind::Sway, swayPath, 1h), uncached(ld::DesktopKind::Sway, swayPath, 0ms);
+    for (auto* screens : {&cached, &cached, &uncached, &uncached}) screens->screens(out);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_NEAR(out[0].refreshRate, 74.973, 1e-9);
-    EXPECT_EQ(replies.asked(getOutputs), 1);
-
-    ld::WaylandScreens uncached(ld::DesktopKind::Sway, swayPath.string(), 0ms);
-    uncached.screens(out);
-    uncached.screens(out);
     EXPECT_EQ(replies.asked(getOutputs), 3);
 
-    ld::WaylandScreens hypr(ld::DesktopKind::Hyprland, hyprPath.string(), 1h);
+    ld::WaylandScreens hypr(ld::DesktopKind::Hyprland, hyprPath, 1h);
     hypr.screens(out);
     hypr.screens(out);
     ASSERT_EQ(out.size(), 1u);
@@ -255,43 +237,34 @@ TEST(WaylandScreens, AnswersReusedForTheirLifetime) {
     EXPECT_TRUE(out.empty());
 }
 
-TEST(CompositorSockets, HyprlandWindowUnderTheCursor) {
-    TempDir runtime, data;
-    Replies replies;
+TEST_F(CompositorSockets, HyprlandWindowUnderTheCursor) {
     replies.set("j/cursorpos", R"({"x": 1500, "y": 100})");
     replies.set("j/monitors", R"([{"id":0,"activeWorkspace":{"id":1,"name":"1"},"specialWorkspace":{"id":0,"name":""}}])");
     // A reply longer than one read, to make sure it is read to the end.
     replies.set("j/clients", R"([{"mapped":true,"hidden":false,"at":[1280,0],"size":[1280,1440],"workspace":{"id":1},)"
                              R"("class":"kitty","pid":3002,"floating":false,"focusHistoryID":0,"title":")" +
                                  std::string(20000, 'x') + R"("}])");
-    FakeCompositor hyprland(runtime.path() / "hypr/sig_1/.socket.sock", replies);
+    FakeCompositor hyprland(hyprPath, replies);
     ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-    ::setenv("HYPRLAND_INSTANCE_SIGNATURE", "sig_1", 1);
+    ::setenv("HYPRLAND_INSTANCE_SIGNATURE", "sig", 1);
 
-    auto targets = ld::PointerTargets::forWayland(ld::DesktopKind::Hyprland, resolver(data));
-    const auto t = targets->current();
+    const auto t = ld::PointerTargets::forWayland(ld::DesktopKind::Hyprland, resolver())->current();
     EXPECT_EQ(t.location.x, 1500);
     EXPECT_EQ(t.pid, 3002);
     ASSERT_TRUE(t.app);
     EXPECT_EQ(t.app->bundleIdentifier, "kitty");
 
     // Within its age an answer is reused without asking again.
-    ld::WaylandTargetSource longLived(ld::DesktopKind::Hyprland, std::chrono::hours(1));
-    longLived.target();
-    longLived.target();
-    EXPECT_EQ(replies.asked("j/cursorpos"), 2);
-    ld::WaylandTargetSource uncached(ld::DesktopKind::Hyprland, std::chrono::milliseconds(0));
-    uncached.target();
-    uncached.target();
+    ld::WaylandTargetSource cached(ld::DesktopKind::Hyprland, 1h), uncached(ld::DesktopKind::Hyprland, 0ms);
+    for (auto* source : {&cached, &cached, &uncached, &uncached}) source->target();
     EXPECT_EQ(replies.asked("j/cursorpos"), 4);
     ::unsetenv("HYPRLAND_INSTANCE_SIGNATURE");
 }
 
-TEST(CompositorSockets, OtherDesktopsAnswerNothingAndSayItOnce) {
-    TempDir data;
+TEST_F(CompositorSockets, OtherDesktopsAnswerNothingAndSayItOnce) {
     gm::platform::MemoryLogSink sink;
     gm::platform::log().setSink(&sink);
-    auto targets = ld::PointerTargets::forWayland(ld::DesktopKind::OtherWayland, resolver(data));
+    auto targets = ld::PointerTargets::forWayland(ld::DesktopKind::OtherWayland, resolver());
     EXPECT_FALSE(targets->current().app);
     EXPECT_FALSE(targets->current().app);
     static gm::platform::StderrLogSink stderrSink;
