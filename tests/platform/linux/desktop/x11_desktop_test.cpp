@@ -26,6 +26,7 @@ using gm::platform::EventRef;
 using gm::testing::TempDir;
 using gm::testing::TestQueue;
 using gm::testing::XvfbServer;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -81,9 +82,7 @@ protected:
         }
     }
 
-    ld::X11Workspace& workspace(bool useXRes = false) {
-        ld::X11Workspace::Options options;
-        options.useXRes = useXRes;
+    ld::X11Workspace& workspace(ld::X11Workspace::Options options = {.useXRes = false}) {
         workspace_ = std::make_unique<ld::X11Workspace>(*connection_, queue_, resolver_, options);
         return *workspace_;
     }
@@ -156,33 +155,26 @@ TEST_F(X11Desktop, ApplicationUnderThePointer) {
     const auto frame = window(300, 600, 600, 200, "", "", std::nullopt, false);
     window(10, 20, 580, 170, "unknown", "Unknown", 6002, true, frame);
 
-    warp(100, 100);
-    auto t = ws.pointerTarget();
-    EXPECT_EQ(t.location.x, 100);
-    EXPECT_EQ(t.location.y, 100);
-    ASSERT_TRUE(t.app);
-    EXPECT_EQ(t.pid, 5001);
-    EXPECT_EQ(t.app->bundleIdentifier, "org.gnome.TextEditor");
-    EXPECT_EQ(t.app->localizedName, "Text Editor");
-    const auto first = t.app;
-
-    warp(800, 100);
-    t = ws.pointerTarget();
-    ASSERT_TRUE(t.app);
-    EXPECT_EQ(t.pid, 5002);
-    EXPECT_FALSE(t.app->bundleIdentifier);
-    EXPECT_EQ(t.app->localizedName, "Viewer");
-
-    warp(500, 700);  // over the frame, which is stacked above the editor
-    t = ws.pointerTarget();
-    ASSERT_TRUE(t.app);
-    EXPECT_EQ(t.topLevel, frame);
-    EXPECT_EQ(t.app->bundleIdentifier, "tool");  // by executable, from the client inside
-
-    warp(650, 100);  // the gap between windows: the root
-    EXPECT_FALSE(ws.pointerTarget().app);
-
+    const auto name = [](const AppRef& app) {
+        return app ? app->bundleIdentifier.value_or("-") + "/" + app->localizedName : std::string();
+    };
+    const std::tuple<int, int, gm::platform::ProcessID, std::string> rows[] = {  // where, process, entry/name
+        {100, 100, 5001, "org.gnome.TextEditor/Text Editor"},
+        {800, 100, 5002, "-/Viewer"},   // no desktop entry
+        {500, 700, 6002, "tool/Tool"},  // the frame above the editor: by executable, from the client inside
+        {650, 100, 0, ""},              // the gap between windows: the root
+    };
+    for (const auto& [x, y, pid, app] : rows) {
+        warp(x, y);
+        const auto t = ws.pointerTarget();
+        EXPECT_EQ(std::tuple(t.location.x, t.location.y, t.pid, name(t.app)), std::tuple(double(x), double(y), pid, app));
+    }
+    EXPECT_EQ(ws.pointerTarget().topLevel, XCB_WINDOW_NONE);
+    warp(500, 700);
+    EXPECT_EQ(ws.pointerTarget().topLevel, frame);
     warp(50, 50);
+    const auto first = ws.pointerTarget().app;
+    warp(60, 60);
     EXPECT_EQ(ws.pointerTarget().app, first);  // the same object from the cache
 
     // Closing a window drops it from the cache.
@@ -197,12 +189,8 @@ TEST_F(X11Desktop, ApplicationUnderThePointer) {
 TEST_F(X11Desktop, AWindowWithoutApplicationIsRetriedAfterItsLifetime) {
     const auto bare = window(0, 0, 400, 400, "", "", std::nullopt, /*managed=*/false);
     warp(10, 10);
-    ld::X11Workspace::Options options;
-    options.useXRes = false;
-    options.negativeLifetime = std::chrono::hours(1);
-    ld::X11Workspace remembering(*connection_, queue_, resolver_, options);
-    options.negativeLifetime = std::chrono::milliseconds(0);
-    ld::X11Workspace retrying(*connection_, queue_, resolver_, options);
+    ld::X11Workspace remembering(*connection_, queue_, resolver_, {.useXRes = false, .negativeLifetime = 1h});
+    ld::X11Workspace retrying(*connection_, queue_, resolver_, {.useXRes = false, .negativeLifetime = 0ms});
     EXPECT_FALSE(remembering.pointerTarget().app);
     EXPECT_FALSE(retrying.pointerTarget().app);
     // It becomes an application window, as when a window manager adopts it.
@@ -217,9 +205,9 @@ TEST_F(X11Desktop, AWindowWithoutApplicationIsRetriedAfterItsLifetime) {
 TEST_F(X11Desktop, ProcessIdFromXResBeforeTheWindowProperty) {
     window(0, 0, 400, 400, "viewer", "Viewer", 5002);
     warp(10, 10);
-    EXPECT_EQ(workspace(/*useXRes=*/false).pointerTarget().pid, 5002);
+    EXPECT_EQ(workspace({.useXRes = false}).pointerTarget().pid, 5002);
     // XRes names the connection's real owner: this test process.
-    EXPECT_EQ(workspace(/*useXRes=*/true).pointerTarget().pid, ::getpid());
+    EXPECT_EQ(workspace({.useXRes = true}).pointerTarget().pid, ::getpid());
 }
 
 TEST_F(X11Desktop, FrontmostApplicationAndItsNotifications) {
