@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <mutex>
-#include <vector>
 
 #include "DesktopTestSupport.h"
 #include "platform/Event.h"
@@ -29,8 +27,6 @@ struct KeyRow {
     unsigned code;
     int value;  // or kUnplug: the keyboard goes away
 };
-
-}  // namespace
 
 TEST(KeyboardModifierState, Timelines) {
     const struct {
@@ -72,10 +68,6 @@ TEST(KeyboardModifierState, Timelines) {
         EXPECT_EQ(s.flags(), c.changes.back().second) << c.what;
     }
 }
-
-// ---- the reader, on pipes ---------------------------------------------------------------
-
-namespace {
 
 // Pipes stand for keyboards; the test writes the kernel's events into them.
 struct FakeKeyboards final : ld::KeyboardDevices {
@@ -204,10 +196,6 @@ TEST_F(EvdevModifiers, LostEventsAndUnplugLetGoOfTheKeyboardsKeys) {
 }
 
 TEST(UdevKeyboards, RefusesToRestrictWhatIsNoEventDevice) {
-    int p[2];
-    ASSERT_EQ(::pipe2(p, O_CLOEXEC), 0);
-    ld::UdevKeyboards keyboards;
-    EXPECT_FALSE(keyboards.restrictToModifiers(p[0]));  // so start() closes it unread
-    ::close(p[0]);
-    ::close(p[1]);
+    const FakeKeyboards pipe({true});
+    EXPECT_FALSE(ld::UdevKeyboards().restrictToModifiers(pipe.keyboards[0].read));  // so start() closes it unread
 }

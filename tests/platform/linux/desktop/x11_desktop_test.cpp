@@ -221,21 +221,18 @@ TEST_F(X11Desktop, FrontmostApplicationAndItsNotifications) {
 
     int notified = 0;
     auto subscription = ws.observeActivations([&] { ++notified; });
-    setActive(viewer);
-    settle();
-    EXPECT_EQ(notified, 1);
+    const auto activate = [&](xcb_window_t w) {
+        setActive(w);
+        settle();
+        return notified;
+    };
+    EXPECT_EQ(activate(viewer), 1);
     EXPECT_EQ(ws.frontmostApplication()->processIdentifier, 5002);
-
-    setActive(editor);
-    settle();
-    setActive(editor2);  // another window of the same application
-    settle();
-    EXPECT_EQ(notified, 2);
+    EXPECT_EQ(activate(editor), 2);
+    EXPECT_EQ(activate(editor2), 2);  // another window of the same application
 
     subscription.reset();
-    setActive(viewer);
-    settle();
-    EXPECT_EQ(notified, 2);
+    EXPECT_EQ(activate(viewer), 2);
     EXPECT_EQ(ws.frontmostApplication()->processIdentifier, 5002);
 
     // Read on the connection's own thread, activations still arrive on the queue.
