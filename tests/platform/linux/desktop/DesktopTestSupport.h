@@ -1,6 +1,7 @@
 #pragma once
-// What the desktop tests share: a scratch folder, a queue the test drains
-// itself, the recorded replies, and checks of rectangles and modifier-key events.
+// What the desktop tests share, with the headers they all use: a scratch
+// folder, a queue the test drains itself, the recorded replies, and checks of
+// rectangles and modifier-key events.
 #include <gtest/gtest.h>
 
 #include <array>

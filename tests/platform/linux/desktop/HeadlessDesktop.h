@@ -13,14 +13,7 @@
 #include <wayland-client.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "DesktopTestSupport.h"
 #include "fake-input-client.h"

@@ -1,9 +1,5 @@
 // Desktop-entry parsing, the entry index, /proc readings and the order in
 // which a window is matched to its application.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <tuple>
 
 #include "DesktopTestSupport.h"

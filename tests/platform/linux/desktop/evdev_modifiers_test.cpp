@@ -1,15 +1,12 @@
 // Modifier keys read from keyboard nodes: the state kept across keyboards,
 // and the reader that refuses any keyboard the kernel cannot filter.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <linux/input.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 
 #include "DesktopTestSupport.h"
-#include "platform/Event.h"
 #include "platform/linux/desktop/EvdevModifiers.h"
 
 namespace ld = gm::platform::linux_desktop;

@@ -3,11 +3,7 @@
 // small one on top of it; the pointer and the focus move between them, and
 // the layer must report both, notice the change of focus, and let the
 // engine's exceptions follow the pointer rather than the focus.
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
 #include "HeadlessDesktop.h"
 #include "DesktopTestSupport.h"

@@ -1,10 +1,7 @@
 // Replies in the shapes sway and Hyprland send them (trimmed to the fields we
 // read): window lists, focus, the cursor, screen layouts; and desktop detection.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <map>
-#include <string>
 
 #include "DesktopTestSupport.h"
 #include "platform/linux/desktop/WaylandCompositors.h"

@@ -1,7 +1,6 @@
 // The Wayland workspace, screens and pointer targets against fake sway and
 // Hyprland sockets that answer with recorded replies: what is asked, how
 // often, and which changes are announced.
-#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -9,8 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <mutex>
-#include <thread>
 
 #include "DesktopTestSupport.h"
 #include "platform/Log.h"

@@ -1,7 +1,6 @@
 // The X11 side against a private Xvfb: windows made here stand in for
 // applications (there is no window manager, so the test sets WM_STATE and
 // _NET_ACTIVE_WINDOW itself), the pointer is warped and keys are typed with XTEST.
-#include <gtest/gtest.h>
 #include <unistd.h>
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
