@@ -121,9 +121,7 @@ private:
         std::vector<std::string> command{program, "--virtual", "--width", "1280", "--height", "800", "--no-lockscreen"};
         if (kind_ == Kind::Gnome) {
             // Without a system bus the shell dies in its login-manager code.
-            const auto system = startBus("system");
-            if (system.empty()) return "dbus-daemon did not start";
-            ::setenv("DBUS_SYSTEM_BUS_ADDRESS", system.c_str(), 1);
+            if (!startBus("system", "DBUS_SYSTEM_BUS_ADDRESS")) return "dbus-daemon did not start";
             // The pointer passes the top left corner on its way: no overview there.
             root_.write("home/.config/glib-2.0/settings/keyfile",
                         "[org/gnome/shell]\ndisable-user-extensions=false\n"
@@ -138,10 +136,8 @@ private:
             std::filesystem::copy_file(program, root_.path() / "kwin_wayland");
             command[0] = (root_.path() / "kwin_wayland").string();
         }
-        const auto session = startBus("session");
-        if (session.empty()) return "dbus-daemon did not start";
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", session.c_str(), 1);
-        if (sd_bus_open_user(&bus_) < 0) return "cannot connect to the private session bus";
+        if (!startBus("session", "DBUS_SESSION_BUS_ADDRESS") || sd_bus_open_user(&bus_) < 0)
+            return "no private session bus";
         spawn(command, {"KWIN_WAYLAND_NO_PERMISSION_CHECKS=1"});
         return kind_ == Kind::Gnome ? gnomeReady() : kwinReady();
     }
@@ -200,12 +196,12 @@ private:
                                   args...) >= 0;
     }
 
-    // A private bus on a socket of its own; its address, or empty.
-    std::string startBus(const std::string& name) {
+    // A private bus on a socket of its own, its address in `variable`; false when it did not start.
+    bool startBus(const std::string& name, const char* variable) {
         const auto socket = root_.path() / (name + "-bus");
         spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket.string()});
-        const bool up = waitFor([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(10));
-        return up ? "unix:path=" + socket.string() : "";
+        if (!waitFor([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(10))) return false;
+        return ::setenv(variable, ("unix:path=" + socket.string()).c_str(), 1) == 0;
     }
 
     // Starts a program in the group, its output added to <scratch>/output.log.
