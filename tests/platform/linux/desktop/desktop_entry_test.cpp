@@ -63,17 +63,15 @@ TEST(DesktopEntryIndex, IdsComeFromRelativePathsAndEarlierDirectoriesWin) {
     system.write("applications/broken.desktop", "no groups here\n");
     system.write("applications/readme.txt", "[Desktop Entry]\nName=Not an entry\n");
     const ld::DesktopEntryIndex index({home.path(), system.path()});
-    ASSERT_TRUE(index.byId("org.example.Viewer"));
-    EXPECT_EQ(index.byId("org.example.Viewer")->name, "Local Viewer");
-    ASSERT_TRUE(index.byId("kde-okular"));
-    EXPECT_EQ(index.byId("kde-okular")->name, "Okular");
-    EXPECT_FALSE(index.byId("broken"));
+    std::vector<std::string> names;
+    for (const char* id : {"org.example.Viewer", "kde-okular", "broken"})
+        names.push_back(index.byId(id) ? index.byId(id)->name : "-");
+    EXPECT_EQ(names, (std::vector<std::string>{"Local Viewer", "Okular", "-"}));
     EXPECT_EQ(index.size(), 2u);
 }
 
 TEST(DesktopEntryIndex, DataDirectoriesFromTheEnvironment) {
-    const char* savedHome = std::getenv("HOME");
-    const std::string home = savedHome ? savedHome : "";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::setenv("XDG_DATA_HOME", "/home/u/.data", 1);
     ::setenv("XDG_DATA_DIRS", "/usr/share:relative/ignored::/opt/share", 1);
     EXPECT_EQ(ld::xdgDataDirs(), (std::vector<std::filesystem::path>{"/home/u/.data", "/usr/share", "/opt/share"}));

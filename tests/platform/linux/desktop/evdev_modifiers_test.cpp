@@ -53,12 +53,9 @@ TEST(KeyboardModifierState, Timelines) {
         ld::KeyboardModifierState s;
         FlagChanges got;
         for (const KeyRow& k : c.keys) {
-            std::vector<ld::KeyboardModifierState::Change> changes;
-            if (k.value == kUnplug) {
-                changes = s.forget(k.keyboard);
-            } else if (const auto change = s.key(k.keyboard, k.code, k.value)) {
+            auto changes = k.value == kUnplug ? s.forget(k.keyboard) : std::vector<ld::KeyboardModifierState::Change>{};
+            if (const auto change = k.value == kUnplug ? std::nullopt : s.key(k.keyboard, k.code, k.value))
                 changes.push_back(*change);
-            }
             for (const auto& change : changes) got.emplace_back(change.key.keyCode, change.flags);
         }
         EXPECT_EQ(got, c.changes) << c.what;
