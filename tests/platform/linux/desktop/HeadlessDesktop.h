@@ -37,11 +37,8 @@ public:
                 return nullptr;
             }
         std::unique_ptr<HeadlessDesktop> d(new HeadlessDesktop(kind));
-        const auto begun = std::chrono::steady_clock::now();
         whyNot = d->launch(program, appIds);
-        if (!whyNot.empty()) return nullptr;
-        d->startSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-        return d;
+        return whyNot.empty() ? std::move(d) : nullptr;
     }
 
     ~HeadlessDesktop() {
@@ -95,8 +92,6 @@ public:
         const auto all = text.str();
         return "\n--- output of the desktop's programs:\n" + all.substr(all.size() - std::min<std::size_t>(all.size(), 6000));
     }
-
-    double startSeconds = 0;  // from launch to ready
 
 private:
     explicit HeadlessDesktop(Kind kind) : kind_(kind) {}

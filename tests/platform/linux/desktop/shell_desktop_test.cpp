@@ -3,7 +3,6 @@
 // small one on top of it; the pointer and the focus move between them, and
 // the layer must report both, notice the change of focus, and let the
 // engine's exceptions follow the pointer rather than the focus.
-#include <cstdio>
 
 #include "HeadlessDesktop.h"
 #include "DesktopTestSupport.h"
@@ -85,14 +84,12 @@ TEST_P(ShellDesktop, ReportsFollowThePointerAndTheFocus) {
     int activations = 0;
     const auto subscription = workspace.observeActivations([&] { ++activations; });
 
-    const auto shown = std::chrono::steady_clock::now();
     desktop->openWindow(kBig, 0, 0, true);
     ASSERT_TRUE(waitFor([&] { return idOf(workspace.frontmostApplication()) == kBig; }))
         << reported(*shell) << desktop->logs();
     const auto big = shell->focusedWindow().value_or(ld::CompositorWindow{}).frame;
     desktop->openWindow(kSmall, 320, 240, false);
     ASSERT_TRUE(waitFor([&] { return idOf(workspace.frontmostApplication()) == kSmall; }));
-    const double mapped = std::chrono::duration<double>(std::chrono::steady_clock::now() - shown).count();
     // The running applications, as the Exceptions tab lists them.
     ASSERT_TRUE(waitFor([&] { return workspace.runningApplications().size() == 2; }));
     for (const auto& app : workspace.runningApplications())
@@ -136,8 +133,6 @@ TEST_P(ShellDesktop, ReportsFollowThePointerAndTheFocus) {
             gm::engine::matchException(settings, app && app->bundleIdentifier ? &*app->bundleIdentifier : nullptr);
         EXPECT_EQ(gm::engine::effectiveValuesBeforeLaunchpad(settings, exception, false).smooth, step.smooth);
     }
-    std::printf("[ timings  ] %s: ready in %.2f s, both windows reported in %.2f s\n", gnome ? "GNOME Shell" : "KWin",
-                desktop->startSeconds, mapped);
 }
 
 INSTANTIATE_TEST_SUITE_P(Compositors, ShellDesktop,
