@@ -125,50 +125,40 @@ TEST(ProcessInfo, FlatpakInfoAndSnapCgroups) {
 
 // One process per rule, each also matching every later rule, so that a rule
 // applied out of order picks the wrong entry.
-class ResolutionOrder : public ::testing::Test {
-protected:
-    void SetUp() override {
-        data_.write("applications/org.example.Sandboxed.desktop", "[Desktop Entry]\nType=Application\nName=Sandboxed\n");
-        data_.write("applications/by-wmclass.desktop",
-                    "[Desktop Entry]\nType=Application\nName=By WM Class\nStartupWMClass=Shared\n");
-        data_.write("applications/shared.desktop", "[Desktop Entry]\nType=Application\nName=By Id\nExec=tool\n");
-        data_.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=By Exec\nExec=/opt/tool/bin/tool\n");
-        data_.write("applications/chat_chat.desktop", "[Desktop Entry]\nType=Application\nName=Chat\n");
-        proc_.write("10/root/.flatpak-info", "[Application]\nname=org.example.Sandboxed\n");
-        proc_.write("13/cgroup", "0::/user.slice/snap.chat.chat-0a1b2c3d4e5f.scope\n");
-        for (const auto& [pid, exe] :
-             {std::pair{"10", "/opt/tool/bin/tool"}, {"11", "/opt/tool/bin/tool (deleted)"}, {"13", "/snap/chat/1/chat"}}) {
-            std::filesystem::create_directories(proc_.path() / pid);
-            std::filesystem::create_symlink(exe, proc_.path() / pid / "exe");
-        }
-        proc_.write("14/comm", "nameless\n");
-        resolver_.emplace(ld::DesktopEntryIndex({data_.path()}), ld::ProcFs(proc_.path()), "C", "GNOME");
+TEST(ResolutionOrder, EachRuleWinsOverTheLaterOnes) {
+    TempDir data, proc;
+    data.write("applications/org.example.Sandboxed.desktop", "[Desktop Entry]\nType=Application\nName=Sandboxed\n");
+    data.write("applications/by-wmclass.desktop",
+               "[Desktop Entry]\nType=Application\nName=By WM Class\nStartupWMClass=Shared\n");
+    data.write("applications/shared.desktop", "[Desktop Entry]\nType=Application\nName=By Id\nExec=tool\n");
+    data.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=By Exec\nExec=/opt/tool/bin/tool\n");
+    data.write("applications/chat_chat.desktop", "[Desktop Entry]\nType=Application\nName=Chat\n");
+    proc.write("10/root/.flatpak-info", "[Application]\nname=org.example.Sandboxed\n");
+    proc.write("13/cgroup", "0::/user.slice/snap.chat.chat-0a1b2c3d4e5f.scope\n");
+    for (const auto& [pid, exe] :
+         {std::pair{"10", "/opt/tool/bin/tool"}, {"11", "/opt/tool/bin/tool (deleted)"}, {"13", "/snap/chat/1/chat"}}) {
+        std::filesystem::create_directories(proc.path() / pid);
+        std::filesystem::create_symlink(exe, proc.path() / pid / "exe");
     }
-    std::string idFor(ld::WindowFacts facts) const {
-        const auto app = resolver_->application(facts);
-        return app.bundleIdentifier.value_or("<none>");
-    }
+    proc.write("14/comm", "nameless\n");
+    const ld::AppResolver resolver(ld::DesktopEntryIndex({data.path()}), ld::ProcFs(proc.path()), "C", "GNOME");
+    const auto idFor = [&](ld::WindowFacts facts) { return resolver.application(facts).bundleIdentifier.value_or("-"); };
 
-    TempDir data_, proc_;
-    std::optional<ld::AppResolver> resolver_;
-};
-
-TEST_F(ResolutionOrder, EachRuleWinsOverTheLaterOnes) {
     EXPECT_EQ(idFor({10, "shared", "Shared"}), "org.example.Sandboxed");
-    EXPECT_EQ(idFor({13, "shared", "Shared"}), "chat_chat");        // snap
-    EXPECT_EQ(idFor({11, "shared", "Shared"}), "by-wmclass");       // StartupWMClass before ids
-    EXPECT_EQ(idFor({11, "SHARED", "Other"}), "shared");            // ids ignore case
-    EXPECT_EQ(idFor({11, "unknown", "Unknown"}), "tool");           // executable last, even when replaced on disk
-    EXPECT_EQ(idFor({99, "unknown", "Unknown"}), "<none>");         // no such process
+    EXPECT_EQ(idFor({13, "shared", "Shared"}), "chat_chat");   // snap
+    EXPECT_EQ(idFor({11, "shared", "Shared"}), "by-wmclass");  // StartupWMClass before ids
+    EXPECT_EQ(idFor({11, "SHARED", "Other"}), "shared");       // ids ignore case
+    EXPECT_EQ(idFor({11, "unknown", "Unknown"}), "tool");      // executable last, even when replaced on disk
+    EXPECT_EQ(idFor({99, "unknown", "Unknown"}), "-");         // no such process
     // The entry GNOME Shell or KWin named comes first, when it is installed.
-    EXPECT_EQ(resolver_->application({10, "shared", "Shared"}, "tool").bundleIdentifier, "tool");
-    EXPECT_EQ(resolver_->application({10, "shared", "Shared"}, "absent").bundleIdentifier, "org.example.Sandboxed");
-    EXPECT_EQ(resolver_->match({11, "", "Shared"}).rule, ld::MatchRule::StartupWMClass);
-    EXPECT_EQ(resolver_->application({10, "", ""}).executablePath, "/opt/tool/bin/tool");
+    EXPECT_EQ(resolver.application({10, "shared", "Shared"}, "tool").bundleIdentifier, "tool");
+    EXPECT_EQ(resolver.application({10, "shared", "Shared"}, "absent").bundleIdentifier, "org.example.Sandboxed");
+    EXPECT_EQ(resolver.match({11, "", "Shared"}).rule, ld::MatchRule::StartupWMClass);
+    EXPECT_EQ(resolver.application({10, "", ""}).executablePath, "/opt/tool/bin/tool");
     // A window no entry names goes by its class, else by its command.
-    const auto unknown = resolver_->application({14, "inst", "Klass"});
+    const auto unknown = resolver.application({14, "inst", "Klass"});
     EXPECT_FALSE(unknown.bundleIdentifier);
     EXPECT_EQ(unknown.localizedName, "Klass");
     EXPECT_EQ(unknown.activationPolicy, ActivationPolicy::Accessory);
-    EXPECT_EQ(resolver_->application({14, "", ""}).localizedName, "nameless");
+    EXPECT_EQ(resolver.application({14, "", ""}).localizedName, "nameless");
 }
