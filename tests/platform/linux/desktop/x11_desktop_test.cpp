@@ -58,10 +58,8 @@ protected:
         data_.write("applications/org.gnome.TextEditor.desktop",
                     "[Desktop Entry]\nType=Application\nName=Text Editor\nIcon=org.gnome.TextEditor\n"
                     "StartupWMClass=gnome-text-editor\nExec=gnome-text-editor\n");
-        data_.write("applications/helper.desktop",
-                    "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\nStartupWMClass=helper\n");
         data_.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=Tool\nExec=/opt/tool/bin/tool\n");
-        for (const char* pid : {"5001", "5002", "5003", "6002"}) std::filesystem::create_directories(proc_.path() / pid);
+        for (const char* pid : {"5001", "5002", "6002"}) std::filesystem::create_directories(proc_.path() / pid);
         std::filesystem::create_symlink("/opt/tool/bin/tool", proc_.path() / "6002/exe");
         // The entries come from a private XDG_DATA_HOME, as they would for a user.
         ::setenv("XDG_DATA_HOME", data_.path().c_str(), 1);
@@ -249,7 +247,6 @@ TEST_F(X11Desktop, FrontmostApplicationAndItsNotifications) {
 TEST_F(X11Desktop, RunningApplicationsForThePicker) {
     window(0, 0, 100, 100, "gnome-text-editor", "Gnome-text-editor", 5001);
     window(100, 0, 100, 100, "gnome-text-editor", "Gnome-text-editor", 5001);
-    window(200, 0, 100, 100, "helper", "Helper", 5003);
     const auto named = window(300, 0, 100, 100, "viewer", "Viewer", 5002);
     window(400, 0, 100, 100, "popup", "Popup", 5001, /*managed=*/false);  // no WM_STATE: not an application window
     const std::string title = "Holiday photos";
@@ -258,12 +255,11 @@ TEST_F(X11Desktop, RunningApplicationsForThePicker) {
     auto& ws = workspace();
 
     const auto apps = ws.runningApplications();
-    ASSERT_EQ(apps.size(), 3u);
+    ASSERT_EQ(apps.size(), 2u);
     std::map<std::string, AppRef> byName;
     for (const auto& a : apps) byName[a->localizedName] = a;
     ASSERT_TRUE(byName.count("Text Editor"));
     EXPECT_EQ(byName["Text Editor"]->activationPolicy, ActivationPolicy::Regular);
-    EXPECT_EQ(byName["Helper"]->activationPolicy, ActivationPolicy::Accessory);  // NoDisplay
     EXPECT_EQ(byName["Viewer"]->activationPolicy, ActivationPolicy::Accessory);  // no desktop entry
     const auto row = resolver_->displayForBundleIdentifier(*byName["Text Editor"]->bundleIdentifier);
     EXPECT_EQ(row.icon, "org.gnome.TextEditor");
@@ -277,7 +273,7 @@ TEST_F(X11Desktop, RunningApplicationsForThePicker) {
 
     std::vector<gm::platform::WindowInfo> onScreen;
     ASSERT_TRUE(ws.onScreenWindows(onScreen));
-    EXPECT_EQ(onScreen.size(), 4u);
+    EXPECT_EQ(onScreen.size(), 3u);
     EXPECT_TRUE(std::any_of(onScreen.begin(), onScreen.end(), [&](const auto& w) { return w.name == title; }));
 }
 
