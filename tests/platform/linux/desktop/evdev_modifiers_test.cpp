@@ -112,15 +112,11 @@ void key(int fd, std::uint16_t code, std::int32_t value) {
     send(fd, EV_SYN, SYN_REPORT, 0);
 }
 
-// Keyboards are made first, so a test may type before the reader starts.
+// The reader of the test's keyboards, made first so that a test may type before it starts.
 class EvdevModifiers : public ::testing::Test {
 protected:
-    FakeKeyboards& keyboards(const std::vector<bool>& maskWorks) {
-        owned_ = std::make_unique<FakeKeyboards>(maskWorks);
-        return *owned_;
-    }
-    std::size_t start() {
-        modifiers = std::make_unique<ld::EvdevModifiers>(std::move(owned_));
+    std::size_t start(std::unique_ptr<FakeKeyboards> keyboards) {
+        modifiers = std::make_unique<ld::EvdevModifiers>(std::move(keyboards));
         modifiers->setCallback([&](const gm::platform::EventRef& e) {
             std::lock_guard lock(mutex_);
             events_.push_back(e);
@@ -143,7 +139,6 @@ protected:
     std::unique_ptr<ld::EvdevModifiers> modifiers;
 
 private:
-    std::unique_ptr<FakeKeyboards> owned_;
     std::mutex mutex_;
     std::vector<gm::platform::EventRef> events_;
 };
@@ -151,11 +146,12 @@ private:
 }  // namespace
 
 TEST_F(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
-    auto& fake = keyboards({false, true, false});
+    auto owned = std::make_unique<FakeKeyboards>(std::vector{false, true, false});
+    auto& fake = *owned;
     const auto refused1 = fake.keyboards[0], kept = fake.keyboards[1], refused2 = fake.keyboards[2];
     // Typed before and after start: none of it may be taken from the refused ones.
     key(refused1.write, KEY_LEFTCTRL, 1);
-    ASSERT_EQ(start(), 1u);
+    ASSERT_EQ(start(std::move(owned)), 1u);
     {
         std::lock_guard lock(fake.mutex);
         EXPECT_EQ(fake.restricted, (std::vector<int>{refused1.read, kept.read, refused2.read}));
@@ -173,9 +169,10 @@ TEST_F(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
 }
 
 TEST_F(EvdevModifiers, LostEventsAndUnplugLetGoOfTheKeyboardsKeys) {
-    auto& fake = keyboards({true});
+    auto owned = std::make_unique<FakeKeyboards>(std::vector{true});
+    auto& fake = *owned;
     const int fd = fake.keyboards[0].write;
-    ASSERT_EQ(start(), 1u);
+    ASSERT_EQ(start(std::move(owned)), 1u);
     key(fd, KEY_LEFTMETA, 1);
     send(fd, EV_SYN, SYN_DROPPED, 0);
     send(fd, EV_KEY, KEY_LEFTCTRL, 1);  // part of the broken report: not trusted
