@@ -38,11 +38,9 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path write(const std::string& relative, std::string_view text) const {
-        const auto file = path_ / relative;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << text;
-        return file;
+    void write(const std::string& relative, std::string_view text) const {
+        std::filesystem::create_directories((path_ / relative).parent_path());
+        std::ofstream(path_ / relative, std::ios::binary) << text;
     }
 
 private:
@@ -51,11 +49,9 @@ private:
 
 // Polls `done` until it holds or `limit` passes; true when it held.
 inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
+    for (const auto deadline = std::chrono::steady_clock::now() + limit; !done();
+         std::this_thread::sleep_for(std::chrono::milliseconds(5)))
         if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
     return true;
 }
 
@@ -79,12 +75,11 @@ public:
     }
     // Runs blocks as they come until `done` or five seconds pass.
     bool drainUntil(const std::function<bool()>& done) {
-        return waitFor(
-            [&] {
-                drain();
-                return done();
-            },
-            std::chrono::seconds(5));
+        const auto drained = [&] {
+            drain();
+            return done();
+        };
+        return waitFor(drained, std::chrono::seconds(5));
     }
 
 private:
