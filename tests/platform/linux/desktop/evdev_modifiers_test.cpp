@@ -19,16 +19,10 @@ namespace {
 constexpr int kPress = 1, kRelease = 0, kRepeat = 2, kUnplug = -1;
 constexpr auto kAll = flag::command | flag::shift | flag::alternate | flag::control;
 
-struct KeyRow {
-    int keyboard;
-    unsigned code;
-    int value;  // or kUnplug: the keyboard goes away
-};
-
 TEST(KeyboardModifierState, Timelines) {
     const struct {
         const char* what;
-        std::vector<KeyRow> keys;
+        std::vector<std::tuple<int, unsigned, int>> keys;  // keyboard, key code, value (or kUnplug: it goes away)
         FlagChanges changes;  // key code and flags after each change
     } cases[] = {
         {"each side is its own key code",
@@ -52,9 +46,9 @@ TEST(KeyboardModifierState, Timelines) {
     for (const auto& c : cases) {
         ld::KeyboardModifierState s;
         FlagChanges got;
-        for (const KeyRow& k : c.keys) {
-            auto changes = k.value == kUnplug ? s.forget(k.keyboard) : std::vector<ld::KeyboardModifierState::Change>{};
-            if (const auto change = k.value == kUnplug ? std::nullopt : s.key(k.keyboard, k.code, k.value))
+        for (const auto& [keyboard, code, value] : c.keys) {
+            auto changes = value == kUnplug ? s.forget(keyboard) : std::vector<ld::KeyboardModifierState::Change>{};
+            if (const auto change = value == kUnplug ? std::nullopt : s.key(keyboard, code, value))
                 changes.push_back(*change);
             for (const auto& change : changes) got.emplace_back(change.key.keyCode, change.flags);
         }
