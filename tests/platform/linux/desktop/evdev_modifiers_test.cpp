@@ -59,31 +59,25 @@ TEST(KeyboardModifierState, Timelines) {
 
 // Pipes stand for keyboards; the test writes the kernel's events into them.
 struct FakeKeyboards final : ld::KeyboardDevices {
-    struct Keyboard {
-        int read = -1, write = -1;
-        bool maskWorks = true;
-    };
-    explicit FakeKeyboards(const std::vector<bool>& maskWorks) {
-        for (const bool works : maskWorks) {
+    explicit FakeKeyboards(const std::vector<bool>& works) : maskWorks(works) {
+        for (std::size_t i = 0; i < works.size(); ++i) {
             int p[2];
             EXPECT_EQ(::pipe2(p, O_CLOEXEC | O_NONBLOCK), 0);
-            keyboards.push_back({p[0], p[1], works});
+            reads.push_back(p[0]);
+            writes.push_back(p[1]);
         }
     }
     ~FakeKeyboards() override {
-        for (const auto& k : keyboards)
-            for (const int fd : {k.read, k.write})
-                if (fd >= 0) ::close(fd);
+        for (const int fd : reads) ::close(fd);
+        for (const int fd : writes)
+            if (fd >= 0) ::close(fd);
     }
-    std::vector<int> open() override {
-        std::vector<int> fds;
-        for (const auto& k : keyboards) fds.push_back(k.read);
-        return fds;
-    }
+    std::vector<int> open() override { return reads; }
     bool restrictToModifiers(int fd) override {
         std::lock_guard lock(mutex);
         restricted.push_back(fd);
-        return std::any_of(keyboards.begin(), keyboards.end(), [&](const auto& k) { return k.read == fd && k.maskWorks; });
+        const auto it = std::find(reads.begin(), reads.end(), fd);
+        return it != reads.end() && maskWorks[static_cast<std::size_t>(it - reads.begin())];
     }
     // Left open, so the test can see what was never read.
     void close(int fd) override {
@@ -92,8 +86,8 @@ struct FakeKeyboards final : ld::KeyboardDevices {
     }
 
     std::mutex mutex;
-    std::vector<Keyboard> keyboards;
-    std::vector<int> restricted, closed;
+    const std::vector<bool> maskWorks;
+    std::vector<int> reads, writes, restricted, closed;
 };
 
 void send(int fd, std::uint16_t type, std::uint16_t code, std::int32_t value) {
@@ -141,31 +135,30 @@ private:
 
 TEST_F(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
     auto owned = std::make_unique<FakeKeyboards>(std::vector{false, true, false});
-    auto& fake = *owned;
-    const auto refused1 = fake.keyboards[0], kept = fake.keyboards[1], refused2 = fake.keyboards[2];
+    auto& fake = *owned;  // the first and the last are refused
     // Typed before and after start: none of it may be taken from the refused ones.
-    key(refused1.write, KEY_LEFTCTRL, 1);
+    key(fake.writes[0], KEY_LEFTCTRL, 1);
     ASSERT_EQ(start(std::move(owned)), 1u);
     {
         std::lock_guard lock(fake.mutex);
-        EXPECT_EQ(fake.restricted, (std::vector<int>{refused1.read, kept.read, refused2.read}));
-        EXPECT_EQ(fake.closed, (std::vector<int>{refused1.read, refused2.read}));
+        EXPECT_EQ(fake.restricted, fake.reads);
+        EXPECT_EQ(fake.closed, (std::vector<int>{fake.reads[0], fake.reads[2]}));
     }
-    key(refused2.write, KEY_LEFTALT, 1);
-    key(kept.write, KEY_RIGHTSHIFT, 1);
+    key(fake.writes[2], KEY_LEFTALT, 1);
+    key(fake.writes[1], KEY_RIGHTSHIFT, 1);
     ASSERT_TRUE(waitFor(1));
     stopAndExpect({{60, flag::shift}});
     // Both refused pipes still hold every byte written to them.
-    for (const auto& k : {refused1, refused2}) {
+    for (const int fd : {fake.reads[0], fake.reads[2]}) {
         std::array<input_event, 4> left{};
-        EXPECT_EQ(::read(k.read, left.data(), sizeof left), static_cast<ssize_t>(2 * sizeof(input_event)));
+        EXPECT_EQ(::read(fd, left.data(), sizeof left), static_cast<ssize_t>(2 * sizeof(input_event)));
     }
 }
 
 TEST_F(EvdevModifiers, LostEventsAndUnplugLetGoOfTheKeyboardsKeys) {
     auto owned = std::make_unique<FakeKeyboards>(std::vector{true});
     auto& fake = *owned;
-    const int fd = fake.keyboards[0].write;
+    const int fd = fake.writes[0];
     ASSERT_EQ(start(std::move(owned)), 1u);
     key(fd, KEY_LEFTMETA, 1);
     send(fd, EV_SYN, SYN_DROPPED, 0);
@@ -173,7 +166,7 @@ TEST_F(EvdevModifiers, LostEventsAndUnplugLetGoOfTheKeyboardsKeys) {
     send(fd, EV_SYN, SYN_REPORT, 0);
     key(fd, KEY_LEFTALT, 1);
     ASSERT_TRUE(waitFor(3));
-    ::close(std::exchange(fake.keyboards[0].write, -1));  // the node goes away
+    ::close(std::exchange(fake.writes[0], -1));  // the node goes away
     ASSERT_TRUE(waitFor(4));
     EXPECT_EQ(modifiers->flags(), 0u);
     stopAndExpect({{55, flag::command}, {55, 0}, {58, flag::alternate}, {58, 0}});
@@ -182,5 +175,5 @@ TEST_F(EvdevModifiers, LostEventsAndUnplugLetGoOfTheKeyboardsKeys) {
 
 TEST(UdevKeyboards, RefusesToRestrictWhatIsNoEventDevice) {
     const FakeKeyboards pipe({true});
-    EXPECT_FALSE(ld::UdevKeyboards().restrictToModifiers(pipe.keyboards[0].read));  // so start() closes it unread
+    EXPECT_FALSE(ld::UdevKeyboards().restrictToModifiers(pipe.reads[0]));  // so start() closes it unread
 }
