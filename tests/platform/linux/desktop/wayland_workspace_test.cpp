@@ -112,12 +112,11 @@ TEST_F(CompositorSockets, HyprlandAnnouncesEachChangeOfApplicationOnce) {
     hyprland->set("j/activewindow", hyprWindow(3002, "kitty", "0xa1"));
     ld::WaylandWorkspace workspace(ld::DesktopKind::Hyprland, queue, resolver(), {.socketPath = hyprPath, .pollInterval = 5ms});
 
-    int seen = 0, cancelledSeen = 0;
-    std::optional<std::string> frontAtNotice;
+    std::vector<std::string> notices;  // the frontmost application as each notice runs
+    int cancelledSeen = 0;
     auto subscription = workspace.observeActivations([&] {
-        ++seen;
         const auto app = workspace.frontmostApplication();
-        frontAtNotice = app ? app->bundleIdentifier : std::nullopt;
+        notices.push_back(app ? app->bundleIdentifier.value_or("?") : "none");
     });
     auto cancelled = workspace.observeActivations([&] { ++cancelledSeen; });
     // The notices queued once the workspace has seen `reply`.
@@ -133,17 +132,15 @@ TEST_F(CompositorSockets, HyprlandAnnouncesEachChangeOfApplicationOnce) {
     ASSERT_TRUE(hyprland->waitForMore("j/activewindow", 3));
     cancelled.reset();  // after the notice was queued: it must not run any more
     EXPECT_EQ(queue.drain(), 2u);
-    EXPECT_EQ(seen, 1);
     EXPECT_EQ(cancelledSeen, 0);
-    EXPECT_EQ(frontAtNotice, "firefox");
 
     EXPECT_EQ(after("{}"), 1u) << "nothing focused (an empty workspace) is a change too";
-    EXPECT_FALSE(workspace.frontmostApplication());
     EXPECT_EQ(after(hyprWindow(3004, "firefox", "0xb1")), 1u);
     // A compositor that stops answering is not "nothing focused".
     hyprland.reset();
     std::this_thread::sleep_for(60ms);
     EXPECT_EQ(queue.drain(), 0u);
+    EXPECT_EQ(notices, (std::vector<std::string>{"firefox", "none", "firefox"}));
     ASSERT_TRUE(workspace.frontmostApplication());
     EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, "firefox");
 }
