@@ -37,18 +37,17 @@ xcb_atom_t intern(xcb_connection_t* c, const char* name) {
 
 void sync(xcb_connection_t* c) { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
 
-// One server for all the tests; null, with the reason, when it cannot start.
-const XvfbServer* server(std::string* whyNot = nullptr) {
-    static std::string reason;
-    static const auto s = XvfbServer::start(reason);
-    if (whyNot) *whyNot = reason;
-    return s.get();
+// One server for all the tests; null, with the reason in `whyNoServer`, when it cannot start.
+std::string whyNoServer;
+const std::unique_ptr<XvfbServer>& server() {
+    static const auto s = XvfbServer::start(whyNoServer);
+    return s;
 }
 
 class X11Desktop : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (std::string whyNot; !server(&whyNot)) GTEST_SKIP() << whyNot;
+        if (!server()) GTEST_SKIP() << whyNoServer;
         connection_ = ld::X11Connection::open(server()->display().c_str());
         ASSERT_TRUE(connection_);
         app_ = xcb_connect(server()->display().c_str(), nullptr);
