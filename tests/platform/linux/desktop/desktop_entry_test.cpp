@@ -11,11 +11,7 @@ namespace ld = gm::platform::linux_desktop;
 using gm::platform::ActivationPolicy;
 using gm::testing::TempDir;
 
-namespace {
-
 const std::string kTextEditor = gm::testing::corpus("desktop_entry_fuzzer/text-editor.desktop");
-
-}  // namespace
 
 TEST(DesktopEntryParsing, ReadsTheMainGroupOnlyWithNamesForEachLocale) {
     const auto e = ld::parseDesktopEntry(kTextEditor);

@@ -11,8 +11,6 @@ namespace ld = gm::platform::linux_desktop;
 using gm::platform::Point;
 using gm::testing::box;
 
-namespace {
-
 // Recorded replies: tiled windows inside a split container, a floating window,
 // an XWayland window on a second output and a window hidden in the scratchpad;
 // outputs, one inactive; a laptop panel at 1.5 and an external monitor turned
@@ -22,8 +20,6 @@ const std::string kTree = gm::testing::corpus("compositor_replies_fuzzer/sway-tr
 const std::string kOutputs = gm::testing::corpus("compositor_replies_fuzzer/sway-outputs.json");
 const std::string kMonitors = gm::testing::corpus("compositor_replies_fuzzer/hyprland-monitors.json");
 const std::string kHyprClients = gm::testing::corpus("compositor_replies_fuzzer/hyprland-clients.json");
-
-}  // namespace
 
 TEST(SwayWindowList, EveryWindowAtAnyDepthButNoContainers) {
     // The split container and the window without a process are not applications.
