@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -51,8 +50,7 @@ struct FakeMouse {
     std::atomic<bool> grabbed{false};
     std::atomic<bool> heldElsewhere{false};  // another program has grabbed it
     std::atomic<int> opens{0};
-    std::atomic<int> clonesMade{0};
-    std::atomic<int> clonesDestroyed{0};
+    std::atomic<int> liveClones{0};
 
     explicit FakeMouse(std::string name) : id(std::move(name)) { replug(); }
     ~FakeMouse() { closeAll(); }
@@ -97,12 +95,12 @@ class CloneReader {
 public:
     explicit CloneReader(const FakeMouse& mouse)
         : thread_([this, &mouse] {
-              while (true) {
+              for (bool more = true; more;) {
                   pollfd p{mouse.cloneReadFd, POLLIN, 0};
                   poll(&p, 1, 20);
                   auto got = mouse.cloneFrames();
                   frames_.insert(frames_.end(), got.begin(), got.end());
-                  if (got.empty() && !reading_.load()) break;
+                  more = !got.empty() || reading_.load();
               }
           }) {}
     ~CloneReader() { stop(); }
@@ -147,11 +145,8 @@ private:
 
 class FakeSink final : public OutputSink {
 public:
-    explicit FakeSink(FakeMouse& mouse) : mouse_(mouse), fd_(::dup(mouse.cloneWriteFd)) { ++mouse_.clonesMade; }
-    ~FakeSink() override {
-        ::close(fd_);
-        ++mouse_.clonesDestroyed;
-    }
+    explicit FakeSink(FakeMouse& mouse) : mouse_(mouse), fd_(::dup(mouse.cloneWriteFd)) { ++mouse_.liveClones; }
+    ~FakeSink() override { ::close(fd_); --mouse_.liveClones; }
     bool writeFrame(std::span<const input_event> frame) override {
         return ::write(fd_, frame.data(), frame.size_bytes()) == static_cast<ssize_t>(frame.size_bytes());
     }
@@ -161,42 +156,35 @@ private:
     int fd_;
 };
 
+// The one fake mouse, as the system's devices and their hot-plug events.
 class FakeBackend final : public DeviceBackend {
 public:
-    FakeBackend() = default;
-    explicit FakeBackend(FakeMouse& mouse) { add(mouse); }
+    explicit FakeBackend(FakeMouse& mouse) : mouse_(mouse) {}
     std::atomic<bool> access{true};
-    void add(FakeMouse& mouse) {
-        std::lock_guard lock(mutex_);
-        mice_[mouse.id] = &mouse;
-    }
     std::unique_ptr<InputSource> open(const DeviceInfo& info) override {
-        std::lock_guard lock(mutex_);
-        auto it = mice_.find(info.id);
-        if (it == mice_.end()) return nullptr;
-        ++it->second->opens;
-        return std::make_unique<FakeSource>(*it->second);
+        if (info.id != mouse_.id) return nullptr;
+        ++mouse_.opens;
+        return std::make_unique<FakeSource>(mouse_);
     }
-    std::unique_ptr<OutputSink> createClone(InputSource& source) override {
-        std::lock_guard lock(mutex_);
-        auto it = mice_.find(source.name());
-        return it == mice_.end() ? nullptr : std::make_unique<FakeSink>(*it->second);
-    }
+    std::unique_ptr<OutputSink> createClone(InputSource&) override { return std::make_unique<FakeSink>(mouse_); }
     bool accessible() const override { return access.load(); }
 
 private:
-    std::mutex mutex_;
-    std::map<std::string, FakeMouse*> mice_;
+    FakeMouse& mouse_;
 };
 
 class FakeMonitor final : public DeviceMonitor {
 public:
-    FakeMonitor() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-    explicit FakeMonitor(const std::string& presentId) : FakeMonitor() { present(presentId); }
+    explicit FakeMonitor(std::string id) : id_(std::move(id)), fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
     ~FakeMonitor() override { ::close(fd_); }
-    void present(const std::string& id) { initial_.push_back(info(id)); }
-    void plug(const std::string& id) { push({true, info(id)}); }
-    void unplug(const std::string& id) { push({false, info(id)}); }
+    void plug(bool in) {
+        {
+            std::lock_guard lock(mutex_);
+            pending_.push_back({in, info()});
+        }
+        std::uint64_t one = 1;
+        [[maybe_unused]] auto w = ::write(fd_, &one, sizeof one);
+    }
 
     int pollFd() const override { return fd_; }
     void receive(std::vector<Change>& out) override {
@@ -206,22 +194,14 @@ public:
         out.insert(out.end(), pending_.begin(), pending_.end());
         pending_.clear();
     }
-    std::vector<DeviceInfo> enumerate() override { return initial_; }
+    std::vector<DeviceInfo> enumerate() override { return {info()}; }
 
 private:
-    static DeviceInfo info(const std::string& id) { return DeviceInfo{id, "/dev/input/fake-" + id, id}; }
-    void push(Change c) {
-        {
-            std::lock_guard lock(mutex_);
-            pending_.push_back(std::move(c));
-        }
-        std::uint64_t one = 1;
-        [[maybe_unused]] auto w = ::write(fd_, &one, sizeof one);
-    }
+    DeviceInfo info() const { return DeviceInfo{id_, "/dev/input/fake-" + id_, id_}; }
+    std::string id_;
     int fd_;
     std::mutex mutex_;
     std::vector<Change> pending_;
-    std::vector<DeviceInfo> initial_;
 };
 
 }  // namespace gm::test
