@@ -169,12 +169,9 @@ TEST(LinuxStress, TicksPostsAndTapTogglesLoseAndTearNothing) {
     LinuxPlatform platform(std::make_unique<FakeBackend>(mouse), std::make_unique<FakeMonitor>(mouse.id),
                            DeviceHub::Options{0.0});
 
-    platform::TapSpec spec;
-    spec.mask = platform::eventMaskBit(EventType::ScrollWheel);
-    spec.callback = swallowAll;
     std::shared_ptr<platform::EventTap> tap;
     platform.engineLoop().runSync([&] {
-        tap = platform.eventTaps().createTap(spec);
+        tap = platform.eventTaps().createTap({.mask = platform::eventMaskBit(EventType::ScrollWheel), .callback = swallowAll});
         platform.currentRunLoop().addSource(tap->createRunLoopSource());
     });
     platform.hub().sync();
