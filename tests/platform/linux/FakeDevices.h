@@ -87,6 +87,11 @@ struct FakeMouse {
             out.emplace_back(buf, buf + static_cast<std::size_t>(n) / sizeof(input_event));
         return out;
     }
+    std::vector<Codes> cloneCodes() const {
+        std::vector<Codes> out;
+        for (const Frame& frame : cloneFrames()) out.push_back(codes(frame));
+        return out;
+    }
 };
 
 // Reads a mouse's clone all along on a thread of its own, so its socket never

@@ -71,9 +71,7 @@ protected:
     std::vector<Codes> settle() {
         platform->hub().sync();
         platform->engineLoop().runSync([] {});
-        std::vector<Codes> out;
-        for (const Frame& frame : mouse.cloneFrames()) out.push_back(codes(frame));
-        return out;
+        return mouse.cloneCodes();
     }
 };
 
