@@ -92,7 +92,7 @@ public:
         libevdev_uinput_write_event(uinput_.get(), EV_SYN, SYN_REPORT, 0);
     }
     // One notch, `direction` +1 (up, or right) or -1, on the vertical (0) or horizontal (1) wheel.
-    void notch(int axis, int direction) {
+    void notch(std::size_t axis, int direction) {
         const int code = axis == 0 ? REL_WHEEL : REL_HWHEEL, hiRes = axis == 0 ? REL_WHEEL_HI_RES : REL_HWHEEL_HI_RES;
         if (spec_.hiRes) emit({{EV_REL, hiRes, 120 * direction}, {EV_REL, code, direction}});
         else emit({{EV_REL, code, direction}});
@@ -326,7 +326,7 @@ protected:
 struct NotchRow {
     const char* what;
     std::size_t mouse;  // index into the mice the test starts with
-    int axis;           // 0 vertical, 1 horizontal
+    std::size_t axis;   // 0 vertical, 1 horizontal
     int direction;      // +1 up, or right
     int notches;        // 100 ms apart: no acceleration
 };
@@ -342,8 +342,8 @@ Seen expectNotches(Program& program, Reader& twin, SourceMouse& mouse, const Not
     }
     const Seen seen = twin.collect(kAnimation, kQuiet);
     const auto posted = program.postedSince(logAt);
-    const auto a = static_cast<std::size_t>(row.axis);
-    const std::string what = row.what;
+    const std::size_t a = row.axis;
+    const char* what = row.what;
     // libinput counts a wheel turned up and a tilt left as negative; our points, as positive.
     EXPECT_EQ(seen.v120[a], -std::llround(posted[a] * 120.0 / 90.0))
         << what << ": not what the engine posted (" << seen.scrollEvents << " scroll events)";
@@ -366,8 +366,7 @@ TEST_F(Kernel, EachNotchArrivesAsSmoothScrollOfExactlyOneNotch) {
         Reader twin(twins_[row.mouse]);
         const Seen seen = expectNotches(*program_, twin, *mice_[row.mouse], row);
         EXPECT_GE(seen.scrollEvents, 10 * row.notches) << row.what << ": not smooth";
-        std::printf("[ figures  ] %-22s total %+5d v120 in %3d scroll events\n", row.what,
-                    seen.v120[static_cast<std::size_t>(row.axis)], seen.scrollEvents);
+        std::printf("[ figures  ] %-22s total %+5d v120 in %3d scroll events\n", row.what, seen.v120[row.axis], seen.scrollEvents);
         // The source itself is grabbed: its own notch reaches nobody else.
         EXPECT_EQ(sources[row.mouse].collect(10ms).events, 0) << row.what;
         sleepFor(200ms);  // with the quiet time, libinput's wheel is back at rest for the next row
