@@ -4,12 +4,14 @@
 // every write() arrives as one record, so the tests see frame boundaries
 // exactly as the hub wrote them.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -208,5 +210,23 @@ private:
     std::mutex mutex_;
     std::vector<Change> pending_;
 };
+
+// Every write one whole frame; motion (REL_X rising, as sent) in order and alone
+// in its write. Returns how many frames begin with each code.
+std::map<std::uint16_t, int> checkFrames(const std::vector<Frame>& frames) {
+    std::map<std::uint16_t, int> count;
+    int lastX = 0;
+    for (const Frame& f : frames) {
+        EXPECT_TRUE(!f.empty() && f.back().type == EV_SYN && f.back().code == SYN_REPORT) << "one whole frame a write";
+        if (f.empty()) continue;
+        if (f.front().code == REL_X) {
+            EXPECT_EQ(f.size(), 3u) << "a motion frame shares its write with nothing";
+            EXPECT_GT(f.front().value, lastX) << "motion stays in order";
+            lastX = f.front().value;
+        }
+        ++count[f.front().code];
+    }
+    return count;
+}
 
 }  // namespace gm::test

@@ -1,5 +1,6 @@
-// The platform table end to end over fake mice: taps on the engine thread,
-// posting through the proxy, run loop timers, queues and the display clock.
+// The platform table end to end over a fake mouse: taps on the engine thread,
+// posting through the proxy (also from threads racing the tap's switch),
+// run loop timers, queues and the display clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -181,6 +182,73 @@ TEST_F(PlatformTest, AnUnplugMidAnimationStopsItsPostsWithoutHarm) {
     link->stop();
     anim.queue.reset();  // a frame in progress finishes; nothing queues more once the link stopped
     EXPECT_GE(settle().size(), 1u);  // frames before the unplug arrived
+}
+
+// Many frames through the fake device path while another thread posts
+// animation frames and the tap is switched off and on: no frame may be lost,
+// none may be torn, and (under ThreadSanitizer) nothing may race.
+TEST_F(PlatformTest, TicksPostsAndTapTogglesLoseAndTearNothing) {
+    constexpr int kFrames = 4000;
+    auto tap = makeTap();
+    state.verdict = Verdict::Swallow;
+    ASSERT_EQ(platform->hub().devices().size(), 1u);
+    const TapProxy proxy = platform::linux_input::LinuxEventTaps::proxyFor(platform->hub().devices().front());
+
+    CloneReader reader(mouse);
+
+    std::atomic<bool> feeding{true};
+    std::atomic<int> posts{0};
+    std::thread poster([&] {
+        auto event = std::make_shared<platform::FieldTableEvent>(EventType::ScrollWheel);
+        event->setDoubleValue(field::scrollPointDeltaAxis1, 7.0);
+        for (int i = 0; i < 3000; ++i) {
+            platform->eventTaps().postEvent(proxy, event);
+            ++posts;
+            if (i % 8 == 0) std::this_thread::yield();
+        }
+    });
+    std::thread toggler([&] {
+        auto link = platform->displays().createDisplayLink(1);
+        link->setOutputCallback([](void*) {}, nullptr);
+        bool on = true;
+        while (feeding.load()) {
+            on = !on;
+            tap->enable(on);
+            on ? link->start() : link->stop();
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+        tap->enable(true);
+        link->stop();
+    });
+
+    for (int i = 1; i <= kFrames; ++i)
+        mouse.send(i % 4 ? Frame{ev(EV_REL, REL_X, i), ev(EV_REL, REL_Y, -i), syn()} : Frame{ev(EV_REL, REL_WHEEL, 1), syn()});
+    poster.join();
+    feeding = false;
+    toggler.join();
+    platform->hub().sync();
+    platform->engineLoop().runSync([] {});
+    const auto emitted = platform->hub().emittedUnits(platform->hub().devices().front());
+    const auto stats = platform->hub().stats();
+    platform->shutdown();
+    const std::vector<Frame> frames = reader.stop();
+
+    EXPECT_EQ(checkFrames(frames)[REL_X], kFrames - kFrames / 4);
+    int passedNotches = 0;
+    long hiRes = 0;  // from posts only
+    for (const Frame& f : frames) {
+        if (f.front().code != REL_WHEEL_HI_RES) continue;
+        if (f.front().value == 120) ++passedNotches;  // the tap was off when the hub or the engine saw the notch
+        else hiRes += f.front().value;  // posts move 9 or 10 units a frame (60 at a burst start)
+    }
+    EXPECT_EQ(state.calls.load() + passedNotches, kFrames / 4);
+    EXPECT_EQ(stats.scrollsTapped + stats.scrollsPassed, static_cast<std::uint64_t>(kFrames / 4));
+    ASSERT_TRUE(emitted.has_value());
+    EXPECT_EQ(hiRes, (*emitted)[0]);
+    // Every posted point arrived: 7 points = 28/3 units per post, up to half a notch of start lead.
+    const double posted = posts.load() * 7.0 * 120.0 / 90.0;
+    EXPECT_GE(static_cast<double>(hiRes), posted - 0.5);
+    EXPECT_LE(static_cast<double>(hiRes), posted + 60.5);
 }
 
 // ---- run loop, queues, display clock -------------------------------------------------
