@@ -35,7 +35,6 @@ struct EngineOnFakeMouse {
     ~EngineOnFakeMouse() {
         platform.engineLoop().runSync([&] { engine->core.end(); });
         platform.shutdown();
-        engine.reset();
     }
 
     FakeMouse mouse;
