@@ -28,18 +28,10 @@ using namespace gm::platform::linux_input;
 using Frame = std::vector<input_event>;
 using platform::EventRef;
 
-inline input_event ev(std::uint16_t type, std::uint16_t code, std::int32_t value) {
-    return makeEvent(type, code, value);
-}
+inline input_event ev(std::uint16_t type, std::uint16_t code, std::int32_t value) { return makeEvent(type, code, value); }
 inline input_event syn() { return ev(EV_SYN, SYN_REPORT, 0); }
-
 // A frame as (code, value) pairs, for compact comparisons.
 using Codes = std::vector<std::pair<std::uint16_t, std::int32_t>>;
-inline Codes codes(const Frame& frame) {
-    Codes out;
-    for (const auto& e : frame) out.emplace_back(e.code, e.value);
-    return out;
-}
 
 // What the test holds of one fake mouse; outlives the hub's source and clone.
 struct FakeMouse {
@@ -89,9 +81,11 @@ struct FakeMouse {
             out.emplace_back(buf, buf + static_cast<std::size_t>(n) / sizeof(input_event));
         return out;
     }
+    // The same, each frame as (code, value) pairs.
     std::vector<Codes> cloneCodes() const {
         std::vector<Codes> out;
-        for (const Frame& frame : cloneFrames()) out.push_back(codes(frame));
+        for (const Frame& frame : cloneFrames())
+            for (auto& pairs = out.emplace_back(); const auto& e : frame) pairs.emplace_back(e.code, e.value);
         return out;
     }
 };

@@ -196,23 +196,20 @@ TEST_F(PlatformTest, TicksPostsAndTapTogglesLoseAndTearNothing) {
 
     CloneReader reader(mouse);
 
+    constexpr int kPosts = 3000;
     std::atomic<bool> feeding{true};
-    std::atomic<int> posts{0};
     std::thread poster([&] {
         auto event = std::make_shared<platform::FieldTableEvent>(EventType::ScrollWheel);
         event->setDoubleValue(field::scrollPointDeltaAxis1, 7.0);
-        for (int i = 0; i < 3000; ++i) {
+        for (int i = 0; i < kPosts; ++i) {
             platform->eventTaps().postEvent(proxy, event);
-            ++posts;
             if (i % 8 == 0) std::this_thread::yield();
         }
     });
     std::thread toggler([&] {
         auto link = platform->displays().createDisplayLink(1);
         link->setOutputCallback([](void*) {}, nullptr);
-        bool on = true;
-        while (feeding.load()) {
-            on = !on;
+        for (bool on = false; feeding.load(); on = !on) {
             tap->enable(on);
             on ? link->start() : link->stop();
             std::this_thread::sleep_for(std::chrono::microseconds(300));
@@ -246,7 +243,7 @@ TEST_F(PlatformTest, TicksPostsAndTapTogglesLoseAndTearNothing) {
     ASSERT_TRUE(emitted.has_value());
     EXPECT_EQ(hiRes, (*emitted)[0]);
     // Every posted point arrived: 7 points = 28/3 units per post, up to half a notch of start lead.
-    const double posted = posts.load() * 7.0 * 120.0 / 90.0;
+    const double posted = kPosts * 7.0 * 120.0 / 90.0;
     EXPECT_GE(static_cast<double>(hiRes), posted - 0.5);
     EXPECT_LE(static_cast<double>(hiRes), posted + 60.5);
 }
