@@ -6,7 +6,6 @@
 // Everything it starts shares one process group, stopped together at the end.
 #include <fcntl.h>
 #include <linux/input-event-codes.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
@@ -25,22 +24,12 @@
 #include <thread>
 #include <vector>
 
-#include "TempDir.h"
+#include "DesktopTestSupport.h"
 #include "fake-input-client.h"
 
 extern char** environ;
 
 namespace gm::testing {
-
-// Polls `done` until it holds or `limit` passes; true when it held.
-inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 class HeadlessDesktop {
 public:
@@ -230,29 +219,19 @@ private:
                                   args...) >= 0;
     }
 
-    // A private bus; its address, or empty.
+    // A private bus on a socket of its own; its address, or empty.
     std::string startBus(const std::string& name) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return {};
-        spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile",
-               "--print-address=" + std::to_string(fds[1])},
-              {}, name + "-bus", fds[1]);
-        ::close(fds[1]);
-        std::string address;
-        pollfd p{fds[0], POLLIN, 0};
-        char buffer[256];
-        for (ssize_t n = 0; address.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0 &&
-                            (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-            address.append(buffer, static_cast<std::size_t>(n));
-        ::close(fds[0]);
-        return address.substr(0, address.find('\n') == std::string::npos ? 0 : address.find('\n'));
+        const auto socket = root_.path() / (name + "-bus");
+        spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket.string()},
+              {}, name + "-bus");
+        const bool up = waitFor([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(10));
+        return up ? "unix:path=" + socket.string() : "";
     }
 
     // Starts a program in the group, its output in <scratch>/<log>.log. All
     // is prepared before fork: the child of a threaded program may only make
     // async-signal-safe calls.
-    void spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, const std::string& log,
-               int keepFd = -1) {
+    void spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, const std::string& log) {
         const auto logPath = (root_.path() / (log + ".log")).string();
         std::vector<std::string> env(extraEnv);
         for (char** e = environ; *e; ++e) env.emplace_back(*e);
@@ -267,7 +246,6 @@ private:
             const int out = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
             ::dup2(out, 1);
             ::dup2(out, 2);
-            if (keepFd >= 0) ::fcntl(keepFd, F_SETFD, 0);
             ::execve(args[0], args.data(), envp.data());
             ::_exit(127);
         }

@@ -12,66 +12,67 @@
 #include <thread>
 #include <vector>
 
+#include "DesktopTestSupport.h"
 #include "platform/Event.h"
 #include "platform/linux/desktop/EvdevModifiers.h"
 
 namespace ld = gm::platform::linux_desktop;
 namespace flag = gm::platform::flag;
-using Change = ld::KeyboardModifierState::Change;
+using gm::testing::expectFlagsChanged;
+using gm::testing::FlagChanges;
 
 namespace {
 
-constexpr int kPress = 1, kRelease = 0, kRepeat = 2;
+constexpr int kPress = 1, kRelease = 0, kRepeat = 2, kUnplug = -1;
+constexpr auto kAll = flag::command | flag::shift | flag::alternate | flag::control;
 
-std::uint16_t codeOf(const std::optional<Change>& c) { return c ? c->key.keyCode : 0; }
+struct KeyRow {
+    int keyboard;
+    unsigned code;
+    int value;  // or kUnplug: the keyboard goes away
+};
 
 }  // namespace
 
-TEST(KeyboardModifierState, MapsEachSideToItsKeyCode) {
-    ld::KeyboardModifierState s;
-    const std::pair<unsigned, std::uint16_t> keys[] = {{KEY_LEFTMETA, 55}, {KEY_RIGHTMETA, 54}, {KEY_LEFTSHIFT, 56},
-                                                       {KEY_RIGHTSHIFT, 60}, {KEY_LEFTALT, 58}, {KEY_RIGHTALT, 61},
-                                                       {KEY_LEFTCTRL, 59}, {KEY_RIGHTCTRL, 62}};
-    for (const auto& [kernelCode, code] : keys) EXPECT_EQ(codeOf(s.key(0, kernelCode, kPress)), code) << kernelCode;
-    EXPECT_EQ(s.flags(), flag::command | flag::shift | flag::alternate | flag::control);
-}
-
-TEST(KeyboardModifierState, LeftAndRightAreSeparateKeysOfOneFlag) {
-    ld::KeyboardModifierState s;
-    EXPECT_EQ(s.key(1, KEY_LEFTCTRL, kPress)->flags, flag::control);
-    auto c = s.key(2, KEY_RIGHTCTRL, kPress);
-    ASSERT_TRUE(c);  // another key, so its own event even though the flag is unchanged
-    EXPECT_EQ(c->key.keyCode, 62);
-    EXPECT_EQ(s.key(1, KEY_LEFTCTRL, kRelease)->flags, flag::control);
-    EXPECT_EQ(s.key(2, KEY_RIGHTCTRL, kRelease)->flags, 0u);
-}
-
-TEST(KeyboardModifierState, IgnoresRepeatsStrayReleasesAndOtherKeys) {
-    ld::KeyboardModifierState s;
-    EXPECT_FALSE(s.key(1, KEY_LEFTALT, kRelease));  // never seen pressed
-    EXPECT_FALSE(s.key(1, KEY_A, kPress));
-    EXPECT_FALSE(s.key(1, KEY_CAPSLOCK, kPress));
-    ASSERT_TRUE(s.key(1, KEY_LEFTALT, kPress));
-    EXPECT_FALSE(s.key(1, KEY_LEFTALT, kRepeat));
-    EXPECT_FALSE(s.key(1, KEY_LEFTALT, kPress));
-    EXPECT_EQ(s.flags(), flag::alternate);
-}
-
-TEST(KeyboardModifierState, UnpluggedKeyboardReleasesOnlyWhatNobodyElseHolds) {
-    ld::KeyboardModifierState s;
-    s.key(1, KEY_LEFTSHIFT, kPress);
-    s.key(1, KEY_LEFTMETA, kPress);
-    s.key(2, KEY_LEFTSHIFT, kPress);
-    s.key(2, KEY_RIGHTALT, kPress);
-    const auto released = s.forget(1);
-    ASSERT_EQ(released.size(), 1u);
-    EXPECT_EQ(released[0].key.keyCode, 55);
-    EXPECT_EQ(released[0].flags, flag::shift | flag::alternate);
-    EXPECT_EQ(s.flags(), flag::shift | flag::alternate);
-    const auto rest = s.forget(2);
-    ASSERT_EQ(rest.size(), 2u);
-    EXPECT_EQ(rest.back().flags, 0u);
-    EXPECT_EQ(s.flags(), 0u);
+TEST(KeyboardModifierState, Timelines) {
+    const struct {
+        const char* what;
+        std::vector<KeyRow> keys;
+        FlagChanges changes;  // key code and flags after each change
+    } cases[] = {
+        {"each side is its own key code",
+         {{0, KEY_LEFTMETA, kPress}, {0, KEY_RIGHTMETA, kPress}, {0, KEY_LEFTSHIFT, kPress}, {0, KEY_RIGHTSHIFT, kPress},
+          {0, KEY_LEFTALT, kPress}, {0, KEY_RIGHTALT, kPress}, {0, KEY_LEFTCTRL, kPress}, {0, KEY_RIGHTCTRL, kPress}},
+         {{55, flag::command}, {54, flag::command}, {56, flag::command | flag::shift}, {60, flag::command | flag::shift},
+          {58, kAll & ~flag::control}, {61, kAll & ~flag::control}, {59, kAll}, {62, kAll}}},
+        {"left and right are separate keys of one flag",
+         {{1, KEY_LEFTCTRL, kPress}, {2, KEY_RIGHTCTRL, kPress}, {1, KEY_LEFTCTRL, kRelease}, {2, KEY_RIGHTCTRL, kRelease}},
+         {{59, flag::control}, {62, flag::control}, {59, flag::control}, {62, 0}}},
+        {"repeats, stray releases and other keys change nothing",
+         {{1, KEY_LEFTALT, kRelease}, {1, KEY_A, kPress}, {1, KEY_CAPSLOCK, kPress}, {1, KEY_LEFTALT, kPress},
+          {1, KEY_LEFTALT, kRepeat}, {1, KEY_LEFTALT, kPress}},
+         {{58, flag::alternate}}},
+        {"an unplugged keyboard releases only what nobody else holds, in the order pressed",
+         {{1, KEY_LEFTSHIFT, kPress}, {1, KEY_LEFTMETA, kPress}, {2, KEY_LEFTSHIFT, kPress}, {2, KEY_RIGHTALT, kPress},
+          {1, 0, kUnplug}, {2, 0, kUnplug}},
+         {{56, flag::shift}, {55, flag::shift | flag::command}, {61, kAll & ~flag::control},
+          {55, flag::shift | flag::alternate}, {56, flag::alternate}, {61, 0}}},
+    };
+    for (const auto& c : cases) {
+        ld::KeyboardModifierState s;
+        FlagChanges got;
+        for (const KeyRow& k : c.keys) {
+            std::vector<ld::KeyboardModifierState::Change> changes;
+            if (k.value == kUnplug) {
+                changes = s.forget(k.keyboard);
+            } else if (const auto change = s.key(k.keyboard, k.code, k.value)) {
+                changes.push_back(*change);
+            }
+            for (const auto& change : changes) got.emplace_back(change.key.keyCode, change.flags);
+        }
+        EXPECT_EQ(got, c.changes) << c.what;
+        EXPECT_EQ(s.flags(), c.changes.back().second) << c.what;
+    }
 }
 
 // ---- the reader, on pipes ---------------------------------------------------------------
@@ -122,10 +123,7 @@ public:
 };
 
 void send(int fd, std::uint16_t type, std::uint16_t code, std::int32_t value) {
-    input_event ev{};
-    ev.type = type;
-    ev.code = code;
-    ev.value = value;
+    const input_event ev{{}, type, code, value};
     ASSERT_EQ(::write(fd, &ev, sizeof ev), static_cast<ssize_t>(sizeof ev));
 }
 
@@ -133,23 +131,6 @@ void key(int fd, std::uint16_t code, std::int32_t value) {
     send(fd, EV_KEY, code, value);
     send(fd, EV_SYN, SYN_REPORT, 0);
 }
-
-struct Received {
-    std::mutex mutex;
-    std::condition_variable cv;
-    std::vector<std::pair<std::int64_t, std::uint64_t>> events;  // key code, flags
-
-    void add(const gm::platform::EventRef& e) {
-        std::lock_guard lock(mutex);
-        EXPECT_EQ(e->type(), gm::platform::EventType::FlagsChanged);
-        events.emplace_back(e->integerValue(gm::platform::field::keyboardKeycode), e->flags());
-        cv.notify_all();
-    }
-    bool waitFor(std::size_t n) {
-        std::unique_lock lock(mutex);
-        return cv.wait_for(lock, std::chrono::seconds(5), [&] { return events.size() >= n; });
-    }
-};
 
 // Keyboards are made first, so a test may type before the reader starts.
 class EvdevModifiers : public ::testing::Test {
@@ -160,41 +141,33 @@ protected:
     }
     std::size_t start() {
         modifiers = std::make_unique<ld::EvdevModifiers>(std::move(owned_));
-        modifiers->setCallback([&](const gm::platform::EventRef& e) { got.add(e); });
+        modifiers->setCallback([&](const gm::platform::EventRef& e) {
+            std::lock_guard lock(mutex_);
+            events_.push_back(e);
+            cv_.notify_all();
+        });
         return modifiers->start();
     }
-    Received got;
+    bool waitFor(std::size_t n) {
+        std::unique_lock lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::seconds(5), [&] { return events_.size() >= n; });
+    }
+    // Stops the reader and checks everything it reported.
+    void stopAndExpect(const FlagChanges& expected) {
+        modifiers->stop();
+        std::lock_guard lock(mutex_);
+        expectFlagsChanged(events_, expected);
+    }
     std::unique_ptr<ld::EvdevModifiers> modifiers;
 
 private:
     std::unique_ptr<FakeKeyboards> owned_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::vector<gm::platform::EventRef> events_;
 };
 
 }  // namespace
-
-TEST_F(EvdevModifiers, FollowsModifiersAcrossKeyboards) {
-    auto& fake = keyboards({true, true});
-    const int a = fake.keyboards[0].write, b = fake.keyboards[1].write;
-    ASSERT_EQ(start(), 2u);
-
-    key(a, KEY_LEFTSHIFT, 1);
-    ASSERT_TRUE(got.waitFor(1));
-    key(b, KEY_LEFTSHIFT, 1);  // already down on the other keyboard: no event
-    key(b, KEY_A, 1);          // the kernel keeps these out; should one slip through, it changes nothing
-    key(b, KEY_RIGHTMETA, 1);
-    ASSERT_TRUE(got.waitFor(2));
-    // Whichever keyboard is read first, shift ends only with the second release.
-    key(a, KEY_LEFTSHIFT, 0);
-    key(b, KEY_LEFTSHIFT, 0);
-    ASSERT_TRUE(got.waitFor(3));
-    modifiers->stop();
-
-    const std::vector<std::pair<std::int64_t, std::uint64_t>> expected = {
-        {56, flag::shift}, {54, flag::shift | flag::command}, {56, flag::command}};
-    EXPECT_EQ(got.events, expected);
-    std::lock_guard lock(fake.mutex);
-    EXPECT_EQ(fake.closed.size(), 2u);
-}
 
 TEST_F(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
     auto& fake = keyboards({false, true, false});
@@ -209,9 +182,8 @@ TEST_F(EvdevModifiers, KeyboardThatCannotBeFilteredIsClosedUnread) {
     }
     key(refused2.write, KEY_LEFTALT, 1);
     key(kept.write, KEY_RIGHTSHIFT, 1);
-    ASSERT_TRUE(got.waitFor(1));
-    modifiers->stop();
-    EXPECT_EQ(got.events, (std::vector<std::pair<std::int64_t, std::uint64_t>>{{60, flag::shift}}));
+    ASSERT_TRUE(waitFor(1));
+    stopAndExpect({{60, flag::shift}});
     // Both refused pipes still hold every byte written to them.
     for (const auto& k : {refused1, refused2}) {
         std::array<input_event, 4> left{};
@@ -223,13 +195,11 @@ TEST_F(EvdevModifiers, UnpluggedKeyboardLetsGoOfItsKeysAndStopEndsTheThread) {
     auto& fake = keyboards({true});
     ASSERT_EQ(start(), 1u);
     key(fake.keyboards[0].write, KEY_RIGHTCTRL, 1);
-    ASSERT_TRUE(got.waitFor(1));
-    ::close(fake.keyboards[0].write);  // the node goes away
-    fake.keyboards[0].write = -1;
-    ASSERT_TRUE(got.waitFor(2));
-    EXPECT_EQ(got.events.back(), (std::pair<std::int64_t, std::uint64_t>{62, 0}));
+    ASSERT_TRUE(waitFor(1));
+    ::close(std::exchange(fake.keyboards[0].write, -1));  // the node goes away
+    ASSERT_TRUE(waitFor(2));
     EXPECT_EQ(modifiers->flags(), 0u);
-    modifiers->stop();
+    stopAndExpect({{62, flag::control}, {62, 0}});
     modifiers->stop();
 }
 
@@ -241,11 +211,8 @@ TEST_F(EvdevModifiers, LostEventsLetGoOfTheKeyboardsKeysUntilTheNextReport) {
     send(fd, EV_KEY, KEY_LEFTCTRL, 1);  // part of the broken report: not trusted
     send(fd, EV_SYN, SYN_REPORT, 0);
     key(fd, KEY_LEFTALT, 1);
-    ASSERT_TRUE(got.waitFor(3));
-    modifiers->stop();
-    const std::vector<std::pair<std::int64_t, std::uint64_t>> expected = {
-        {55, flag::command}, {55, 0}, {58, flag::alternate}};
-    EXPECT_EQ(got.events, expected);
+    ASSERT_TRUE(waitFor(3));
+    stopAndExpect({{55, flag::command}, {55, 0}, {58, flag::alternate}});
 }
 
 TEST(UdevKeyboards, RefusesToRestrictWhatIsNoEventDevice) {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "HeadlessDesktop.h"
-#include "TestQueue.h"
+#include "DesktopTestSupport.h"
 #include "engine/ScrollDecision.h"
 #include "engine/ScrollUtils.h"
 #include "platform/Log.h"

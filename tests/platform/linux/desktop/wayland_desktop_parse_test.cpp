@@ -6,78 +6,24 @@
 #include <map>
 #include <string>
 
+#include "DesktopTestSupport.h"
 #include "platform/linux/desktop/WaylandCompositors.h"
 
 namespace ld = gm::platform::linux_desktop;
 using gm::platform::Point;
+using gm::testing::box;
 
 namespace {
 
-// Tiled windows inside a split container, a floating window, an XWayland
-// window on a second output and a window hidden in the scratchpad.
-constexpr std::string_view kTree = R"({
-  "id": 1, "type": "root", "name": "root", "nodes": [
-    {"id": 2, "type": "output", "name": "__i3", "nodes": [
-      {"id": 3, "type": "workspace", "name": "__i3_scratch", "nodes": [], "floating_nodes": [
-        {"id": 20, "type": "floating_con", "pid": 2005, "app_id": "pavucontrol", "focused": false,
-         "rect": {"x": 0, "y": 0, "width": 600, "height": 400}, "nodes": [], "floating_nodes": []}
-      ]}
-    ], "floating_nodes": []},
-    {"id": 4, "type": "output", "name": "DP-1", "nodes": [
-      {"id": 5, "type": "workspace", "name": "1", "nodes": [
-        {"id": 6, "type": "con", "layout": "splitv", "name": null, "focused": false,
-         "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}, "floating_nodes": [], "nodes": [
-          {"id": 7, "type": "con", "pid": 2001, "app_id": "kitty", "focused": true, "fullscreen_mode": 0,
-           "rect": {"x": 0, "y": 0, "width": 1920, "height": 540}, "nodes": [], "floating_nodes": []},
-          {"id": 8, "type": "con", "pid": 2002, "app_id": "org.gnome.TextEditor", "focused": false,
-           "rect": {"x": 0, "y": 540, "width": 1920, "height": 540}, "nodes": [], "floating_nodes": []}
-        ]}
-      ], "floating_nodes": [
-        {"id": 9, "type": "floating_con", "pid": 2003, "app_id": "org.gnome.Calculator", "focused": false,
-         "rect": {"x": 700, "y": 300, "width": 400, "height": 500}, "nodes": [], "floating_nodes": []}
-      ]}
-    ], "floating_nodes": []},
-    {"id": 10, "type": "output", "name": "HDMI-A-1", "nodes": [
-      {"id": 11, "type": "workspace", "name": "2", "nodes": [
-        {"id": 12, "type": "con", "pid": 2004, "app_id": null, "shell": "xwayland", "focused": false,
-         "window_properties": {"class": "firefox", "instance": "Navigator", "title": "Mozilla Firefox"},
-         "rect": {"x": 1920, "y": 0, "width": 1920, "height": 1080}, "nodes": [], "floating_nodes": []},
-        {"id": 13, "type": "con", "pid": 0, "app_id": "ghost", "focused": false, "nodes": [], "floating_nodes": []}
-      ], "floating_nodes": []}
-    ], "floating_nodes": []}
-  ], "floating_nodes": []
-})";
-
-constexpr std::string_view kOutputs = R"([
-  {"name": "eDP-1", "active": true, "scale": 1.333333, "rect": {"x": 0, "y": 0, "width": 1920, "height": 1200},
-   "current_mode": {"width": 2560, "height": 1600, "refresh": 59999}},
-  {"name": "HDMI-A-1", "active": false, "rect": {"x": 0, "y": 0, "width": 0, "height": 0}},
-  {"name": "DP-2", "active": true, "scale": 1.0, "rect": {"x": 1920, "y": -200, "width": 2560, "height": 1440},
-   "current_mode": {"width": 2560, "height": 1440, "refresh": 143912}}
-])";
-
-// A laptop panel at 1.5 and an external monitor turned a quarter.
-constexpr std::string_view kMonitors = R"([
-  {"id": 0, "name": "eDP-1", "x": 0, "y": 0, "width": 2880, "height": 1800, "scale": 1.50, "transform": 0,
-   "refreshRate": 120.00000, "activeWorkspace": {"id": 1, "name": "1"}, "specialWorkspace": {"id": 0}, "focused": true},
-  {"id": 3, "name": "DP-1", "x": 1920, "y": 0, "width": 2560, "height": 1440, "scale": 1.00, "transform": 1,
-   "refreshRate": 59.95100, "activeWorkspace": {"id": 4, "name": "4"}, "focused": false}
-])";
-
-// Two tiled windows, a floating one whose class is empty, one on a hidden
-// workspace and one not mapped.
-constexpr std::string_view kHyprClients = R"([
-  {"mapped": true, "hidden": false, "at": [0, 0], "size": [1280, 1440], "workspace": {"id": 1},
-   "floating": false, "class": "org.gnome.TextEditor", "pid": 3001, "fullscreen": 0, "focusHistoryID": 1},
-  {"mapped": true, "hidden": false, "at": [1280, 0], "size": [1280, 1440], "workspace": {"id": 1},
-   "floating": false, "class": "kitty", "pid": 3002, "fullscreen": 0, "focusHistoryID": 0},
-  {"mapped": true, "hidden": false, "at": [1000, 500], "size": [500, 400], "workspace": {"id": 1},
-   "floating": true, "class": "", "initialClass": "org.gnome.Calculator", "pid": 3003, "focusHistoryID": 2},
-  {"mapped": true, "hidden": false, "at": [0, 0], "size": [2560, 1440], "workspace": {"id": 2},
-   "floating": false, "class": "firefox", "pid": 3004, "fullscreen": 0, "focusHistoryID": 3},
-  {"mapped": false, "hidden": false, "at": [0, 0], "size": [2560, 1440], "workspace": {"id": 1},
-   "floating": true, "class": "ghost", "pid": 3005, "fullscreen": 0, "focusHistoryID": 4}
-])";
+// Recorded replies: tiled windows inside a split container, a floating window,
+// an XWayland window on a second output and a window hidden in the scratchpad;
+// outputs, one inactive; a laptop panel at 1.5 and an external monitor turned
+// a quarter; two tiled clients, a floating one whose class is empty, one on a
+// hidden workspace and one not mapped.
+const std::string kTree = gm::testing::corpus("compositor_replies_fuzzer/sway-tree.json");
+const std::string kOutputs = gm::testing::corpus("compositor_replies_fuzzer/sway-outputs.json");
+const std::string kMonitors = gm::testing::corpus("compositor_replies_fuzzer/hyprland-monitors.json");
+const std::string kHyprClients = gm::testing::corpus("compositor_replies_fuzzer/hyprland-clients.json");
 
 const ld::CompositorWindow* withPid(const std::vector<ld::CompositorWindow>& windows, int pid) {
     const auto it = std::find_if(windows.begin(), windows.end(), [&](const auto& w) { return w.pid == pid; });
@@ -100,13 +46,11 @@ TEST(SwayWindowList, EveryWindowAtAnyDepthButNoContainers) {
     // The same tree also answers which one is focused, below the split container.
     ASSERT_TRUE(ld::sway::focusedWindow(kTree));
     EXPECT_EQ(ld::sway::focusedWindow(kTree)->pid, 2001);
-
-    EXPECT_TRUE(ld::sway::windows("not json").empty());
-    EXPECT_TRUE(ld::sway::windows(R"({"type":"root","nodes":{"oops":1}})").empty());
 }
 
-TEST(SwayWindowList, NoFocusedWindowWhenAWorkspaceOrNothingIsFocusedOrTheReplyIsBroken) {
-    // A window nested far deeper than any real tree (the socket takes replies of megabytes).
+// Replies that name nothing: broken, of another shape, or nested far deeper
+// than any real tree (the socket takes replies of megabytes).
+TEST(CompositorReplies, ThatNameNothingGiveNothing) {
     std::string deep;
     for (int i = 0; i < 100000; ++i) deep += R"({"nodes":[)";
     deep += R"({"type":"con","pid":1,"app_id":"deep","focused":true})";
@@ -115,16 +59,23 @@ TEST(SwayWindowList, NoFocusedWindowWhenAWorkspaceOrNothingIsFocusedOrTheReplyIs
          std::initializer_list<std::string_view>{R"({"type":"root","nodes":[{"type":"workspace","focused":true,"nodes":[]}]})",
                                                  R"({"type":"root","nodes":[]})", R"({"type":"root","nodes":[)", "[]", deep})
         EXPECT_FALSE(ld::sway::focusedWindow(reply)) << reply.substr(0, 80);
+    EXPECT_TRUE(ld::sway::windows("not json").empty());
+    EXPECT_TRUE(ld::sway::windows(R"({"type":"root","nodes":{"oops":1}})").empty());
+    EXPECT_TRUE(ld::sway::outputs("{}").empty());
+    EXPECT_TRUE(ld::hyprland::monitors("ok").empty());
+    EXPECT_FALSE(ld::hyprland::cursorPosition("{}"));
+    EXPECT_FALSE(ld::hyprland::cursorPosition("unknown request"));
+    EXPECT_FALSE(ld::hyprland::activeWindow("{}"));  // nothing focused
 }
+
+using Box = std::array<double, 4>;
 
 TEST(SwayOutputs, ActiveOutputsInLogicalUnitsWithStableIds) {
     const auto screens = ld::sway::outputs(kOutputs);
     ASSERT_EQ(screens.size(), 2u);
-    EXPECT_EQ(screens[0].frame.width, 1920);  // the rect, not the mode's pixels
-    EXPECT_EQ(screens[0].frame.height, 1200);
+    EXPECT_EQ(box(screens[0].frame), (Box{0, 0, 1920, 1200}));  // the rect, not the mode's pixels
     EXPECT_NEAR(screens[0].refreshRate, 59.999, 1e-9);
-    EXPECT_EQ(screens[1].frame.x, 1920);
-    EXPECT_EQ(screens[1].frame.y, -200);
+    EXPECT_EQ(box(screens[1].frame), (Box{1920, -200, 2560, 1440}));
     EXPECT_NEAR(screens[1].refreshRate, 143.912, 1e-9);
     ASSERT_TRUE(screens[0].displayID && screens[1].displayID);
     EXPECT_NE(*screens[0].displayID, *screens[1].displayID);
@@ -135,52 +86,26 @@ TEST(SwayOutputs, ActiveOutputsInLogicalUnitsWithStableIds) {
     ASSERT_EQ(alone.size(), 1u);
     EXPECT_EQ(alone[0].displayID, screens[1].displayID);
     EXPECT_EQ(alone[0].refreshRate, 60.0);  // no mode rate: the usual one
-    EXPECT_TRUE(ld::sway::outputs("{}").empty());
 }
 
 TEST(HyprlandMonitors, LogicalSizeFromScaleAndRotation) {
     const auto screens = ld::hyprland::monitors(kMonitors);
     ASSERT_EQ(screens.size(), 2u);
-    EXPECT_EQ(screens[0].frame.width, 1920);
-    EXPECT_EQ(screens[0].frame.height, 1200);
+    EXPECT_EQ(box(screens[0].frame), (Box{0, 0, 1920, 1200}));
     EXPECT_EQ(screens[0].refreshRate, 120.0);
     EXPECT_EQ(screens[0].displayID, 0u);
-    // Turned a quarter: tall, and placed where the layout says.
-    EXPECT_EQ(screens[1].frame.x, 1920);
-    EXPECT_EQ(screens[1].frame.width, 1440);
-    EXPECT_EQ(screens[1].frame.height, 2560);
+    EXPECT_EQ(box(screens[1].frame), (Box{1920, 0, 1440, 2560}));  // turned a quarter: tall
     EXPECT_NEAR(screens[1].refreshRate, 59.951, 1e-9);
     EXPECT_EQ(screens[1].displayID, 3u);
-    EXPECT_TRUE(ld::hyprland::monitors("ok").empty());
 }
 
-TEST(HyprlandIpc, CursorAndActiveWindow) {
-    const auto p = ld::hyprland::cursorPosition(R"({"x": 1500, "y": 650})");
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->x, 1500);
-    EXPECT_EQ(p->y, 650);
-    EXPECT_FALSE(ld::hyprland::cursorPosition("{}"));
-    EXPECT_FALSE(ld::hyprland::cursorPosition("unknown request"));
-
-    const auto active = ld::hyprland::activeWindow(
-        R"({"at":[1280,0],"size":[1280,1440],"workspace":{"id":1},"class":"kitty","pid":3002,"floating":false})");
-    ASSERT_TRUE(active);
-    EXPECT_EQ(active->pid, 3002);
-    EXPECT_EQ(active->appId, "kitty");
-    EXPECT_FALSE(ld::hyprland::activeWindow("{}"));  // nothing focused
-}
-
-TEST(HyprlandIpc, ClientsSkipUnmappedWindowsAndFallBackToTheInitialClass) {
+TEST(HyprlandIpc, ClientsAndTheWindowUnderTheCursor) {
     const auto list = ld::hyprland::clients(kHyprClients);
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[2].appId, "org.gnome.Calculator");
+    ASSERT_EQ(list.size(), 4u);  // not the unmapped one
+    EXPECT_EQ(list[2].appId, "org.gnome.Calculator");  // the initial class, when the class is empty
     EXPECT_TRUE(list[2].floating);
     EXPECT_EQ(list[3].workspace, 2);
     EXPECT_EQ(ld::hyprland::visibleWorkspaces(kMonitors), (std::vector<int>{1, 4}));
-}
-
-TEST(HyprlandIpc, WindowUnderTheCursor) {
-    const auto list = ld::hyprland::clients(kHyprClients);
     const auto at = [&](double x, double y) {
         const auto w = ld::hyprland::windowAt(list, {1}, Point{x, y});
         return w ? w->pid : 0;

@@ -1,20 +1,26 @@
-// The Wayland workspace and screens against fake sway and Hyprland sockets:
-// what is asked, how often, and which changes are announced.
+// The Wayland workspace, screens and pointer targets against fake sway and
+// Hyprland sockets that answer with recorded replies: what is asked, how
+// often, and which changes are announced.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
 
-#include "FakeCompositor.h"
-#include "TempDir.h"
-#include "TestQueue.h"
+#include "DesktopTestSupport.h"
+#include "platform/Log.h"
+#include "platform/linux/desktop/PointerTargets.h"
 #include "platform/linux/desktop/WaylandWorkspace.h"
 
 namespace ld = gm::platform::linux_desktop;
-using gm::testing::FakeCompositor;
 using gm::testing::TempDir;
 using gm::testing::TestQueue;
 using namespace std::chrono_literals;
@@ -31,6 +37,7 @@ public:
     std::string answer(const std::string& request) {
         std::lock_guard lock(mutex_);
         ++asked_[request];
+        ++total_;
         const auto it = replies_.find(request);
         return it == replies_.end() ? std::string("unknown request") : it->second;
     }
@@ -38,24 +45,72 @@ public:
         std::lock_guard lock(mutex_);
         return asked_[request];
     }
+    int asked() {
+        std::lock_guard lock(mutex_);
+        return total_;
+    }
     // Waits until `request` was asked `more` more times, so that a change was seen.
     bool waitForMore(const std::string& request, int more) {
         const int target = asked(request) + more;
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (asked(request) < target)
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            else std::this_thread::sleep_for(2ms);
-        return true;
+        return gm::testing::waitFor([&] { return asked(request) >= target; }, 5s);
     }
 
 private:
     std::mutex mutex_;
     std::map<std::string, std::string> replies_;
     std::map<std::string, int> asked_;
+    int total_ = 0;
+};
+
+// A compositor's IPC socket: answers each connection's request from `replies`
+// and closes it. Hyprland's requests are plain text; sway's are framed
+// messages, answered by their type.
+class FakeCompositor {
+public:
+    FakeCompositor(const std::filesystem::path& path, Replies& replies, bool sway = false) {
+        std::filesystem::create_directories(path.parent_path());
+        listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::listen(listener_, 8), 0);
+        thread_ = std::thread([this, &replies, sway] {
+            for (int fd; (fd = ::accept(listener_, nullptr, nullptr)) >= 0; ::close(fd)) {
+                const auto answer = sway ? swayAnswer(fd, replies) : replies.answer(readSome(fd));
+                [[maybe_unused]] const auto n = ::write(fd, answer.data(), answer.size());
+            }
+        });
+    }
+    ~FakeCompositor() {
+        ::shutdown(listener_, SHUT_RDWR);
+        ::close(listener_);
+        thread_.join();
+    }
+
+private:
+    static std::string readSome(int fd) {
+        char buffer[256];
+        const auto n = ::read(fd, buffer, sizeof buffer);
+        return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+    }
+    // The type from the 14-byte header (sway gets no payload with our requests).
+    static std::string swayAnswer(int fd, Replies& replies) {
+        char header[14];
+        std::size_t got = 0;
+        for (ssize_t n; got < sizeof header && (n = ::read(fd, header + got, sizeof header - got)) > 0;)
+            got += static_cast<std::size_t>(n);
+        std::uint32_t type = 0;
+        if (got == sizeof header) std::memcpy(&type, header + 10, sizeof type);
+        return ld::sway::encodeMessage(type, replies.answer(std::to_string(type)));
+    }
+
+    int listener_ = -1;
+    std::thread thread_;
 };
 
 std::shared_ptr<ld::AppResolver> resolver(const TempDir& data) {
-    data.write("applications/kitty.desktop", "[Desktop Entry]\nType=Application\nName=kitty\n");
+    data.write("applications/kitty.desktop", "[Desktop Entry]\nType=Application\nName=kitty\nIcon=kitty\n");
     data.write("applications/firefox.desktop", "[Desktop Entry]\nType=Application\nName=Firefox\n");
     data.write("applications/pavucontrol.desktop",
                "[Desktop Entry]\nType=Application\nName=Volume Control\nNoDisplay=true\n");
@@ -69,15 +124,6 @@ std::string hyprWindow(int pid, const std::string& cls, const std::string& addre
            std::to_string(pid) + R"(,"fullscreen":0,"focusHistoryID":0})";
 }
 
-// A sway socket whose reply is chosen by the message type in the request's header.
-std::unique_ptr<FakeCompositor> fakeSway(const std::filesystem::path& path, Replies& replies) {
-    return std::make_unique<FakeCompositor>(path, gm::testing::readSwayHeader, [&replies](const std::string& header) {
-        std::uint32_t type = 0;
-        if (header.size() == 14) std::memcpy(&type, header.data() + 10, sizeof type);
-        return ld::sway::encodeMessage(type, replies.answer(std::to_string(type)));
-    });
-}
-
 }  // namespace
 
 TEST(WaylandWorkspace, HyprlandAnnouncesEachChangeOfApplicationOnce) {
@@ -85,8 +131,7 @@ TEST(WaylandWorkspace, HyprlandAnnouncesEachChangeOfApplicationOnce) {
     Replies replies;
     replies.set("j/activewindow", hyprWindow(3002, "kitty", "0xa1"));
     const auto path = runtime.path() / "hypr/sig/.socket.sock";
-    auto hyprland = std::make_unique<FakeCompositor>(path, gm::testing::readSome,
-                                                     [&](const std::string& r) { return replies.answer(r); });
+    auto hyprland = std::make_unique<FakeCompositor>(path, replies);
     TestQueue queue;
     ld::WaylandWorkspace::Options options;
     options.socketPath = path.string();
@@ -101,13 +146,14 @@ TEST(WaylandWorkspace, HyprlandAnnouncesEachChangeOfApplicationOnce) {
         frontAtNotice = app ? app->bundleIdentifier : std::nullopt;
     });
     auto cancelled = workspace.observeActivations([&] { ++cancelledSeen; });
-    ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
-    EXPECT_EQ(queue.drain(), 0u) << "where we start is no change";
-
-    // Another window of the same application.
-    replies.set("j/activewindow", hyprWindow(3002, "kitty", "0xa2"));
-    ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
-    EXPECT_EQ(queue.drain(), 0u);
+    // The notices queued once the workspace has seen `reply`.
+    const auto after = [&](const std::string& reply) {
+        replies.set("j/activewindow", reply);
+        EXPECT_TRUE(replies.waitForMore("j/activewindow", 3));
+        return queue.drain();
+    };
+    EXPECT_EQ(after(hyprWindow(3002, "kitty", "0xa1")), 0u) << "where we start is no change";
+    EXPECT_EQ(after(hyprWindow(3002, "kitty", "0xa2")), 0u) << "another window of the same application";
 
     replies.set("j/activewindow", hyprWindow(3004, "firefox", "0xb1"));
     ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
@@ -117,18 +163,10 @@ TEST(WaylandWorkspace, HyprlandAnnouncesEachChangeOfApplicationOnce) {
     EXPECT_EQ(cancelledSeen, 0);
     EXPECT_EQ(frontAtNotice, "firefox");
 
-    // Nothing focused (an empty workspace) is a change too.
-    replies.set("j/activewindow", "{}");
-    ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
-    queue.drain();
-    EXPECT_EQ(seen, 2);
+    EXPECT_EQ(after("{}"), 1u) << "nothing focused (an empty workspace) is a change too";
     EXPECT_FALSE(workspace.frontmostApplication());
-
+    EXPECT_EQ(after(hyprWindow(3004, "firefox", "0xb1")), 1u);
     // A compositor that stops answering is not "nothing focused".
-    replies.set("j/activewindow", hyprWindow(3004, "firefox", "0xb1"));
-    ASSERT_TRUE(replies.waitForMore("j/activewindow", 3));
-    queue.drain();
-    EXPECT_EQ(seen, 3);
     hyprland.reset();
     std::this_thread::sleep_for(60ms);
     EXPECT_EQ(queue.drain(), 0u);
@@ -148,7 +186,7 @@ TEST(WaylandWorkspace, SwayApplicationsFromOneCachedTree) {
     Replies replies;
     replies.set(std::to_string(ld::sway::kGetTree), tree);
     const auto path = runtime.path() / "sway-ipc.sock";
-    const auto sway = fakeSway(path, replies);
+    FakeCompositor sway(path, replies, true);
     TestQueue queue;
     ld::WaylandWorkspace::Options options;
     options.socketPath = path.string();
@@ -187,6 +225,16 @@ TEST(WaylandWorkspace, SwayApplicationsFromOneCachedTree) {
     EXPECT_FALSE(workspace.onScreenWindows(windows));
     EXPECT_TRUE(windows.empty());
     EXPECT_EQ(queue.drain(), 0u);
+
+    // Under the pointer on sway: the focused window, from the same tree.
+    ::setenv("SWAYSOCK", path.c_str(), 1);
+    const auto t = ld::PointerTargets::forWayland(ld::DesktopKind::Sway, resolver(data))->current();
+    ::unsetenv("SWAYSOCK");
+    EXPECT_EQ(replies.asked(getTree), 5);
+    EXPECT_EQ(t.pid, 4001);
+    ASSERT_TRUE(t.app);
+    EXPECT_EQ(t.app->localizedName, "kitty");
+    EXPECT_FALSE(ld::swayRequest((runtime.path() / "absent.sock").string(), ld::sway::kGetTree, {}));
 }
 
 TEST(WaylandScreens, AnswersReusedForTheirLifetime) {
@@ -196,10 +244,10 @@ TEST(WaylandScreens, AnswersReusedForTheirLifetime) {
     replies.set(getOutputs, R"([{"name":"DP-1","active":true,"rect":{"x":0,"y":0,"width":1920,"height":1080},)"
                             R"("current_mode":{"refresh":74973}}])");
     const auto swayPath = runtime.path() / "sway-ipc.sock";
-    const auto sway = fakeSway(swayPath, replies);
+    FakeCompositor sway(swayPath, replies, true);
     const auto hyprPath = runtime.path() / "hypr/sig/.socket.sock";
     replies.set("j/monitors", R"([{"id":1,"x":0,"y":0,"width":3000,"height":2000,"scale":2,"refreshRate":60}])");
-    FakeCompositor hyprland(hyprPath, gm::testing::readSome, [&](const std::string& r) { return replies.answer(r); });
+    FakeCompositor hyprland(hyprPath, replies);
 
     ld::WaylandScreens screens(ld::DesktopKind::Sway, swayPath.string(), 1h);
     std::vector<gm::platform::Screen> out(3);
@@ -225,4 +273,50 @@ TEST(WaylandScreens, AnswersReusedForTheirLifetime) {
     ld::WaylandScreens absent(ld::DesktopKind::Sway, (runtime.path() / "absent.sock").string(), 1h);
     absent.screens(out);
     EXPECT_TRUE(out.empty());
+}
+
+TEST(CompositorSockets, HyprlandWindowUnderTheCursor) {
+    TempDir runtime, data;
+    Replies replies;
+    replies.set("j/cursorpos", R"({"x": 1500, "y": 100})");
+    replies.set("j/monitors", R"([{"id":0,"activeWorkspace":{"id":1,"name":"1"},"specialWorkspace":{"id":0,"name":""}}])");
+    // A reply longer than one read, to make sure it is read to the end.
+    replies.set("j/clients", R"([{"mapped":true,"hidden":false,"at":[1280,0],"size":[1280,1440],"workspace":{"id":1},)"
+                             R"("class":"kitty","pid":3002,"floating":false,"focusHistoryID":0,"title":")" +
+                                 std::string(20000, 'x') + R"("}])");
+    FakeCompositor hyprland(runtime.path() / "hypr/sig_1/.socket.sock", replies);
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    ::setenv("HYPRLAND_INSTANCE_SIGNATURE", "sig_1", 1);
+
+    auto targets = ld::PointerTargets::forWayland(ld::DesktopKind::Hyprland, resolver(data));
+    const auto t = targets->current();
+    EXPECT_EQ(t.location.x, 1500);
+    EXPECT_EQ(t.pid, 3002);
+    ASSERT_TRUE(t.app);
+    EXPECT_EQ(t.app->bundleIdentifier, "kitty");
+
+    // Within its age an answer is reused without asking again.
+    ld::WaylandTargetSource longLived(ld::DesktopKind::Hyprland, std::chrono::hours(1));
+    const int before = replies.asked();
+    longLived.target();
+    const int perQuestion = replies.asked() - before;
+    longLived.target();
+    EXPECT_EQ(replies.asked() - before, perQuestion);
+    ld::WaylandTargetSource uncached(ld::DesktopKind::Hyprland, std::chrono::milliseconds(0));
+    uncached.target();
+    uncached.target();
+    EXPECT_EQ(replies.asked() - before, 3 * perQuestion);
+    ::unsetenv("HYPRLAND_INSTANCE_SIGNATURE");
+}
+
+TEST(CompositorSockets, OtherDesktopsAnswerNothingAndSayItOnce) {
+    TempDir data;
+    gm::platform::MemoryLogSink sink;
+    gm::platform::log().setSink(&sink);
+    auto targets = ld::PointerTargets::forWayland(ld::DesktopKind::OtherWayland, resolver(data));
+    EXPECT_FALSE(targets->current().app);
+    EXPECT_FALSE(targets->current().app);
+    static gm::platform::StderrLogSink stderrSink;
+    gm::platform::log().setSink(&stderrSink);
+    EXPECT_EQ(sink.lines().size(), 1u);
 }

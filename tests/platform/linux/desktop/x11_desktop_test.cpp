@@ -15,8 +15,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "TempDir.h"
-#include "TestQueue.h"
+#include "DesktopTestSupport.h"
 #include "XvfbServer.h"
 #include "platform/linux/desktop/RandrScreens.h"
 #include "platform/linux/desktop/X11Connection.h"
@@ -41,25 +40,18 @@ xcb_atom_t intern(xcb_connection_t* c, const char* name) {
 
 void sync(xcb_connection_t* c) { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
 
-std::unique_ptr<XvfbServer>& server() {
-    static std::unique_ptr<XvfbServer> s;
-    return s;
+// One server for all the tests; null, with the reason, when it cannot start.
+const XvfbServer* server(std::string* whyNot = nullptr) {
+    static std::string reason;
+    static const auto s = XvfbServer::start(reason);
+    if (whyNot) *whyNot = reason;
+    return s.get();
 }
 
 class X11Desktop : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        std::string whyNot;
-        if (!server()) server() = XvfbServer::start(whyNot);
-        if (!server()) skipReason() = whyNot;
-    }
-    static std::string& skipReason() {
-        static std::string reason;
-        return reason;
-    }
-
     void SetUp() override {
-        if (!server()) GTEST_SKIP() << skipReason();
+        if (std::string whyNot; !server(&whyNot)) GTEST_SKIP() << whyNot;
         connection_ = ld::X11Connection::open(server()->display().c_str());
         ASSERT_TRUE(connection_);
         app_ = xcb_connect(server()->display().c_str(), nullptr);
@@ -163,7 +155,7 @@ protected:
 
 TEST_F(X11Desktop, ApplicationUnderThePointer) {
     auto& ws = workspace();
-    window(0, 0, 600, 800, "gnome-text-editor", "Gnome-text-editor", 5001);
+    const auto editor = window(0, 0, 600, 800, "gnome-text-editor", "Gnome-text-editor", 5001);
     window(700, 0, 580, 800, "viewer", "Viewer", 5002);
     // A frame as a window manager makes it: the client sits inside.
     const auto frame = window(300, 600, 600, 200, "", "", std::nullopt, false);
@@ -197,18 +189,13 @@ TEST_F(X11Desktop, ApplicationUnderThePointer) {
 
     warp(50, 50);
     EXPECT_EQ(ws.pointerTarget().app, first);  // the same object from the cache
-}
 
-TEST_F(X11Desktop, ClosingAWindowDropsItFromTheCache) {
-    auto& ws = workspace();
-    const auto w = window(0, 0, 400, 400, "gnome-text-editor", "Gnome-text-editor", 5001);
-    warp(10, 10);
-    ASSERT_TRUE(ws.pointerTarget().app);
-    ASSERT_TRUE(ws.cachedApplication(w));
-    xcb_destroy_window(app_, w);
-    windows_.clear();
+    // Closing a window drops it from the cache.
+    ASSERT_TRUE(ws.cachedApplication(editor));
+    xcb_destroy_window(app_, editor);
+    windows_.erase(windows_.begin());
     settle();
-    EXPECT_FALSE(ws.cachedApplication(w));
+    EXPECT_FALSE(ws.cachedApplication(editor));
     EXPECT_FALSE(ws.pointerTarget().app);
 }
 
@@ -267,6 +254,17 @@ TEST_F(X11Desktop, FrontmostApplicationAndItsNotifications) {
     settle();
     EXPECT_EQ(notified, 2);
     EXPECT_EQ(ws.frontmostApplication()->processIdentifier, 5002);
+
+    // Read on the connection's own thread, activations still arrive on the queue.
+    std::atomic<int> threaded{0};
+    subscription = ws.observeActivations([&] { ++threaded; });
+    connection_->startThread();
+    setActive(editor);
+    EXPECT_TRUE(queue_.drainUntil([&] { return threaded.load() == 1; }));
+    warp(600, 10);
+    EXPECT_EQ(ws.pointerTarget().pid, 5002);  // queries from this thread while the other one reads events
+    connection_->stopThread();
+    EXPECT_EQ(ws.frontmostApplication()->processIdentifier, 5001);
 }
 
 TEST_F(X11Desktop, RunningApplicationsForThePicker) {
@@ -339,33 +337,20 @@ TEST_F(X11Desktop, ModifierKeysBecomeFlagsChangedEvents) {
     for (int i = 0; i < 200 && events.size() < 6; ++i) connection_->waitAndDispatch(10);
 
     namespace flag = gm::platform::flag;
-    const std::vector<std::pair<std::int64_t, std::uint64_t>> expected = {
-        {56, flag::shift}, {55, flag::shift | flag::command}, {56, flag::command},
-        {62, flag::command | flag::control}, {62, flag::command}, {55, 0}};
-    ASSERT_EQ(events.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(events[i]->type(), gm::platform::EventType::FlagsChanged) << i;
-        EXPECT_EQ(events[i]->integerValue(gm::platform::field::keyboardKeycode), expected[i].first) << i;
-        EXPECT_EQ(events[i]->flags(), expected[i].second) << i;
-    }
+    gm::testing::expectFlagsChanged(events, {{56, flag::shift}, {55, flag::shift | flag::command}, {56, flag::command},
+                                             {62, flag::command | flag::control}, {62, flag::command}, {55, 0}});
     EXPECT_EQ(modifiers.flags(), 0u);
 }
 
-TEST_F(X11Desktop, ScreensCoverTheRootWithARefreshRate) {
+TEST_F(X11Desktop, ScreensCoverTheRootAndFollowALayoutChange) {
     ld::RandrScreens randr(*connection_);
-    std::vector<gm::platform::Screen> screens{gm::platform::Screen{}, gm::platform::Screen{}, gm::platform::Screen{}};
+    std::vector<gm::platform::Screen> screens(3);
     randr.screens(screens);
     ASSERT_EQ(screens.size(), 1u);
-    EXPECT_EQ(screens[0].frame.x, 0);
-    EXPECT_EQ(screens[0].frame.y, 0);
-    EXPECT_EQ(screens[0].frame.width, 1280);
-    EXPECT_EQ(screens[0].frame.height, 800);
+    EXPECT_EQ(gm::testing::box(screens[0].frame), (std::array<double, 4>{0, 0, 1280, 800}));
     EXPECT_GT(screens[0].refreshRate, 0);
     EXPECT_TRUE(screens[0].displayID);  // from a CRTC, not the bare root
-}
 
-TEST_F(X11Desktop, ScreensFollowALayoutChange) {
-    ld::RandrScreens randr(*connection_);
     // Switch the one output to a 1024x768 mode with real timings, as a
     // display settings panel would, from another client.
     auto* c = app_;
@@ -397,8 +382,6 @@ TEST_F(X11Desktop, ScreensFollowALayoutChange) {
             nullptr));
     };
     setMode(mode->mode);
-
-    std::vector<gm::platform::Screen> screens;
     for (int i = 0; i < 200; ++i) {
         connection_->waitAndDispatch(10);
         randr.screens(screens);
@@ -410,20 +393,4 @@ TEST_F(X11Desktop, ScreensFollowALayoutChange) {
     EXPECT_EQ(screens[0].frame.width, 1024);
     EXPECT_EQ(screens[0].frame.height, 768);
     EXPECT_NEAR(screens[0].refreshRate, 60.004, 0.001);  // 65 MHz / (1344 x 806)
-}
-
-TEST_F(X11Desktop, ActivationsReadOnTheConnectionThreadArriveOnTheQueue) {
-    const auto editor = window(0, 0, 400, 400, "gnome-text-editor", "Gnome-text-editor", 5001);
-    const auto viewer = window(500, 0, 400, 400, "viewer", "Viewer", 5002);
-    setActive(editor);
-    auto& ws = workspace();
-    std::atomic<int> notified{0};
-    auto subscription = ws.observeActivations([&] { ++notified; });
-    connection_->startThread();
-    setActive(viewer);
-    EXPECT_TRUE(queue_.drainUntil([&] { return notified.load() == 1; }));
-    warp(600, 10);
-    EXPECT_EQ(ws.pointerTarget().pid, 5002);  // queries from this thread while the other one reads events
-    connection_->stopThread();
-    EXPECT_EQ(ws.frontmostApplication()->processIdentifier, 5002);
 }
