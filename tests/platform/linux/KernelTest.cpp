@@ -24,6 +24,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -50,11 +51,7 @@ bool waitUntil(F done, Clock::duration timeout) {
     return true;
 }
 
-std::string readFile(const fs::path& path) {
-    std::stringstream s;
-    s << std::ifstream(path).rdbuf();
-    return s.str();
-}
+std::string readFile(const fs::path& path) { return (std::stringstream() << std::ifstream(path).rdbuf()).str(); }
 
 int run(const std::string& command) { return std::system(command.c_str()); }
 
@@ -69,7 +66,7 @@ constexpr MouseSpec kHiRes{"gm-test hi-res mouse", true};
 
 class SourceMouse {
 public:
-    explicit SourceMouse(const MouseSpec& spec) : spec_(spec) {
+    explicit SourceMouse(const MouseSpec& spec) : spec_(spec), uinput_(nullptr, libevdev_uinput_destroy) {
         struct libevdev* dev = libevdev_new();
         libevdev_set_name(dev, spec.name);
         libevdev_set_id_bustype(dev, BUS_USB);
@@ -80,38 +77,30 @@ public:
         enable(EV_REL, {REL_X, REL_Y, REL_WHEEL, REL_HWHEEL});
         if (spec.hiRes) enable(EV_REL, {REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES});
         enable(EV_KEY, {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE});
-        const int rc = libevdev_uinput_create_from_device(dev, LIBEVDEV_UINPUT_OPEN_MANAGED, &uinput_);
+        struct libevdev_uinput* made = nullptr;
+        const int rc = libevdev_uinput_create_from_device(dev, LIBEVDEV_UINPUT_OPEN_MANAGED, &made);
         libevdev_free(dev);
+        uinput_.reset(made);
         if (rc != 0) ADD_FAILURE() << "cannot create " << spec.name << ": " << std::strerror(-rc);
     }
-    ~SourceMouse() { unplug(); }
-    SourceMouse(const SourceMouse&) = delete;
-    SourceMouse& operator=(const SourceMouse&) = delete;
 
-    std::string node() const { return uinput_ ? libevdev_uinput_get_devnode(uinput_) : ""; }
-    void unplug() {
-        if (uinput_) libevdev_uinput_destroy(uinput_);
-        uinput_ = nullptr;
-    }
+    std::string node() const { return uinput_ ? libevdev_uinput_get_devnode(uinput_.get()) : ""; }
+    void unplug() { uinput_.reset(); }
     void emit(std::initializer_list<std::array<int, 3>> events) {
         for (const auto& [type, code, value] : events)
-            libevdev_uinput_write_event(uinput_, static_cast<unsigned>(type), static_cast<unsigned>(code), value);
-        libevdev_uinput_write_event(uinput_, EV_SYN, SYN_REPORT, 0);
+            libevdev_uinput_write_event(uinput_.get(), static_cast<unsigned>(type), static_cast<unsigned>(code), value);
+        libevdev_uinput_write_event(uinput_.get(), EV_SYN, SYN_REPORT, 0);
     }
     // One notch, `direction` +1 (up, or right) or -1, on the vertical (0) or horizontal (1) wheel.
-    void notch(int axis, int direction) {
-        const int notchCode = axis == 0 ? REL_WHEEL : REL_HWHEEL;
-        const int hiResCode = axis == 0 ? REL_WHEEL_HI_RES : REL_HWHEEL_HI_RES;
-        if (spec_.hiRes) {
-            emit({{EV_REL, hiResCode, 120 * direction}, {EV_REL, notchCode, direction}});
-        } else {
-            emit({{EV_REL, notchCode, direction}});
-        }
+    void notch(std::size_t axis, int direction) {
+        const int code = axis == 0 ? REL_WHEEL : REL_HWHEEL, hiRes = axis == 0 ? REL_WHEEL_HI_RES : REL_HWHEEL_HI_RES;
+        if (spec_.hiRes) emit({{EV_REL, hiRes, 120 * direction}, {EV_REL, code, direction}});
+        else emit({{EV_REL, code, direction}});
     }
 
 private:
     MouseSpec spec_;
-    struct libevdev_uinput* uinput_ = nullptr;
+    std::unique_ptr<libevdev_uinput, void (*)(libevdev_uinput*)> uinput_;
 };
 
 // ---- What a compositor sees --------------------------------------------------------
@@ -127,20 +116,17 @@ struct Seen {
 
 class Reader {
 public:
-    explicit Reader(const std::string& node) {
+    explicit Reader(const std::string& node) : li_(nullptr, libinput_unref) {
         static const libinput_interface io{
             [](const char* path, int flags, void*) {
                 const int fd = ::open(path, flags | O_CLOEXEC);
                 return fd < 0 ? -errno : fd;
             },
             [](int fd, void*) { ::close(fd); }};
-        li_ = libinput_path_create_context(&io, nullptr);
-        if (!libinput_path_add_device(li_, node.c_str())) ADD_FAILURE() << "libinput cannot read " << node;
+        li_.reset(libinput_path_create_context(&io, nullptr));
+        if (!libinput_path_add_device(li_.get(), node.c_str())) ADD_FAILURE() << "libinput cannot read " << node;
         drain();
     }
-    ~Reader() { libinput_unref(li_); }
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
 
     // Everything libinput reports during `span`; with `quiet`, also until the
     // scroll has been still that long (a slow machine may start or end an
@@ -151,10 +137,10 @@ public:
         const auto limit = end + 10s;
         while (Clock::now() < end || (quiet.count() && seen.scrollEvents == 0 && Clock::now() < limit)) {
             const int before = seen.scrollEvents;
-            pollfd p{libinput_get_fd(li_), POLLIN, 0};
+            pollfd p{libinput_get_fd(li_.get()), POLLIN, 0};
             ::poll(&p, 1, 10);
-            libinput_dispatch(li_);
-            while (libinput_event* ev = libinput_get_event(li_)) {
+            libinput_dispatch(li_.get());
+            while (libinput_event* ev = libinput_get_event(li_.get())) {
                 record(libinput_event_get_type(ev), libinput_event_get_pointer_event(ev), seen);
                 libinput_event_destroy(ev);
             }
@@ -185,7 +171,7 @@ private:
         }
         ++seen.events;
     }
-    struct libinput* li_ = nullptr;
+    std::unique_ptr<libinput, libinput* (*)(libinput*)> li_;
 };
 
 // ---- The program ---------------------------------------------------------------------
@@ -208,20 +194,18 @@ int twinsOf(const std::string& sourceName) {
 }
 
 // The twin's event node for a source of that name, once the kernel has made it.
-std::string twinOf(const std::string& sourceName, Clock::duration timeout = 30s) {
+std::string twinOf(const std::string& sourceName) {
     std::string node;
-    waitUntil(
-        [&] {
-            for (const auto& [name, path] : inputDevices()) {
-                if (name != sourceName + " (glidemark)") continue;
-                for (const auto& child : fs::directory_iterator(path)) {
-                    const std::string leaf = child.path().filename();
-                    if (leaf.rfind("event", 0) == 0 && fs::exists("/dev/input/" + leaf)) node = "/dev/input/" + leaf;
-                }
+    waitUntil([&] {
+        for (const auto& [name, path] : inputDevices()) {
+            if (name != sourceName + " (glidemark)") continue;
+            for (const auto& child : fs::directory_iterator(path)) {
+                const std::string leaf = child.path().filename();
+                if (leaf.rfind("event", 0) == 0 && fs::exists("/dev/input/" + leaf)) node = "/dev/input/" + leaf;
             }
-            return !node.empty();
-        },
-        timeout);
+        }
+        return !node.empty();
+    }, 30s);
     // libinput takes a device's udev properties, which come a moment after its node.
     run("udevadm settle --timeout=10");
     return node;
@@ -277,9 +261,8 @@ public:
         std::istringstream lines(log().substr(from));
         std::array<double, 2> sum{};
         for (std::string line; std::getline(lines, line);) {
-            unsigned device = 0;
             double v = 0, h = 0;
-            if (std::sscanf(line.c_str(), "glidemark[general] posted %u %lf %lf", &device, &v, &h) == 3) {
+            if (std::sscanf(line.c_str(), "glidemark[general] posted %*u %lf %lf", &v, &h) == 2) {
                 sum[0] += v;
                 sum[1] += h;
             }
@@ -343,7 +326,7 @@ protected:
 struct NotchRow {
     const char* what;
     std::size_t mouse;  // index into the mice the test starts with
-    int axis;           // 0 vertical, 1 horizontal
+    std::size_t axis;   // 0 vertical, 1 horizontal
     int direction;      // +1 up, or right
     int notches;        // 100 ms apart: no acceleration
 };
@@ -359,8 +342,8 @@ Seen expectNotches(Program& program, Reader& twin, SourceMouse& mouse, const Not
     }
     const Seen seen = twin.collect(kAnimation, kQuiet);
     const auto posted = program.postedSince(logAt);
-    const auto a = static_cast<std::size_t>(row.axis);
-    const std::string what = row.what;
+    const std::size_t a = row.axis;
+    const char* what = row.what;
     // libinput counts a wheel turned up and a tilt left as negative; our points, as positive.
     EXPECT_EQ(seen.v120[a], -std::llround(posted[a] * 120.0 / 90.0))
         << what << ": not what the engine posted (" << seen.scrollEvents << " scroll events)";
@@ -383,8 +366,7 @@ TEST_F(Kernel, EachNotchArrivesAsSmoothScrollOfExactlyOneNotch) {
         Reader twin(twins_[row.mouse]);
         const Seen seen = expectNotches(*program_, twin, *mice_[row.mouse], row);
         EXPECT_GE(seen.scrollEvents, 10 * row.notches) << row.what << ": not smooth";
-        std::printf("[ figures  ] %-22s total %+5d v120 in %3d scroll events\n", row.what,
-                    seen.v120[static_cast<std::size_t>(row.axis)], seen.scrollEvents);
+        std::printf("[ figures  ] %-22s total %+5d v120 in %3d scroll events\n", row.what, seen.v120[row.axis], seen.scrollEvents);
         // The source itself is grabbed: its own notch reaches nobody else.
         EXPECT_EQ(sources[row.mouse].collect(10ms).events, 0) << row.what;
         sleepFor(200ms);  // with the quiet time, libinput's wheel is back at rest for the next row

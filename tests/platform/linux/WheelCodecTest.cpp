@@ -94,8 +94,7 @@ TEST(WheelEncoder, RandomPostsEmitThePostedTotalOrStayWithinHalfANotchOfIt) {
             const double v = points(rng), h = i % 3 == 0 ? points(rng) : 0.0;
             const auto f = enc.encodePoints(v, h, t += gap(rng) == 0 ? 0.7 : 0.016);
             if (!assist) {
-                ASSERT_EQ(enc.emittedUnits()[0], std::llround(enc.postedUnits()[0])) << "frame " << i;
-                ASSERT_EQ(enc.emittedUnits()[1], std::llround(enc.postedUnits()[1])) << "frame " << i;
+                for (std::size_t a : {0u, 1u}) ASSERT_EQ(enc.emittedUnits()[a], std::llround(enc.postedUnits()[a])) << "frame " << i;
             } else {
                 ASSERT_LE(std::abs(enc.lead()[0]), WheelStartModel::kThreshold) << "frame " << i;
                 ASSERT_GE(f.units[0] * v, 0.0) << "frame " << i;
@@ -176,18 +175,14 @@ TEST(WheelEncoder, ReversalSettlesAnOutstandingLead) {
 // ---- the engine's own frames, through the encoder ------------------------------------
 
 namespace {
-struct Posted {
-    double t;
-    double points;
-};
-// What the real engine posts on the simulated desktop for `ticks` (seconds), at `hz`.
-std::vector<Posted> enginePosts(double hz, const std::vector<double>& ticks) {
+// What the real engine posts on the simulated desktop for `ticks` (seconds), at `hz`: (time, points).
+std::vector<std::pair<double, double>> enginePosts(double hz, const std::vector<double>& ticks) {
     std::vector<std::string> trace{R"({"t":0,"kind":"screen","id":1,"frame":[0,0,1920,1080],"hz":)" +
                                    std::to_string(hz) + "}"};
     for (double t : ticks)
         trace.push_back(R"({"t":)" + std::to_string(t) +
                         R"(,"kind":"scroll","fields":{"11":1,"93":1,"96":10},"location":[100,100]})");
-    std::vector<Posted> out;
+    std::vector<std::pair<double, double>> out;
     gm::replay::Options options;
     gm::replay::run(
         trace, options,
@@ -214,9 +209,9 @@ TEST(WheelEncoder, EmitsExactlyWhatTheEnginePostedAtEveryRefreshRate) {
                 WheelEncoder enc;
                 double points = 0;
                 std::int64_t units = 0;
-                for (const Posted& p : posts) {
-                    points += p.points;
-                    units += enc.encodePoints(p.points, 0, p.t).units[0];
+                for (const auto& [t, p] : posts) {
+                    points += p;
+                    units += enc.encodePoints(p, 0, t).units[0];
                 }
                 const std::string row = std::to_string(hz) + " Hz, phase " + std::to_string(phase) +
                                         (burst ? ", five ticks" : ", one tick");
