@@ -60,18 +60,15 @@ protected:
         data_.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=Tool\nExec=/opt/tool/bin/tool\n");
         for (const char* pid : {"5001", "5002", "6002"}) std::filesystem::create_directories(proc_.path() / pid);
         std::filesystem::create_symlink("/opt/tool/bin/tool", proc_.path() / "6002/exe");
-        // The entries come from a private XDG_DATA_HOME, as they would for a user.
-        ::setenv("XDG_DATA_HOME", data_.path().c_str(), 1);
-        ::setenv("XDG_DATA_DIRS", (data_.path() / "none").c_str(), 1);
-        resolver_ = std::make_shared<ld::AppResolver>(ld::DesktopEntryIndex::fromEnvironment(),
-                                                      ld::ProcFs(proc_.path()), "C", "GNOME");
+        resolver_ = std::make_shared<ld::AppResolver>(ld::DesktopEntryIndex({data_.path()}), ld::ProcFs(proc_.path()),
+                                                      "C", "GNOME");
     }
 
     void TearDown() override {
         workspace_.reset();
         if (app_) {
-            // Leave the server as we found it for the next test.
-            for (const auto w : windows_) xcb_destroy_window(app_, w);
+            // Leave the server as we found it for the next test: the test
+            // client's windows go with its connection.
             xcb_delete_property(app_, root_, intern(app_, "_NET_ACTIVE_WINDOW"));
             sync(app_);
             xcb_disconnect(app_);
@@ -96,7 +93,6 @@ protected:
         if (managed) manage(id);
         xcb_map_window(app_, id);
         sync(app_);
-        if (!parent) windows_.push_back(id);
         return id;
     }
 
@@ -134,7 +130,6 @@ protected:
     std::unique_ptr<ld::X11Connection> connection_;
     xcb_connection_t* app_ = nullptr;
     xcb_window_t root_ = 0;
-    std::vector<xcb_window_t> windows_;
     TempDir data_, proc_;
     std::shared_ptr<ld::AppResolver> resolver_;
     TestQueue queue_;
@@ -176,7 +171,6 @@ TEST_F(X11Desktop, ApplicationUnderThePointer) {
     // Closing a window drops it from the cache.
     ASSERT_TRUE(ws.cachedApplication(editor));
     xcb_destroy_window(app_, editor);
-    windows_.erase(windows_.begin());
     settle();
     EXPECT_FALSE(ws.cachedApplication(editor));
     EXPECT_FALSE(ws.pointerTarget().app);
