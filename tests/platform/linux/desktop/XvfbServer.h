@@ -19,19 +19,15 @@ public:
         whyNot = "Xvfb is not installed or did not start";
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) return nullptr;
-        // Prepared before fork: the child of a threaded program may only make async-signal-safe calls.
-        const int inherited = ::dup(fds[1]);  // without close-on-exec, for Xvfb to write to
-        const std::string fd = std::to_string(inherited);
         const pid_t pid = ::fork();
         if (pid == 0) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-                     "-noreset", static_cast<char*>(nullptr));
+            // The display number comes on standard output (dup2 keeps it open across exec), the rest goes nowhere.
+            ::dup2(fds[1], 1);
+            ::dup2(::open("/dev/null", O_WRONLY), 2);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset",
+                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        ::close(inherited);
         ::close(fds[1]);
         std::unique_ptr<XvfbServer> server(pid > 0 ? new XvfbServer(pid) : nullptr);
         // Bounded: a server that never comes up fails the test instead of hanging it. A
