@@ -1,11 +1,11 @@
 #pragma once
-// What the desktop tests share: a scratch folder, a queue the test drains
-// itself, the recorded replies, and checks of rectangles and modifier-key events.
+// What the desktop tests share, with the headers they all use: a scratch
+// folder, a queue the test drains itself, the recorded replies, and checks of
+// rectangles and modifier-key events.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,9 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "platform/Event.h"
@@ -40,26 +38,29 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path write(const std::string& relative, std::string_view text) const {
-        const auto file = path_ / relative;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << text;
-        return file;
+    void write(const std::string& relative, std::string_view text) const {
+        std::filesystem::create_directories((path_ / relative).parent_path());
+        std::ofstream(path_ / relative, std::ios::binary) << text;
     }
 
 private:
     std::filesystem::path path_;
 };
 
+// Polls `done` until it holds or `limit` passes; true when it held.
+inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    for (const auto deadline = std::chrono::steady_clock::now() + limit; !done();
+         std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+        if (std::chrono::steady_clock::now() > deadline) return false;
+    return true;
+}
+
 // A dispatch queue that keeps the queued blocks until the test runs them, as the main queue would.
 class TestQueue final : public gm::platform::DispatchQueue {
 public:
     void async(std::function<void()> block) override {
-        {
-            std::lock_guard lock(mutex_);
-            blocks_.push_back(std::move(block));
-        }
-        cv_.notify_all();
+        std::lock_guard lock(mutex_);
+        blocks_.push_back(std::move(block));
     }
     void asyncAfter(double, std::function<void()> block) override { async(std::move(block)); }
     // Runs the blocks queued so far; returns how many there were.
@@ -72,32 +73,19 @@ public:
         for (auto& b : blocks) b();
         return blocks.size();
     }
-    // Runs blocks as they come until `done` or the bound runs out.
+    // Runs blocks as they come until `done` or five seconds pass.
     bool drainUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 500 && !done(); ++i) {
-            std::unique_lock lock(mutex_);
-            cv_.wait_for(lock, std::chrono::milliseconds(10), [&] { return !blocks_.empty(); });
-            lock.unlock();
+        const auto drained = [&] {
             drain();
-        }
-        return done();
+            return done();
+        };
+        return waitFor(drained, std::chrono::seconds(5));
     }
 
 private:
     std::mutex mutex_;
-    std::condition_variable cv_;
     std::vector<std::function<void()>> blocks_;
 };
-
-// Polls `done` until it holds or `limit` passes; true when it held.
-inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 // A recorded reply or file from the fuzzers' seed corpus, which the tests share.
 inline std::string corpus(const std::string& relative) {

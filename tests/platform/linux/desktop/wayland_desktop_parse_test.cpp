@@ -1,10 +1,8 @@
 // Replies in the shapes sway and Hyprland send them (trimmed to the fields we
 // read): window lists, focus, the cursor, screen layouts; and desktop detection.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <tuple>
 #include <map>
-#include <string>
 
 #include "DesktopTestSupport.h"
 #include "platform/linux/desktop/WaylandCompositors.h"
@@ -12,8 +10,6 @@
 namespace ld = gm::platform::linux_desktop;
 using gm::platform::Point;
 using gm::testing::box;
-
-namespace {
 
 // Recorded replies: tiled windows inside a split container, a floating window,
 // an XWayland window on a second output and a window hidden in the scratchpad;
@@ -25,24 +21,16 @@ const std::string kOutputs = gm::testing::corpus("compositor_replies_fuzzer/sway
 const std::string kMonitors = gm::testing::corpus("compositor_replies_fuzzer/hyprland-monitors.json");
 const std::string kHyprClients = gm::testing::corpus("compositor_replies_fuzzer/hyprland-clients.json");
 
-const ld::CompositorWindow* withPid(const std::vector<ld::CompositorWindow>& windows, int pid) {
-    const auto it = std::find_if(windows.begin(), windows.end(), [&](const auto& w) { return w.pid == pid; });
-    return it == windows.end() ? nullptr : &*it;
-}
-
-}  // namespace
-
 TEST(SwayWindowList, EveryWindowAtAnyDepthButNoContainers) {
-    const auto windows = ld::sway::windows(kTree);
     // The split container and the window without a process are not applications.
-    ASSERT_EQ(windows.size(), 5u);
-    for (const int pid : {2001, 2002, 2003, 2004, 2005}) EXPECT_TRUE(withPid(windows, pid)) << pid;
-    EXPECT_TRUE(withPid(windows, 2003)->floating);
-    EXPECT_FALSE(withPid(windows, 2001)->floating);
-    EXPECT_EQ(withPid(windows, 2004)->appId, "firefox");
-    EXPECT_EQ(withPid(windows, 2004)->instance, "Navigator");
-    EXPECT_EQ(withPid(windows, 2004)->frame.x, 1920);
-    EXPECT_EQ(withPid(windows, 2005)->appId, "pavucontrol");
+    std::vector<std::string> got;
+    for (const auto& w : ld::sway::windows(kTree))
+        got.push_back(std::to_string(w.pid) + " " + w.appId + "/" + w.instance + (w.floating ? " floating" : "") + " at " +
+                      std::to_string(int(w.frame.x)));
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<std::string>{"2001 kitty/ at 0", "2002 org.gnome.TextEditor/ at 0",
+                                             "2003 org.gnome.Calculator/ floating at 700", "2004 firefox/Navigator at 1920",
+                                             "2005 pavucontrol/ floating at 0"}));
     // The same tree also answers which one is focused, below the split container.
     ASSERT_TRUE(ld::sway::focusedWindow(kTree));
     EXPECT_EQ(ld::sway::focusedWindow(kTree)->pid, 2001);
@@ -68,35 +56,31 @@ TEST(CompositorReplies, ThatNameNothingGiveNothing) {
     EXPECT_FALSE(ld::hyprland::activeWindow("{}"));  // nothing focused
 }
 
-using Box = std::array<double, 4>;
-
-TEST(SwayOutputs, ActiveOutputsInLogicalUnitsWithStableIds) {
-    const auto screens = ld::sway::outputs(kOutputs);
-    ASSERT_EQ(screens.size(), 2u);
-    EXPECT_EQ(box(screens[0].frame), (Box{0, 0, 1920, 1200}));  // the rect, not the mode's pixels
-    EXPECT_NEAR(screens[0].refreshRate, 59.999, 1e-9);
-    EXPECT_EQ(box(screens[1].frame), (Box{1920, -200, 2560, 1440}));
-    EXPECT_NEAR(screens[1].refreshRate, 143.912, 1e-9);
-    ASSERT_TRUE(screens[0].displayID && screens[1].displayID);
-    EXPECT_NE(*screens[0].displayID, *screens[1].displayID);
+// Sway's active outputs by their rect (not the mode's pixels); Hyprland's
+// monitors scaled and turned.
+TEST(ScreenLayouts, FramesInLogicalUnitsWithRatesAndStableIds) {
+    const auto sway = ld::sway::outputs(kOutputs), hypr = ld::hyprland::monitors(kMonitors);
+    ASSERT_EQ(sway.size(), 2u);
+    ASSERT_EQ(hypr.size(), 2u);
+    const std::tuple<const gm::platform::Screen*, std::array<double, 4>, double> rows[] = {
+        {&sway[0], {0, 0, 1920, 1200}, 59.999}, {&sway[1], {1920, -200, 2560, 1440}, 143.912},
+        {&hypr[0], {0, 0, 1920, 1200}, 120.0},  {&hypr[1], {1920, 0, 1440, 2560}, 59.951},  // turned a quarter: tall
+    };
+    for (const auto& [screen, frame, rate] : rows) {
+        EXPECT_EQ(box(screen->frame), frame);
+        EXPECT_NEAR(screen->refreshRate, rate, 1e-9);
+    }
+    EXPECT_EQ(hypr[0].displayID, 0u);
+    EXPECT_EQ(hypr[1].displayID, 3u);
+    ASSERT_TRUE(sway[0].displayID && sway[1].displayID);
+    EXPECT_NE(*sway[0].displayID, *sway[1].displayID);
 
     // An output keeps its number when the others come and go.
     const auto alone = ld::sway::outputs(
         R"([{"name":"DP-2","active":true,"rect":{"x":0,"y":0,"width":2560,"height":1440},"current_mode":{}}])");
     ASSERT_EQ(alone.size(), 1u);
-    EXPECT_EQ(alone[0].displayID, screens[1].displayID);
+    EXPECT_EQ(alone[0].displayID, sway[1].displayID);
     EXPECT_EQ(alone[0].refreshRate, 60.0);  // no mode rate: the usual one
-}
-
-TEST(HyprlandMonitors, LogicalSizeFromScaleAndRotation) {
-    const auto screens = ld::hyprland::monitors(kMonitors);
-    ASSERT_EQ(screens.size(), 2u);
-    EXPECT_EQ(box(screens[0].frame), (Box{0, 0, 1920, 1200}));
-    EXPECT_EQ(screens[0].refreshRate, 120.0);
-    EXPECT_EQ(screens[0].displayID, 0u);
-    EXPECT_EQ(box(screens[1].frame), (Box{1920, 0, 1440, 2560}));  // turned a quarter: tall
-    EXPECT_NEAR(screens[1].refreshRate, 59.951, 1e-9);
-    EXPECT_EQ(screens[1].displayID, 3u);
 }
 
 TEST(HyprlandIpc, ClientsAndTheWindowUnderTheCursor) {
@@ -110,11 +94,9 @@ TEST(HyprlandIpc, ClientsAndTheWindowUnderTheCursor) {
         const auto w = ld::hyprland::windowAt(list, {1}, Point{x, y});
         return w ? w->pid : 0;
     };
-    EXPECT_EQ(at(100, 100), 3001);
-    EXPECT_EQ(at(2000, 100), 3002);
-    EXPECT_EQ(at(1100, 600), 3003);  // floating above the tiled one beneath
-    EXPECT_EQ(at(1300, 600), 3003);
-    EXPECT_EQ(at(3000, 100), 0);     // off every window
+    // 3003 floats above the tiled window beneath it; nothing is at (3000, 100).
+    EXPECT_EQ((std::vector<int>{at(100, 100), at(2000, 100), at(1100, 600), at(1300, 600), at(3000, 100)}),
+              (std::vector<int>{3001, 3002, 3003, 3003, 0}));
     // Workspace 2's window covers everything, but it is not shown.
     auto withSpecial = list;
     withSpecial[3].workspace = -98;
