@@ -207,7 +207,7 @@ private:
 
 // Every write one whole frame; motion (REL_X rising, as sent) in order and alone
 // in its write. Returns how many frames begin with each code.
-std::map<std::uint16_t, int> checkFrames(const std::vector<Frame>& frames) {
+inline std::map<std::uint16_t, int> checkFrames(const std::vector<Frame>& frames) {
     std::map<std::uint16_t, int> count;
     int lastX = 0;
     for (const Frame& f : frames) {
