@@ -99,10 +99,8 @@ void BM_IdleCost(benchmark::State& state) {
     using namespace gm::test;
     for (auto _ : state) {
         FakeMouse mouse("idle-mouse");
-        auto backend = std::make_unique<FakeBackend>();
-        auto monitor = std::make_unique<FakeMonitor>();
-        backend->add(mouse);
-        monitor->present(mouse.id);
+        auto backend = std::make_unique<FakeBackend>(mouse);
+        auto monitor = std::make_unique<FakeMonitor>(mouse.id);
         LinuxPlatform platform(std::move(backend), std::move(monitor));
         platform.startInput();
         platform.hub().sync();

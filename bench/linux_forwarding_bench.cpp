@@ -40,10 +40,8 @@ void report(benchmark::State& state, std::vector<double>& samples) {
 // Motion frames: read on the hub's thread, written to the clone at once.
 void BM_ForwardMotionFrame(benchmark::State& state) {
     FakeMouse mouse("bench-mouse");
-    FakeBackend backend;
-    FakeMonitor monitor;
-    backend.add(mouse);
-    monitor.present(mouse.id);
+    FakeBackend backend(mouse);
+    FakeMonitor monitor(mouse.id);
     DeviceHub hub(backend, monitor, DeviceHub::Options{0.0});
     hub.start();
     hub.sync();
@@ -69,10 +67,8 @@ gm::platform::EventRef passThrough(gm::platform::TapProxy, gm::platform::EventTy
 // A wheel notch: hub thread, then the tap on the engine thread, then re-emitted on the clone.
 void BM_TapRoundTrip(benchmark::State& state) {
     FakeMouse mouse("bench-mouse");
-    auto backend = std::make_unique<FakeBackend>();
-    auto monitor = std::make_unique<FakeMonitor>();
-    backend->add(mouse);
-    monitor->present(mouse.id);
+    auto backend = std::make_unique<FakeBackend>(mouse);
+    auto monitor = std::make_unique<FakeMonitor>(mouse.id);
     LinuxPlatform platform(std::move(backend), std::move(monitor), DeviceHub::Options{0.0});
     gm::platform::TapSpec spec;
     spec.mask = gm::platform::eventMaskBit(gm::platform::EventType::ScrollWheel);

@@ -85,7 +85,7 @@ private:
 
 class RecordingBackend final : public DeviceBackend {
 public:
-    RecordingBackend(FakeMouse& mouse, Recorder& recorder) : recorder_(recorder) { fakes_.add(mouse); }
+    RecordingBackend(FakeMouse& mouse, Recorder& recorder) : fakes_(mouse), recorder_(recorder) {}
     std::unique_ptr<InputSource> open(const DeviceInfo& info) override { return fakes_.open(info); }
     std::unique_ptr<OutputSink> createClone(InputSource&) override { return std::make_unique<RecordingSink>(recorder_); }
     bool accessible() const override { return true; }
@@ -215,8 +215,7 @@ Figures judge(const std::vector<Write>& writes, int notches, double displayPhase
 void scenario(double hz, int notches, bool stall, std::mt19937& rng) {
     FakeMouse mouse("bench-mouse");
     Recorder ours, theirs;
-    auto monitor = std::make_unique<FakeMonitor>();
-    monitor->present(mouse.id);
+    auto monitor = std::make_unique<FakeMonitor>(mouse.id);
     LinuxPlatform platform(std::make_unique<RecordingBackend>(mouse, ours), std::move(monitor),
                            gm::platform::linux_input::DeviceHub::Options{0.0});
     // The display: nominally `hz`, really a little slower, from a random phase.

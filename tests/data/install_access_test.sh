@@ -11,10 +11,9 @@ if [ "${2-}" != --inside ]; then
   [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root for a private mount namespace"; exit 77; }
   unshare --mount true 2>/dev/null || { echo "skipped: unshare --mount is not allowed here"; exit 77; }
   work=$(mktemp -d)
-  status=0
-  unshare --mount --propagation private "$0" "$1" --inside "$work" || status=$?
-  rm -rf "$work"
-  exit "$status"
+  trap 'rm -rf "$work"' EXIT
+  unshare --mount --propagation private "$0" "$1" --inside "$work"
+  exit
 fi
 
 work=$3

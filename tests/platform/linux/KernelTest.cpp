@@ -13,7 +13,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,10 +24,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -40,15 +39,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kUser = "gmseat";
 constexpr const char* kHome = "/tmp/gm-seat";
-// The default settings, but for a duration long enough that a tick's last
-// frames move little: the last one, which the engine never posts, holds at
-// most a few units whatever the clock's phase.
-constexpr const char* kSettings =
-    R"({"appSettings":{"launchAtLogin":false,"showMenuIcon":true,"exceptionalApplication":[],)"
-    R"("showScrollHelperText":true,"showSystemHelperText":true},"scrollBase":{"smooth":true,)"
-    R"("horizontalSmooth":true,"reverse":false,"animationEasing":true},"scrollAdvanced":{"dash":0,"toggle":0,)"
-    R"("block":[55,58,59],"step":90,"duration":900,"accelerationDelta":50,"accelerationLimit":7,)"
-    R"("accelerationTailToHeadRatio":3}})";
 constexpr auto kAnimation = 900ms;  // then until the scroll has been still for kQuiet
 constexpr auto kQuiet = 400ms;
 
@@ -56,24 +46,16 @@ void sleepFor(Clock::duration d) { std::this_thread::sleep_for(d); }
 
 template <typename F>
 bool waitUntil(F done, Clock::duration timeout) {
-    const auto end = Clock::now() + timeout;
-    while (!done()) {
+    for (const auto end = Clock::now() + timeout; !done(); sleepFor(20ms))
         if (Clock::now() > end) return false;
-        sleepFor(20ms);
-    }
     return true;
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string readFile(const fs::path& path) { return (std::stringstream() << std::ifstream(path).rdbuf()).str(); }
 
 int run(const std::string& command) { return std::system(command.c_str()); }
 
-// ---- Source mice, described as data ------------------------------------------------
+// ---- Source mice ---------------------------------------------------------------------
 
 struct MouseSpec {
     const char* name;
@@ -84,50 +66,41 @@ constexpr MouseSpec kHiRes{"gm-test hi-res mouse", true};
 
 class SourceMouse {
 public:
-    explicit SourceMouse(const MouseSpec& spec) : spec_(spec) {
+    explicit SourceMouse(const MouseSpec& spec) : spec_(spec), uinput_(nullptr, libevdev_uinput_destroy) {
         struct libevdev* dev = libevdev_new();
         libevdev_set_name(dev, spec.name);
         libevdev_set_id_bustype(dev, BUS_USB);
-        libevdev_enable_event_type(dev, EV_REL);
-        for (unsigned code : {0u + REL_X, 0u + REL_Y, 0u + REL_WHEEL, 0u + REL_HWHEEL}) libevdev_enable_event_code(dev, EV_REL, code, nullptr);
-        if (spec.hiRes) {
-            libevdev_enable_event_code(dev, EV_REL, REL_WHEEL_HI_RES, nullptr);
-            libevdev_enable_event_code(dev, EV_REL, REL_HWHEEL_HI_RES, nullptr);
-        }
-        libevdev_enable_event_type(dev, EV_KEY);
-        for (unsigned code : {0u + BTN_LEFT, 0u + BTN_RIGHT, 0u + BTN_MIDDLE}) libevdev_enable_event_code(dev, EV_KEY, code, nullptr);
-        const int rc = libevdev_uinput_create_from_device(dev, LIBEVDEV_UINPUT_OPEN_MANAGED, &uinput_);
+        // Enabling a code enables its type too.
+        const auto enable = [dev](unsigned type, std::initializer_list<unsigned> codes) {
+            for (unsigned code : codes) libevdev_enable_event_code(dev, type, code, nullptr);
+        };
+        enable(EV_REL, {REL_X, REL_Y, REL_WHEEL, REL_HWHEEL});
+        if (spec.hiRes) enable(EV_REL, {REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES});
+        enable(EV_KEY, {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE});
+        struct libevdev_uinput* made = nullptr;
+        const int rc = libevdev_uinput_create_from_device(dev, LIBEVDEV_UINPUT_OPEN_MANAGED, &made);
         libevdev_free(dev);
+        uinput_.reset(made);
         if (rc != 0) ADD_FAILURE() << "cannot create " << spec.name << ": " << std::strerror(-rc);
     }
-    ~SourceMouse() { unplug(); }
-    SourceMouse(const SourceMouse&) = delete;
-    SourceMouse& operator=(const SourceMouse&) = delete;
 
-    std::string node() const { return uinput_ ? libevdev_uinput_get_devnode(uinput_) : ""; }
-    void unplug() {
-        if (uinput_) libevdev_uinput_destroy(uinput_);
-        uinput_ = nullptr;
-    }
+    std::string node() const { return uinput_ ? libevdev_uinput_get_devnode(uinput_.get()) : ""; }
+    void unplug() { uinput_.reset(); }
     void emit(std::initializer_list<std::array<int, 3>> events) {
         for (const auto& [type, code, value] : events)
-            libevdev_uinput_write_event(uinput_, static_cast<unsigned>(type), static_cast<unsigned>(code), value);
-        libevdev_uinput_write_event(uinput_, EV_SYN, SYN_REPORT, 0);
+            libevdev_uinput_write_event(uinput_.get(), static_cast<unsigned>(type), static_cast<unsigned>(code), value);
+        libevdev_uinput_write_event(uinput_.get(), EV_SYN, SYN_REPORT, 0);
     }
     // One notch, `direction` +1 (up, or right) or -1, on the vertical (0) or horizontal (1) wheel.
-    void notch(int axis, int direction) {
-        const int notchCode = axis == 0 ? REL_WHEEL : REL_HWHEEL;
-        const int hiResCode = axis == 0 ? REL_WHEEL_HI_RES : REL_HWHEEL_HI_RES;
-        if (spec_.hiRes) {
-            emit({{EV_REL, hiResCode, 120 * direction}, {EV_REL, notchCode, direction}});
-        } else {
-            emit({{EV_REL, notchCode, direction}});
-        }
+    void notch(std::size_t axis, int direction) {
+        const int code = axis == 0 ? REL_WHEEL : REL_HWHEEL, hiRes = axis == 0 ? REL_WHEEL_HI_RES : REL_HWHEEL_HI_RES;
+        if (spec_.hiRes) emit({{EV_REL, hiRes, 120 * direction}, {EV_REL, code, direction}});
+        else emit({{EV_REL, code, direction}});
     }
 
 private:
     MouseSpec spec_;
-    struct libevdev_uinput* uinput_ = nullptr;
+    std::unique_ptr<libevdev_uinput, void (*)(libevdev_uinput*)> uinput_;
 };
 
 // ---- What a compositor sees --------------------------------------------------------
@@ -135,8 +108,6 @@ private:
 struct Seen {
     std::array<int, 2> v120{};  // wheel, in libinput's signs: vertical + = down, horizontal + = right
     int scrollEvents = 0;
-    double firstScrollMs = -1;  // after the moment given to collect()
-    double lastScrollMs = -1;
     double dx = 0, dy = 0;      // unaccelerated motion
     std::vector<std::pair<std::uint32_t, bool>> buttons;
     std::uint32_t seatButtonsHeld = 0;
@@ -145,35 +116,32 @@ struct Seen {
 
 class Reader {
 public:
-    explicit Reader(const std::string& node) {
+    explicit Reader(const std::string& node) : li_(nullptr, libinput_unref) {
         static const libinput_interface io{
             [](const char* path, int flags, void*) {
                 const int fd = ::open(path, flags | O_CLOEXEC);
                 return fd < 0 ? -errno : fd;
             },
             [](int fd, void*) { ::close(fd); }};
-        li_ = libinput_path_create_context(&io, nullptr);
-        if (!libinput_path_add_device(li_, node.c_str())) ADD_FAILURE() << "libinput cannot read " << node;
+        li_.reset(libinput_path_create_context(&io, nullptr));
+        if (!libinput_path_add_device(li_.get(), node.c_str())) ADD_FAILURE() << "libinput cannot read " << node;
         drain();
     }
-    ~Reader() { libinput_unref(li_); }
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
 
-    // Everything libinput reports during `span`, timed from `since`; with
-    // `quiet`, also until the scroll has been still that long (a slow machine
-    // may start or end an animation late).
-    Seen collect(Clock::duration span, Clock::time_point since = Clock::now(), Clock::duration quiet = {}) {
+    // Everything libinput reports during `span`; with `quiet`, also until the
+    // scroll has been still that long (a slow machine may start or end an
+    // animation late).
+    Seen collect(Clock::duration span, Clock::duration quiet = {}) {
         Seen seen;
         auto end = Clock::now() + span;
         const auto limit = end + 10s;
         while (Clock::now() < end || (quiet.count() && seen.scrollEvents == 0 && Clock::now() < limit)) {
             const int before = seen.scrollEvents;
-            pollfd p{libinput_get_fd(li_), POLLIN, 0};
+            pollfd p{libinput_get_fd(li_.get()), POLLIN, 0};
             ::poll(&p, 1, 10);
-            libinput_dispatch(li_);
-            while (libinput_event* ev = libinput_get_event(li_)) {
-                record(ev, since, seen);
+            libinput_dispatch(li_.get());
+            while (libinput_event* ev = libinput_get_event(li_.get())) {
+                record(libinput_event_get_type(ev), libinput_event_get_pointer_event(ev), seen);
                 libinput_event_destroy(ev);
             }
             if (quiet.count() && seen.scrollEvents != before) end = std::min(limit, std::max(end, Clock::now() + quiet));
@@ -183,116 +151,92 @@ public:
     void drain() { collect(100ms); }
 
 private:
-    static void record(libinput_event* ev, Clock::time_point since, Seen& seen) {
-        const libinput_event_type type = libinput_event_get_type(ev);
-        if (type != LIBINPUT_EVENT_POINTER_SCROLL_WHEEL && type != LIBINPUT_EVENT_POINTER_MOTION &&
-            type != LIBINPUT_EVENT_POINTER_BUTTON)
-            return;
-        auto* p = libinput_event_get_pointer_event(ev);
-        ++seen.events;
-        const double ms =
-            static_cast<double>(static_cast<std::int64_t>(libinput_event_pointer_get_time_usec(p)) -
-                                std::chrono::duration_cast<std::chrono::microseconds>(since.time_since_epoch()).count()) /
-            1000.0;
-        switch (type) {
-        case LIBINPUT_EVENT_POINTER_SCROLL_WHEEL:
-            for (int a = 0; a < 2; ++a) {
-                const auto axis = a == 0 ? LIBINPUT_POINTER_AXIS_SCROLL_VERTICAL : LIBINPUT_POINTER_AXIS_SCROLL_HORIZONTAL;
+    // Wheel, motion and buttons; the pointer event is null for any other kind.
+    static void record(libinput_event_type type, libinput_event_pointer* p, Seen& seen) {
+        if (type == LIBINPUT_EVENT_POINTER_SCROLL_WHEEL) {
+            for (const auto axis : {LIBINPUT_POINTER_AXIS_SCROLL_VERTICAL, LIBINPUT_POINTER_AXIS_SCROLL_HORIZONTAL})
                 if (libinput_event_pointer_has_axis(p, axis))
-                    seen.v120[static_cast<std::size_t>(a)] += static_cast<int>(libinput_event_pointer_get_scroll_value_v120(p, axis));
-            }
-            if (seen.scrollEvents++ == 0) seen.firstScrollMs = ms;
-            seen.lastScrollMs = ms;
-            break;
-        case LIBINPUT_EVENT_POINTER_MOTION:
+                    seen.v120[axis == LIBINPUT_POINTER_AXIS_SCROLL_VERTICAL ? 0 : 1] +=
+                        static_cast<int>(libinput_event_pointer_get_scroll_value_v120(p, axis));
+            ++seen.scrollEvents;
+        } else if (type == LIBINPUT_EVENT_POINTER_MOTION) {
             seen.dx += libinput_event_pointer_get_dx_unaccelerated(p);
             seen.dy += libinput_event_pointer_get_dy_unaccelerated(p);
-            break;
-        case LIBINPUT_EVENT_POINTER_BUTTON:
+        } else if (type == LIBINPUT_EVENT_POINTER_BUTTON) {
             seen.buttons.emplace_back(libinput_event_pointer_get_button(p),
                                       libinput_event_pointer_get_button_state(p) == LIBINPUT_BUTTON_STATE_PRESSED);
             seen.seatButtonsHeld = libinput_event_pointer_get_seat_button_count(p);
-            break;
-        default: break;
+        } else {
+            return;
         }
+        ++seen.events;
     }
-    struct libinput* li_ = nullptr;
+    std::unique_ptr<libinput, libinput* (*)(libinput*)> li_;
 };
 
 // ---- The program ---------------------------------------------------------------------
 
+// The input devices the kernel has, by name, with their sysfs folders.
+std::vector<std::pair<std::string, fs::path>> inputDevices() {
+    std::vector<std::pair<std::string, fs::path>> out;
+    for (const auto& input : fs::directory_iterator("/sys/class/input")) {
+        const std::string name = readFile(input.path() / "name");
+        if (!name.empty()) out.emplace_back(name.substr(0, name.find('\n')), input.path());
+    }
+    return out;
+}
+
+int twinsOf(const std::string& sourceName) {
+    int n = 0;
+    for (const auto& [name, path] : inputDevices())
+        if (name.rfind(sourceName, 0) == 0 && name.find("(glidemark)") != std::string::npos) ++n;
+    return n;
+}
+
 // The twin's event node for a source of that name, once the kernel has made it.
-std::string twinOf(const std::string& sourceName, Clock::duration timeout = 30s) {
+std::string twinOf(const std::string& sourceName) {
     std::string node;
-    waitUntil(
-        [&] {
-            for (const auto& input : fs::directory_iterator("/sys/class/input")) {
-                std::string name = readFile(input.path() / "name");
-                if (!name.empty() && name.back() == '\n') name.pop_back();
-                if (name != sourceName + " (glidemark)") continue;
-                for (const auto& child : fs::directory_iterator(input.path())) {
-                    const std::string leaf = child.path().filename();
-                    if (leaf.rfind("event", 0) == 0 && fs::exists("/dev/input/" + leaf)) node = "/dev/input/" + leaf;
-                }
+    waitUntil([&] {
+        for (const auto& [name, path] : inputDevices()) {
+            if (name != sourceName + " (glidemark)") continue;
+            for (const auto& child : fs::directory_iterator(path)) {
+                const std::string leaf = child.path().filename();
+                if (leaf.rfind("event", 0) == 0 && fs::exists("/dev/input/" + leaf)) node = "/dev/input/" + leaf;
             }
-            return !node.empty();
-        },
-        timeout);
+        }
+        return !node.empty();
+    }, 30s);
     // libinput takes a device's udev properties, which come a moment after its node.
     run("udevadm settle --timeout=10");
     return node;
 }
 
-std::vector<std::string> deviceNames() {
-    std::vector<std::string> names;
-    for (const auto& input : fs::directory_iterator("/sys/class/input")) {
-        std::string name = readFile(input.path() / "name");
-        if (!name.empty()) names.push_back(name.substr(0, name.find('\n')));
-    }
-    return names;
-}
-
-int twinsOf(const std::string& sourceName) {
-    int n = 0;
-    for (const std::string& name : deviceNames()) {
-        if (name.rfind(sourceName, 0) == 0 && name.find("(glidemark)") != std::string::npos) ++n;
-    }
-    return n;
-}
-
+// The real program, started as the seat's user with only what the udev rule gives it.
 class Program {
 public:
     Program() {
-        const passwd* user = getpwnam(kUser);
-        if (!user) {
+        if (!getpwnam(kUser)) {
             ADD_FAILURE() << "no user " << kUser;
             return;
         }
-        fs::remove_all(kHome);
-        fs::create_directories(fs::path(kHome) / ".config/glidemark");
-        fs::create_directories(fs::path(kHome) / "run");
-        std::ofstream(fs::path(kHome) / ".config/glidemark/glidemarkSettings.json") << kSettings;
+        const fs::path home(kHome);
+        fs::remove_all(home);
+        fs::create_directories(home / ".config/glidemark");
+        fs::create_directories(home / "run");
+        // The default settings, but for a duration long enough that a tick's last
+        // frames move little: the last one, which the engine never posts, holds at
+        // most a few units whatever the clock's phase.
+        fs::copy_file(GLIDEMARK_KERNEL_SETTINGS, home / ".config/glidemark/glidemarkSettings.json");
         run(std::string("chown -R ") + kUser + ":" + kUser + " " + kHome + " && chmod 0700 " + kHome + "/run");
-        const std::string log = std::string(kHome) + "/log";
-        std::vector<std::string> env{std::string("HOME=") + kHome, std::string("XDG_CONFIG_HOME=") + kHome + "/.config",
-                                     std::string("XDG_RUNTIME_DIR=") + kHome + "/run", "PATH=/usr/bin:/bin",
-                                     "GLIDEMARK_TRACE_POSTS=1"};
+        // exec all the way down, so that the shell's pid is the program's.
+        std::string command = std::string("exec env -i HOME=") + kHome + " XDG_CONFIG_HOME=" + kHome +
+                              "/.config XDG_RUNTIME_DIR=" + kHome + "/run PATH=/usr/bin:/bin GLIDEMARK_TRACE_POSTS=1";
         for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
-            if (const char* v = std::getenv(keep)) env.push_back(std::string(keep) + "=" + v);
-        const std::vector<std::string> args{"setpriv",      std::string("--reuid=") + kUser,
-                                            std::string("--regid=") + kUser, "--clear-groups",
-                                            GLIDEMARK_PROGRAM};
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&files, 1, 2);
-        std::vector<char*> argv, envp;
-        for (auto& a : const_cast<std::vector<std::string>&>(args)) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        if (posix_spawnp(&pid_, "setpriv", &files, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&files);
+            if (const char* v = std::getenv(keep)) command += std::string(" ") + keep + "='" + v + "'";
+        command += std::string(" setpriv --reuid=") + kUser + " --regid=" + kUser + " --clear-groups " +
+                   GLIDEMARK_PROGRAM " >" + kHome + "/log 2>&1";
+        char* argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"), command.data(), nullptr};
+        if (posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, argv, environ) != 0) pid_ = -1;
         EXPECT_GT(pid_, 0);
     }
     ~Program() {
@@ -317,9 +261,8 @@ public:
         std::istringstream lines(log().substr(from));
         std::array<double, 2> sum{};
         for (std::string line; std::getline(lines, line);) {
-            unsigned device = 0;
             double v = 0, h = 0;
-            if (std::sscanf(line.c_str(), "glidemark[general] posted %u %lf %lf", &device, &v, &h) == 3) {
+            if (std::sscanf(line.c_str(), "glidemark[general] posted %*u %lf %lf", &v, &h) == 2) {
                 sum[0] += v;
                 sum[1] += h;
             }
@@ -329,8 +272,7 @@ public:
     void signal(int number) const { ::kill(pid_, number); }
     int wait() {
         int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
+        waitpid(std::exchange(pid_, -1), &status, 0);
         return status;
     }
 
@@ -371,7 +313,8 @@ protected:
     void TearDown() override {
         program_.reset();
         // One twin per source, never a twin of a twin: the fault that left the desktop with nothing.
-        for (const std::string& name : deviceNames()) EXPECT_EQ(name.find("(glidemark) (glidemark)"), std::string::npos) << name;
+        for (const auto& [name, path] : inputDevices())
+            EXPECT_EQ(name.find("(glidemark) (glidemark)"), std::string::npos) << name;
         mice_.clear();
     }
 
@@ -380,29 +323,37 @@ protected:
     std::unique_ptr<Program> program_;
 };
 
-// What reached the desktop for `notches` notches on one axis: exactly what the
-// engine posted (one rounding, nothing lost, no lead left over), which is the
-// notches' whole distance but for the frame the engine never posts at the end.
-void expectNotches(const Seen& seen, std::array<double, 2> posted, int axis, int direction, int notches,
-                   const std::string& what) {
-    const auto a = static_cast<std::size_t>(axis);
+struct NotchRow {
+    const char* what;
+    std::size_t mouse;  // index into the mice the test starts with
+    std::size_t axis;   // 0 vertical, 1 horizontal
+    int direction;      // +1 up, or right
+    int notches;        // 100 ms apart: no acceleration
+};
+
+// Turns the wheel as the row says and checks what reached the desktop: exactly
+// what the engine posted (one rounding, nothing lost, no lead left over), which
+// is the notches' whole distance but for the frame the engine never posts at the end.
+Seen expectNotches(Program& program, Reader& twin, SourceMouse& mouse, const NotchRow& row) {
+    const std::size_t logAt = program.log().size();
+    for (int k = 0; k < row.notches; ++k) {
+        if (k) sleepFor(100ms);
+        mouse.notch(row.axis, row.direction);
+    }
+    const Seen seen = twin.collect(kAnimation, kQuiet);
+    const auto posted = program.postedSince(logAt);
+    const std::size_t a = row.axis;
+    const char* what = row.what;
     // libinput counts a wheel turned up and a tilt left as negative; our points, as positive.
     EXPECT_EQ(seen.v120[a], -std::llround(posted[a] * 120.0 / 90.0))
         << what << ": not what the engine posted (" << seen.scrollEvents << " scroll events)";
     EXPECT_EQ(seen.v120[1 - a], 0) << what;
-    const int expected = 120 * notches * (axis == 0 ? -direction : direction);
+    const int expected = 120 * row.notches * (row.axis == 0 ? -row.direction : row.direction);
     EXPECT_LE(std::abs(seen.v120[a]), std::abs(expected)) << what << ": further than the notches";
     EXPECT_GE(std::abs(seen.v120[a]), std::abs(expected) - 4) << what << ": short of the notches";
     EXPECT_EQ(seen.v120[a] * expected >= 0, true) << what << ": the wrong way";
+    return seen;
 }
-
-struct NotchRow {
-    const char* what;
-    std::size_t mouse;  // index into the mice the test starts with
-    int axis;           // 0 vertical, 1 horizontal
-    int direction;
-    int notches;        // 100 ms apart: no acceleration
-};
 
 TEST_F(Kernel, EachNotchArrivesAsSmoothScrollOfExactlyOneNotch) {
     ASSERT_NO_FATAL_FAILURE(startWith({kNotched, kHiRes}));
@@ -413,18 +364,9 @@ TEST_F(Kernel, EachNotchArrivesAsSmoothScrollOfExactlyOneNotch) {
     Reader sources[] = {Reader(mice_[0]->node()), Reader(mice_[1]->node())};
     for (const NotchRow& row : rows) {
         Reader twin(twins_[row.mouse]);
-        const std::size_t logAt = program_->log().size();
-        const auto start = Clock::now();
-        for (int k = 0; k < row.notches; ++k) {
-            if (k) sleepFor(100ms);
-            mice_[row.mouse]->notch(row.axis, row.direction);
-        }
-        const Seen seen = twin.collect(kAnimation, start, kQuiet);
-        expectNotches(seen, program_->postedSince(logAt), row.axis, row.direction, row.notches, row.what);
+        const Seen seen = expectNotches(*program_, twin, *mice_[row.mouse], row);
         EXPECT_GE(seen.scrollEvents, 10 * row.notches) << row.what << ": not smooth";
-        std::printf("[ figures  ] %-22s total %+5d v120 in %3d scroll events, first after %5.1f ms, last after %6.1f ms\n",
-                    row.what, seen.v120[static_cast<std::size_t>(row.axis)], seen.scrollEvents, seen.firstScrollMs,
-                    seen.lastScrollMs);
+        std::printf("[ figures  ] %-22s total %+5d v120 in %3d scroll events\n", row.what, seen.v120[row.axis], seen.scrollEvents);
         // The source itself is grabbed: its own notch reaches nobody else.
         EXPECT_EQ(sources[row.mouse].collect(10ms).events, 0) << row.what;
         sleepFor(200ms);  // with the quiet time, libinput's wheel is back at rest for the next row
@@ -465,11 +407,7 @@ TEST_F(Kernel, UnpluggedMidAnimationAndPluggedBackIn) {
     ASSERT_FALSE(twin.empty()) << program_->log();
     sleepFor(300ms);
     Reader reader(twin);
-    const std::size_t logAt = program_->log().size();
-    const auto start = Clock::now();
-    mice_[0]->notch(0, +1);
-    const Seen seen = reader.collect(kAnimation, start, kQuiet);
-    expectNotches(seen, program_->postedSince(logAt), 0, +1, 1, "replugged");
+    expectNotches(*program_, reader, *mice_[0], {"replugged", 0, 0, +1, 1});
     EXPECT_EQ(program_->count("wheel mouse added"), 2);
     EXPECT_EQ(twinsOf(kNotched.name), 1);
 }
@@ -516,11 +454,7 @@ TEST_F(Kernel, StoppedMidAnimationTheMouseComesBackAndIsTakenOverOnResume) {
     sleepFor(300ms);
     Reader source(mice_[0]->node());
     twin.drain();
-    const std::size_t logAt = program_->log().size();
-    const auto start = Clock::now();
-    mice_[0]->notch(0, +1);
-    const Seen seen = twin.collect(kAnimation, start, kQuiet);
-    expectNotches(seen, program_->postedSince(logAt), 0, +1, 1, "resumed");
+    expectNotches(*program_, twin, *mice_[0], {"resumed", 0, 0, +1, 1});
     EXPECT_EQ(source.collect(10ms).events, 0) << "the source is not grabbed again\n" << program_->log();
 }
 

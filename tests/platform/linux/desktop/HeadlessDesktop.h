@@ -6,7 +6,6 @@
 // Everything it starts shares one process group, stopped together at the end.
 #include <fcntl.h>
 #include <linux/input-event-codes.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
@@ -14,33 +13,14 @@
 #include <wayland-client.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "TempDir.h"
+#include "DesktopTestSupport.h"
 #include "fake-input-client.h"
 
 extern char** environ;
 
 namespace gm::testing {
-
-// Polls `done` until it holds or `limit` passes; true when it held.
-inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 class HeadlessDesktop {
 public:
@@ -57,11 +37,8 @@ public:
                 return nullptr;
             }
         std::unique_ptr<HeadlessDesktop> d(new HeadlessDesktop(kind));
-        const auto begun = std::chrono::steady_clock::now();
         whyNot = d->launch(program, appIds);
-        if (!whyNot.empty()) return nullptr;
-        d->startSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-        return d;
+        return whyNot.empty() ? std::move(d) : nullptr;
     }
 
     ~HeadlessDesktop() {
@@ -85,7 +62,7 @@ public:
     void openWindow(const std::string& appId, int width, int height, bool maximized) {
         spawn({"/usr/bin/gjs", GM_TEST_GTK_CLIENT, appId, std::to_string(width), std::to_string(height),
                maximized ? "maximized" : "normal"},
-              {"WAYLAND_DISPLAY=wayland-0", "GDK_BACKEND=wayland", "GSK_RENDERER=cairo", "GTK_A11Y=none"}, appId);
+              {"WAYLAND_DISPLAY=wayland-0", "GDK_BACKEND=wayland", "GSK_RENDERER=cairo", "GTK_A11Y=none"});
     }
 
     bool movePointer(int x, int y) {
@@ -108,20 +85,13 @@ public:
         return notify("NotifyPointerButton", "ib", BTN_LEFT, 1) && notify("NotifyPointerButton", "ib", BTN_LEFT, 0);
     }
 
-    // The end of every program's output, for failure messages.
+    // The end of what the programs wrote, for failure messages.
     std::string logs() const {
-        std::string out;
-        for (const auto& entry : std::filesystem::directory_iterator(root_.path())) {
-            if (entry.path().extension() != ".log") continue;
-            std::ostringstream text;
-            text << std::ifstream(entry.path()).rdbuf();
-            const auto all = text.str();
-            out += "\n--- " + entry.path().filename().string() + "\n" + all.substr(all.size() - std::min<std::size_t>(all.size(), 3000));
-        }
-        return out;
+        std::ostringstream text;
+        text << std::ifstream(root_.path() / "output.log").rdbuf();
+        const auto all = text.str();
+        return "\n--- output of the desktop's programs:\n" + all.substr(all.size() - std::min<std::size_t>(all.size(), 6000));
     }
-
-    double startSeconds = 0;  // from launch to ready
 
 private:
     explicit HeadlessDesktop(Kind kind) : kind_(kind) {}
@@ -146,9 +116,7 @@ private:
         std::vector<std::string> command{program, "--virtual", "--width", "1280", "--height", "800", "--no-lockscreen"};
         if (kind_ == Kind::Gnome) {
             // Without a system bus the shell dies in its login-manager code.
-            const auto system = startBus("system");
-            if (system.empty()) return "dbus-daemon did not start";
-            ::setenv("DBUS_SYSTEM_BUS_ADDRESS", system.c_str(), 1);
+            if (!startBus("system", "DBUS_SYSTEM_BUS_ADDRESS")) return "dbus-daemon did not start";
             // The pointer passes the top left corner on its way: no overview there.
             root_.write("home/.config/glib-2.0/settings/keyfile",
                         "[org/gnome/shell]\ndisable-user-extensions=false\n"
@@ -163,11 +131,9 @@ private:
             std::filesystem::copy_file(program, root_.path() / "kwin_wayland");
             command[0] = (root_.path() / "kwin_wayland").string();
         }
-        const auto session = startBus("session");
-        if (session.empty()) return "dbus-daemon did not start";
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", session.c_str(), 1);
-        if (sd_bus_open_user(&bus_) < 0) return "cannot connect to the private session bus";
-        spawn(command, {"KWIN_WAYLAND_NO_PERMISSION_CHECKS=1"}, "compositor");
+        if (!startBus("session", "DBUS_SESSION_BUS_ADDRESS") || sd_bus_open_user(&bus_) < 0)
+            return "no private session bus";
+        spawn(command, {"KWIN_WAYLAND_NO_PERMISSION_CHECKS=1"});
         return kind_ == Kind::Gnome ? gnomeReady() : kwinReady();
     }
 
@@ -198,13 +164,8 @@ private:
 
     std::string kwinReady() {
         const auto kwinOnTheBus = [&] {
-            sd_bus_message* reply = nullptr;
-            int has = 0;
-            if (sd_bus_call_method(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                   "NameHasOwner", nullptr, &reply, "s", "org.kde.KWin") >= 0)
-                sd_bus_message_read(reply, "b", &has);
-            sd_bus_message_unref(reply);
-            return has != 0;
+            return sd_bus_call_method(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                      "GetNameOwner", nullptr, nullptr, "s", "org.kde.KWin") >= 0;
         };
         if (!waitFor(kwinOnTheBus) || !(wayland_ = wl_display_connect("wayland-0"))) return "kwin_wayland did not start";
         static const wl_registry_listener listener{
@@ -230,47 +191,34 @@ private:
                                   args...) >= 0;
     }
 
-    // A private bus; its address, or empty.
-    std::string startBus(const std::string& name) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return {};
-        spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile",
-               "--print-address=" + std::to_string(fds[1])},
-              {}, name + "-bus", fds[1]);
-        ::close(fds[1]);
-        std::string address;
-        pollfd p{fds[0], POLLIN, 0};
-        char buffer[256];
-        for (ssize_t n = 0; address.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0 &&
-                            (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-            address.append(buffer, static_cast<std::size_t>(n));
-        ::close(fds[0]);
-        return address.substr(0, address.find('\n') == std::string::npos ? 0 : address.find('\n'));
+    // A private bus on a socket of its own, its address in `variable`; false when it did not start.
+    bool startBus(const std::string& name, const char* variable) {
+        const auto socket = root_.path() / (name + "-bus");
+        spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket.string()});
+        if (!waitFor([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(10))) return false;
+        return ::setenv(variable, ("unix:path=" + socket.string()).c_str(), 1) == 0;
     }
 
-    // Starts a program in the group, its output in <scratch>/<log>.log. All
-    // is prepared before fork: the child of a threaded program may only make
-    // async-signal-safe calls.
-    void spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, const std::string& log,
-               int keepFd = -1) {
-        const auto logPath = (root_.path() / (log + ".log")).string();
-        std::vector<std::string> env(extraEnv);
+    // Starts a program in the group, its output added to <scratch>/output.log.
+    // All is prepared before fork: the child of a threaded program may only
+    // make async-signal-safe calls.
+    void spawn(const std::vector<std::string>& argv, std::vector<std::string> env = {}) {
         for (char** e = environ; *e; ++e) env.emplace_back(*e);
         std::vector<char*> args, envp;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+        for (auto& e : env) envp.push_back(e.data());
         args.push_back(nullptr);
         envp.push_back(nullptr);
+        const int out = ::open((root_.path() / "output.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::setpgid(0, group_);
-            const int out = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
             ::dup2(out, 1);
             ::dup2(out, 2);
-            if (keepFd >= 0) ::fcntl(keepFd, F_SETFD, 0);
             ::execve(args[0], args.data(), envp.data());
             ::_exit(127);
         }
+        ::close(out);
         ::setpgid(pid, group_);
         if (group_ == 0) group_ = pid;
         children_.push_back(pid);

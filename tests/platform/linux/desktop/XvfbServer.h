@@ -16,51 +16,34 @@ class XvfbServer {
 public:
     // Null with `whyNot` set when no server could be started.
     static std::unique_ptr<XvfbServer> start(std::string& whyNot) {
+        whyNot = "Xvfb is not installed or did not start";
         int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) {
-            whyNot = "pipe failed";
-            return nullptr;
-        }
+        if (::pipe2(fds, O_CLOEXEC) != 0) return nullptr;
         const pid_t pid = ::fork();
-        if (pid < 0) {
-            whyNot = "fork failed";
-            return nullptr;
-        }
         if (pid == 0) {
-            ::close(fds[0]);
-            const int fd = ::dup(fds[1]);  // without close-on-exec
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            const std::string fdText = std::to_string(fd);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-                     "-noreset", static_cast<char*>(nullptr));
+            // The display number comes on standard output (dup2 keeps it open across exec), the rest goes nowhere.
+            ::dup2(fds[1], 1);
+            ::dup2(::open("/dev/null", O_WRONLY), 2);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset",
+                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
-        auto server = std::unique_ptr<XvfbServer>(new XvfbServer(pid));
+        std::unique_ptr<XvfbServer> server(pid > 0 ? new XvfbServer(pid) : nullptr);
+        // Bounded: a server that never comes up fails the test instead of hanging it. A
+        // server that cannot start closes the pipe.
         std::string number;
         pollfd p{fds[0], POLLIN, 0};
-        // Bounded: a server that never comes up fails the test instead of hanging it.
-        for (int waited = 0; waited < 100 && number.find('\n') == std::string::npos; ++waited) {
-            if (::poll(&p, 1, 100) <= 0) continue;
-            char buffer[32];
-            const auto n = ::read(fds[0], buffer, sizeof buffer);
-            if (n <= 0) break;
-            number.append(buffer, static_cast<std::size_t>(n));
-        }
+        for (char c = 0; server && c != '\n' && ::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1;) number += c;
         ::close(fds[0]);
-        if (number.empty() || number.find('\n') == std::string::npos) {
-            whyNot = "Xvfb is not installed or did not start";
-            return nullptr;
-        }
-        server->display_ = ":" + number.substr(0, number.find('\n'));
+        if (number.size() < 2 || number.back() != '\n') return nullptr;
+        server->display_ = ":" + number.substr(0, number.size() - 1);
+        whyNot.clear();
         return server;
     }
     ~XvfbServer() {
         ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
+        ::waitpid(pid_, nullptr, 0);
     }
     const std::string& display() const { return display_; }
 

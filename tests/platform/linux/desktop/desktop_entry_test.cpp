@@ -1,11 +1,8 @@
 // Desktop-entry parsing, the entry index, /proc readings and the order in
 // which a window is matched to its application.
-#include <gtest/gtest.h>
+#include <tuple>
 
-#include <cstdlib>
-#include <filesystem>
-
-#include "TempDir.h"
+#include "DesktopTestSupport.h"
 #include "platform/linux/desktop/AppResolver.h"
 #include "platform/linux/desktop/DesktopEntry.h"
 #include "platform/linux/desktop/ProcessInfo.h"
@@ -14,28 +11,9 @@ namespace ld = gm::platform::linux_desktop;
 using gm::platform::ActivationPolicy;
 using gm::testing::TempDir;
 
-namespace {
+const std::string kTextEditor = gm::testing::corpus("desktop_entry_fuzzer/text-editor.desktop");
 
-constexpr std::string_view kTextEditor = R"(# Installed by the distribution
-[Desktop Entry]
-Name=Text Editor
-Name[de]=Texteditor
-Name[pt_BR]=Editor de Texto
-Name[sr@latin]=Uređivač teksta
-Exec=gnome-text-editor %U
-Icon=org.gnome.TextEditor
-Type=Application
-StartupWMClass = gnome-text-editor
-OnlyShowIn=GNOME;Unity;
-
-[Desktop Action new-window]
-Name=New Window
-Exec=gnome-text-editor --new-window
-)";
-
-}  // namespace
-
-TEST(DesktopEntryParsing, ReadsTheMainGroupOnly) {
+TEST(DesktopEntryParsing, ReadsTheMainGroupOnlyWithNamesForEachLocale) {
     const auto e = ld::parseDesktopEntry(kTextEditor);
     ASSERT_TRUE(e);
     EXPECT_EQ(e->name, "Text Editor");
@@ -46,16 +24,11 @@ TEST(DesktopEntryParsing, ReadsTheMainGroupOnly) {
     EXPECT_EQ(e->onlyShowIn, (std::vector<std::string>{"GNOME", "Unity"}));
     EXPECT_FALSE(ld::parseDesktopEntry("[Desktop Action x]\nName=Nope\n"));
     EXPECT_FALSE(ld::parseDesktopEntry(""));
-}
-
-TEST(DesktopEntryParsing, LocalizedNamesFollowTheLocaleFallbackChain) {
-    const auto e = ld::parseDesktopEntry(kTextEditor);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->localizedName("de_AT.UTF-8"), "Texteditor");   // lang when lang_COUNTRY is absent
-    EXPECT_EQ(e->localizedName("pt_BR.UTF-8"), "Editor de Texto");
-    EXPECT_EQ(e->localizedName("pt_PT.UTF-8"), "Text Editor");   // no plain "pt": unlocalized
-    EXPECT_EQ(e->localizedName("sr_RS@latin"), "Uređivač teksta");
-    EXPECT_EQ(e->localizedName("C"), "Text Editor");
+    // The locale fallback chain: lang when lang_COUNTRY is absent; no plain "pt", so unlocalized.
+    for (const auto& [locale, name] : {std::pair{"de_AT.UTF-8", "Texteditor"}, {"pt_BR.UTF-8", "Editor de Texto"},
+                                       {"pt_PT.UTF-8", "Text Editor"}, {"sr_RS@latin", "Uređivač teksta"},
+                                       {"C", "Text Editor"}})
+        EXPECT_EQ(e->localizedName(locale), name) << locale;
 }
 
 TEST(DesktopEntryParsing, EscapesListsAndExecQuoting) {
@@ -69,18 +42,13 @@ TEST(DesktopEntryParsing, EscapesListsAndExecQuoting) {
 }
 
 TEST(DesktopEntryParsing, ShownInMenusHonoursDisplayFlagsAndDesktops) {
-    auto e = *ld::parseDesktopEntry(kTextEditor);
-    EXPECT_TRUE(e.shownInMenus("ubuntu:GNOME"));
-    EXPECT_FALSE(e.shownInMenus("KDE"));  // OnlyShowIn excludes it
-    e.onlyShowIn.clear();
-    e.notShowIn = {"KDE"};
-    EXPECT_FALSE(e.shownInMenus("KDE"));
-    EXPECT_TRUE(e.shownInMenus(""));
-    e.noDisplay = true;
-    EXPECT_FALSE(e.shownInMenus(""));
-    e.noDisplay = false;
-    e.type = "Link";
-    EXPECT_FALSE(e.shownInMenus(""));
+    EXPECT_TRUE(ld::parseDesktopEntry(kTextEditor)->shownInMenus("ubuntu:GNOME"));
+    EXPECT_FALSE(ld::parseDesktopEntry(kTextEditor)->shownInMenus("KDE"));  // OnlyShowIn excludes it
+    const std::tuple<const char*, const char*, bool> rows[] = {  // lines, desktop, shown
+        {"Type=Application\nNotShowIn=KDE\n", "KDE", false}, {"Type=Application\nNotShowIn=KDE\n", "", true},
+        {"Type=Application\nNoDisplay=true\n", "", false},  {"Type=Link\n", "", false}};
+    for (const auto& [lines, desktop, shown] : rows)
+        EXPECT_EQ(ld::parseDesktopEntry(std::string("[Desktop Entry]\n") + lines)->shownInMenus(desktop), shown) << lines;
 }
 
 TEST(DesktopEntryIndex, IdsComeFromRelativePathsAndEarlierDirectoriesWin) {
@@ -91,17 +59,15 @@ TEST(DesktopEntryIndex, IdsComeFromRelativePathsAndEarlierDirectoriesWin) {
     system.write("applications/broken.desktop", "no groups here\n");
     system.write("applications/readme.txt", "[Desktop Entry]\nName=Not an entry\n");
     const ld::DesktopEntryIndex index({home.path(), system.path()});
-    ASSERT_TRUE(index.byId("org.example.Viewer"));
-    EXPECT_EQ(index.byId("org.example.Viewer")->name, "Local Viewer");
-    ASSERT_TRUE(index.byId("kde-okular"));
-    EXPECT_EQ(index.byId("kde-okular")->name, "Okular");
-    EXPECT_FALSE(index.byId("broken"));
+    std::vector<std::string> names;
+    for (const char* id : {"org.example.Viewer", "kde-okular", "broken"})
+        names.push_back(index.byId(id) ? index.byId(id)->name : "-");
+    EXPECT_EQ(names, (std::vector<std::string>{"Local Viewer", "Okular", "-"}));
     EXPECT_EQ(index.size(), 2u);
 }
 
 TEST(DesktopEntryIndex, DataDirectoriesFromTheEnvironment) {
-    const char* savedHome = std::getenv("HOME");
-    const std::string home = savedHome ? savedHome : "";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::setenv("XDG_DATA_HOME", "/home/u/.data", 1);
     ::setenv("XDG_DATA_DIRS", "/usr/share:relative/ignored::/opt/share", 1);
     EXPECT_EQ(ld::xdgDataDirs(), (std::vector<std::filesystem::path>{"/home/u/.data", "/usr/share", "/opt/share"}));
@@ -139,95 +105,56 @@ TEST(ProcessInfo, FlatpakInfoAndSnapCgroups) {
               "org.gnome.Calculator");
     EXPECT_FALSE(ld::parseFlatpakInfo("[Runtime]\nname=org.gnome.Platform\n"));
 
-    const auto snap = ld::parseSnapCgroup(
-        "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
-        "snap.gnome-calculator.gnome-calculator-7d5e9c52-2d4b-4b1e-9a34-0b1f4a5b6c7d.scope\n");
-    ASSERT_TRUE(snap);
-    EXPECT_EQ(snap->snap, "gnome-calculator");
-    EXPECT_EQ(snap->app, "gnome-calculator");
-    const auto older = ld::parseSnapCgroup("12:pids:/user.slice/snap.firefox.firefox.1a2b3c4d.scope\n");
-    ASSERT_TRUE(older);
-    EXPECT_EQ(older->snap, "firefox");
-    EXPECT_EQ(older->app, "firefox");
-    EXPECT_FALSE(ld::parseSnapCgroup("0::/user.slice/user-1000.slice/session-2.scope\n"));
-    EXPECT_FALSE(ld::parseSnapCgroup("0::/system.slice/mysnap.service\n"));  // "snap." not at a component start
-}
-
-TEST(ProcessInfo, ReadsAFakeProcTree) {
-    TempDir proc;
-    proc.write("4242/root/.flatpak-info", "[Application]\nname=org.example.Sandboxed\n");
-    proc.write("4242/comm", "sandboxed\n");
-    std::filesystem::create_directories(proc.path() / "77");
-    std::filesystem::create_symlink("/opt/tool/bin/tool (deleted)", proc.path() / "77/exe");
-    const ld::ProcFs fs(proc.path());
-    EXPECT_EQ(fs.flatpakAppId(4242), "org.example.Sandboxed");
-    EXPECT_EQ(fs.command(4242), "sandboxed");
-    EXPECT_EQ(fs.executable(77), "/opt/tool/bin/tool");
-    EXPECT_FALSE(fs.flatpakAppId(77));
-    EXPECT_TRUE(fs.exists(77));
-    EXPECT_FALSE(fs.exists(78));
-    EXPECT_FALSE(fs.exists(0));
+    const std::pair<const char*, const char*> cgroups[] = {  // line, snap/app
+        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+         "snap.gnome-calculator.gnome-calculator-7d5e9c52-2d4b-4b1e-9a34-0b1f4a5b6c7d.scope\n",
+         "gnome-calculator/gnome-calculator"},
+        {"12:pids:/user.slice/snap.firefox.firefox.1a2b3c4d.scope\n", "firefox/firefox"},
+        {"0::/user.slice/user-1000.slice/session-2.scope\n", ""},
+        {"0::/system.slice/mysnap.service\n", ""},  // "snap." not at a component start
+    };
+    for (const auto& [line, expected] : cgroups) {
+        const auto snap = ld::parseSnapCgroup(line);
+        EXPECT_EQ(snap ? snap->snap + "/" + snap->app : "", expected) << line;
+    }
 }
 
 // One process per rule, each also matching every later rule, so that a rule
 // applied out of order picks the wrong entry.
-class ResolutionOrder : public ::testing::Test {
-protected:
-    void SetUp() override {
-        data_.write("applications/org.example.Sandboxed.desktop", "[Desktop Entry]\nType=Application\nName=Sandboxed\n");
-        data_.write("applications/by-wmclass.desktop",
-                    "[Desktop Entry]\nType=Application\nName=By WM Class\nStartupWMClass=Shared\n");
-        data_.write("applications/shared.desktop", "[Desktop Entry]\nType=Application\nName=By Id\nExec=tool\n");
-        data_.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=By Exec\nExec=/opt/tool/bin/tool\n");
-        data_.write("applications/helper.desktop", "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\n"
-                                                   "Exec=/usr/libexec/helper\n");
-        data_.write("applications/chat_chat.desktop", "[Desktop Entry]\nType=Application\nName=Chat\n");
-        proc_.write("10/root/.flatpak-info", "[Application]\nname=org.example.Sandboxed\n");
-        proc_.write("13/cgroup", "0::/user.slice/snap.chat.chat-0a1b2c3d4e5f.scope\n");
-        for (const auto& [pid, exe] : {std::pair{"10", "/opt/tool/bin/tool"}, {"11", "/opt/tool/bin/tool"},
-                                       {"12", "/usr/libexec/helper"}, {"13", "/snap/chat/1/chat"}}) {
-            std::filesystem::create_directories(proc_.path() / pid);
-            std::filesystem::create_symlink(exe, proc_.path() / pid / "exe");
-        }
-        proc_.write("14/comm", "nameless\n");
-        resolver_.emplace(ld::DesktopEntryIndex({data_.path()}), ld::ProcFs(proc_.path()), "C", "GNOME");
+TEST(ResolutionOrder, EachRuleWinsOverTheLaterOnes) {
+    TempDir data, proc;
+    data.write("applications/org.example.Sandboxed.desktop", "[Desktop Entry]\nType=Application\nName=Sandboxed\n");
+    data.write("applications/by-wmclass.desktop",
+               "[Desktop Entry]\nType=Application\nName=By WM Class\nStartupWMClass=Shared\n");
+    data.write("applications/shared.desktop", "[Desktop Entry]\nType=Application\nName=By Id\nExec=tool\n");
+    data.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=By Exec\nExec=/opt/tool/bin/tool\n");
+    data.write("applications/chat_chat.desktop", "[Desktop Entry]\nType=Application\nName=Chat\n");
+    proc.write("10/root/.flatpak-info", "[Application]\nname=org.example.Sandboxed\n");
+    proc.write("13/cgroup", "0::/user.slice/snap.chat.chat-0a1b2c3d4e5f.scope\n");
+    for (const auto& [pid, exe] :
+         {std::pair{"10", "/opt/tool/bin/tool"}, {"11", "/opt/tool/bin/tool (deleted)"}, {"13", "/snap/chat/1/chat"}}) {
+        std::filesystem::create_directories(proc.path() / pid);
+        std::filesystem::create_symlink(exe, proc.path() / pid / "exe");
     }
-    std::string idFor(ld::WindowFacts facts) const {
-        const auto app = resolver_->application(facts);
-        return app.bundleIdentifier.value_or("<none>");
-    }
+    proc.write("14/comm", "nameless\n");
+    const ld::AppResolver resolver(ld::DesktopEntryIndex({data.path()}), ld::ProcFs(proc.path()), "C", "GNOME");
+    const auto idFor = [&](ld::WindowFacts facts) { return resolver.application(facts).bundleIdentifier.value_or("-"); };
 
-    TempDir data_, proc_;
-    std::optional<ld::AppResolver> resolver_;
-};
-
-TEST_F(ResolutionOrder, EachRuleWinsOverTheLaterOnes) {
     EXPECT_EQ(idFor({10, "shared", "Shared"}), "org.example.Sandboxed");
-    EXPECT_EQ(idFor({13, "shared", "Shared"}), "chat_chat");        // snap
-    EXPECT_EQ(idFor({11, "shared", "Shared"}), "by-wmclass");       // StartupWMClass before ids
-    EXPECT_EQ(idFor({11, "SHARED", "Other"}), "shared");            // ids ignore case
-    EXPECT_EQ(idFor({11, "unknown", "Unknown"}), "tool");           // executable last
-    EXPECT_EQ(idFor({99, "unknown", "Unknown"}), "<none>");         // no such process
+    EXPECT_EQ(idFor({13, "shared", "Shared"}), "chat_chat");   // snap
+    EXPECT_EQ(idFor({11, "shared", "Shared"}), "by-wmclass");  // StartupWMClass before ids
+    EXPECT_EQ(idFor({11, "SHARED", "Other"}), "shared");       // ids ignore case
+    EXPECT_EQ(idFor({11, "unknown", "Unknown"}), "tool");      // executable last, even when replaced on disk
+    EXPECT_EQ(idFor({99, "unknown", "Unknown"}), "-");         // no such process
     // The entry GNOME Shell or KWin named comes first, when it is installed.
-    EXPECT_EQ(resolver_->application({10, "shared", "Shared"}, "tool").bundleIdentifier, "tool");
-    EXPECT_EQ(resolver_->application({10, "shared", "Shared"}, "absent").bundleIdentifier, "org.example.Sandboxed");
-    EXPECT_EQ(resolver_->match({11, "", "Shared"}).rule, ld::MatchRule::StartupWMClass);
-}
-
-TEST_F(ResolutionOrder, NamesAndPoliciesOfTheResult) {
-    const auto sandboxed = resolver_->application({10, "", ""});
-    EXPECT_EQ(sandboxed.localizedName, "Sandboxed");
-    EXPECT_EQ(sandboxed.activationPolicy, ActivationPolicy::Regular);
-    EXPECT_EQ(sandboxed.executablePath, "/opt/tool/bin/tool");
-    EXPECT_EQ(sandboxed.processIdentifier, 10);
-
-    const auto helper = resolver_->application({12, "", ""});
-    EXPECT_EQ(helper.bundleIdentifier, "helper");
-    EXPECT_EQ(helper.activationPolicy, ActivationPolicy::Accessory);  // NoDisplay
-
-    const auto unknown = resolver_->application({14, "inst", "Klass"});
+    EXPECT_EQ(resolver.application({10, "shared", "Shared"}, "tool").bundleIdentifier, "tool");
+    EXPECT_EQ(resolver.application({10, "shared", "Shared"}, "absent").bundleIdentifier, "org.example.Sandboxed");
+    EXPECT_EQ(resolver.match({11, "", "Shared"}).rule, ld::MatchRule::StartupWMClass);
+    EXPECT_EQ(resolver.application({10, "", ""}).executablePath, "/opt/tool/bin/tool");
+    // A window no entry names goes by its class, else by its command.
+    const auto unknown = resolver.application({14, "inst", "Klass"});
     EXPECT_FALSE(unknown.bundleIdentifier);
     EXPECT_EQ(unknown.localizedName, "Klass");
     EXPECT_EQ(unknown.activationPolicy, ActivationPolicy::Accessory);
-    EXPECT_EQ(resolver_->application({14, "", ""}).localizedName, "nameless");
+    EXPECT_EQ(resolver.application({14, "", ""}).localizedName, "nameless");
 }

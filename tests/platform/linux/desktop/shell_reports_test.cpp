@@ -27,9 +27,7 @@ TEST(ShellReports, WindowsOnlyWithAProcessThatFitsAndANameOfSomeKind) {
         {R"({"pid":-7,"appId":"a"})", 0, 0},
         {R"({"pid":"42","appId":"a"})", 0, 0},
         {R"({"pid":42,"appId":7})", 0, 0},  // nothing names the application
-        {"null", 0, 0},
-        {"[1,2]", 0, 0},
-        {R"({"pid":42,)", 0, 0},
+        {"null", 0, 0}, {"[1,2]", 0, 0}, {R"({"pid":42,)", 0, 0},  // not an object, or cut short
     };
     for (const auto& row : rows) {
         const auto w = ld::shell::parseWindow(row.json);

@@ -1,112 +1,44 @@
 // Replies in the shapes sway and Hyprland send them (trimmed to the fields we
 // read): window lists, focus, the cursor, screen layouts; and desktop detection.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <tuple>
 #include <map>
-#include <string>
 
+#include "DesktopTestSupport.h"
 #include "platform/linux/desktop/WaylandCompositors.h"
 
 namespace ld = gm::platform::linux_desktop;
 using gm::platform::Point;
+using gm::testing::box;
 
-namespace {
-
-// Tiled windows inside a split container, a floating window, an XWayland
-// window on a second output and a window hidden in the scratchpad.
-constexpr std::string_view kTree = R"({
-  "id": 1, "type": "root", "name": "root", "nodes": [
-    {"id": 2, "type": "output", "name": "__i3", "nodes": [
-      {"id": 3, "type": "workspace", "name": "__i3_scratch", "nodes": [], "floating_nodes": [
-        {"id": 20, "type": "floating_con", "pid": 2005, "app_id": "pavucontrol", "focused": false,
-         "rect": {"x": 0, "y": 0, "width": 600, "height": 400}, "nodes": [], "floating_nodes": []}
-      ]}
-    ], "floating_nodes": []},
-    {"id": 4, "type": "output", "name": "DP-1", "nodes": [
-      {"id": 5, "type": "workspace", "name": "1", "nodes": [
-        {"id": 6, "type": "con", "layout": "splitv", "name": null, "focused": false,
-         "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}, "floating_nodes": [], "nodes": [
-          {"id": 7, "type": "con", "pid": 2001, "app_id": "kitty", "focused": true, "fullscreen_mode": 0,
-           "rect": {"x": 0, "y": 0, "width": 1920, "height": 540}, "nodes": [], "floating_nodes": []},
-          {"id": 8, "type": "con", "pid": 2002, "app_id": "org.gnome.TextEditor", "focused": false,
-           "rect": {"x": 0, "y": 540, "width": 1920, "height": 540}, "nodes": [], "floating_nodes": []}
-        ]}
-      ], "floating_nodes": [
-        {"id": 9, "type": "floating_con", "pid": 2003, "app_id": "org.gnome.Calculator", "focused": false,
-         "rect": {"x": 700, "y": 300, "width": 400, "height": 500}, "nodes": [], "floating_nodes": []}
-      ]}
-    ], "floating_nodes": []},
-    {"id": 10, "type": "output", "name": "HDMI-A-1", "nodes": [
-      {"id": 11, "type": "workspace", "name": "2", "nodes": [
-        {"id": 12, "type": "con", "pid": 2004, "app_id": null, "shell": "xwayland", "focused": false,
-         "window_properties": {"class": "firefox", "instance": "Navigator", "title": "Mozilla Firefox"},
-         "rect": {"x": 1920, "y": 0, "width": 1920, "height": 1080}, "nodes": [], "floating_nodes": []},
-        {"id": 13, "type": "con", "pid": 0, "app_id": "ghost", "focused": false, "nodes": [], "floating_nodes": []}
-      ], "floating_nodes": []}
-    ], "floating_nodes": []}
-  ], "floating_nodes": []
-})";
-
-constexpr std::string_view kOutputs = R"([
-  {"name": "eDP-1", "active": true, "scale": 1.333333, "rect": {"x": 0, "y": 0, "width": 1920, "height": 1200},
-   "current_mode": {"width": 2560, "height": 1600, "refresh": 59999}},
-  {"name": "HDMI-A-1", "active": false, "rect": {"x": 0, "y": 0, "width": 0, "height": 0}},
-  {"name": "DP-2", "active": true, "scale": 1.0, "rect": {"x": 1920, "y": -200, "width": 2560, "height": 1440},
-   "current_mode": {"width": 2560, "height": 1440, "refresh": 143912}}
-])";
-
-// A laptop panel at 1.5 and an external monitor turned a quarter.
-constexpr std::string_view kMonitors = R"([
-  {"id": 0, "name": "eDP-1", "x": 0, "y": 0, "width": 2880, "height": 1800, "scale": 1.50, "transform": 0,
-   "refreshRate": 120.00000, "activeWorkspace": {"id": 1, "name": "1"}, "specialWorkspace": {"id": 0}, "focused": true},
-  {"id": 3, "name": "DP-1", "x": 1920, "y": 0, "width": 2560, "height": 1440, "scale": 1.00, "transform": 1,
-   "refreshRate": 59.95100, "activeWorkspace": {"id": 4, "name": "4"}, "focused": false}
-])";
-
-// Two tiled windows, a floating one whose class is empty, one on a hidden
-// workspace and one not mapped.
-constexpr std::string_view kHyprClients = R"([
-  {"mapped": true, "hidden": false, "at": [0, 0], "size": [1280, 1440], "workspace": {"id": 1},
-   "floating": false, "class": "org.gnome.TextEditor", "pid": 3001, "fullscreen": 0, "focusHistoryID": 1},
-  {"mapped": true, "hidden": false, "at": [1280, 0], "size": [1280, 1440], "workspace": {"id": 1},
-   "floating": false, "class": "kitty", "pid": 3002, "fullscreen": 0, "focusHistoryID": 0},
-  {"mapped": true, "hidden": false, "at": [1000, 500], "size": [500, 400], "workspace": {"id": 1},
-   "floating": true, "class": "", "initialClass": "org.gnome.Calculator", "pid": 3003, "focusHistoryID": 2},
-  {"mapped": true, "hidden": false, "at": [0, 0], "size": [2560, 1440], "workspace": {"id": 2},
-   "floating": false, "class": "firefox", "pid": 3004, "fullscreen": 0, "focusHistoryID": 3},
-  {"mapped": false, "hidden": false, "at": [0, 0], "size": [2560, 1440], "workspace": {"id": 1},
-   "floating": true, "class": "ghost", "pid": 3005, "fullscreen": 0, "focusHistoryID": 4}
-])";
-
-const ld::CompositorWindow* withPid(const std::vector<ld::CompositorWindow>& windows, int pid) {
-    const auto it = std::find_if(windows.begin(), windows.end(), [&](const auto& w) { return w.pid == pid; });
-    return it == windows.end() ? nullptr : &*it;
-}
-
-}  // namespace
+// Recorded replies: tiled windows inside a split container, a floating window,
+// an XWayland window on a second output and a window hidden in the scratchpad;
+// outputs, one inactive; a laptop panel at 1.5 and an external monitor turned
+// a quarter; two tiled clients, a floating one whose class is empty, one on a
+// hidden workspace and one not mapped.
+const std::string kTree = gm::testing::corpus("compositor_replies_fuzzer/sway-tree.json");
+const std::string kOutputs = gm::testing::corpus("compositor_replies_fuzzer/sway-outputs.json");
+const std::string kMonitors = gm::testing::corpus("compositor_replies_fuzzer/hyprland-monitors.json");
+const std::string kHyprClients = gm::testing::corpus("compositor_replies_fuzzer/hyprland-clients.json");
 
 TEST(SwayWindowList, EveryWindowAtAnyDepthButNoContainers) {
-    const auto windows = ld::sway::windows(kTree);
     // The split container and the window without a process are not applications.
-    ASSERT_EQ(windows.size(), 5u);
-    for (const int pid : {2001, 2002, 2003, 2004, 2005}) EXPECT_TRUE(withPid(windows, pid)) << pid;
-    EXPECT_TRUE(withPid(windows, 2003)->floating);
-    EXPECT_FALSE(withPid(windows, 2001)->floating);
-    EXPECT_EQ(withPid(windows, 2004)->appId, "firefox");
-    EXPECT_EQ(withPid(windows, 2004)->instance, "Navigator");
-    EXPECT_EQ(withPid(windows, 2004)->frame.x, 1920);
-    EXPECT_EQ(withPid(windows, 2005)->appId, "pavucontrol");
+    std::vector<std::string> got;
+    for (const auto& w : ld::sway::windows(kTree))
+        got.push_back(std::to_string(w.pid) + " " + w.appId + "/" + w.instance + (w.floating ? " floating" : "") + " at " +
+                      std::to_string(int(w.frame.x)));
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<std::string>{"2001 kitty/ at 0", "2002 org.gnome.TextEditor/ at 0",
+                                             "2003 org.gnome.Calculator/ floating at 700", "2004 firefox/Navigator at 1920",
+                                             "2005 pavucontrol/ floating at 0"}));
     // The same tree also answers which one is focused, below the split container.
     ASSERT_TRUE(ld::sway::focusedWindow(kTree));
     EXPECT_EQ(ld::sway::focusedWindow(kTree)->pid, 2001);
-
-    EXPECT_TRUE(ld::sway::windows("not json").empty());
-    EXPECT_TRUE(ld::sway::windows(R"({"type":"root","nodes":{"oops":1}})").empty());
 }
 
-TEST(SwayWindowList, NoFocusedWindowWhenAWorkspaceOrNothingIsFocusedOrTheReplyIsBroken) {
-    // A window nested far deeper than any real tree (the socket takes replies of megabytes).
+// Replies that name nothing: broken, of another shape, or nested far deeper
+// than any real tree (the socket takes replies of megabytes).
+TEST(CompositorReplies, ThatNameNothingGiveNothing) {
     std::string deep;
     for (int i = 0; i < 100000; ++i) deep += R"({"nodes":[)";
     deep += R"({"type":"con","pid":1,"app_id":"deep","focused":true})";
@@ -115,81 +47,56 @@ TEST(SwayWindowList, NoFocusedWindowWhenAWorkspaceOrNothingIsFocusedOrTheReplyIs
          std::initializer_list<std::string_view>{R"({"type":"root","nodes":[{"type":"workspace","focused":true,"nodes":[]}]})",
                                                  R"({"type":"root","nodes":[]})", R"({"type":"root","nodes":[)", "[]", deep})
         EXPECT_FALSE(ld::sway::focusedWindow(reply)) << reply.substr(0, 80);
+    EXPECT_TRUE(ld::sway::windows("not json").empty());
+    EXPECT_TRUE(ld::sway::windows(R"({"type":"root","nodes":{"oops":1}})").empty());
+    EXPECT_TRUE(ld::sway::outputs("{}").empty());
+    EXPECT_TRUE(ld::hyprland::monitors("ok").empty());
+    EXPECT_FALSE(ld::hyprland::cursorPosition("{}"));
+    EXPECT_FALSE(ld::hyprland::cursorPosition("unknown request"));
+    EXPECT_FALSE(ld::hyprland::activeWindow("{}"));  // nothing focused
 }
 
-TEST(SwayOutputs, ActiveOutputsInLogicalUnitsWithStableIds) {
-    const auto screens = ld::sway::outputs(kOutputs);
-    ASSERT_EQ(screens.size(), 2u);
-    EXPECT_EQ(screens[0].frame.width, 1920);  // the rect, not the mode's pixels
-    EXPECT_EQ(screens[0].frame.height, 1200);
-    EXPECT_NEAR(screens[0].refreshRate, 59.999, 1e-9);
-    EXPECT_EQ(screens[1].frame.x, 1920);
-    EXPECT_EQ(screens[1].frame.y, -200);
-    EXPECT_NEAR(screens[1].refreshRate, 143.912, 1e-9);
-    ASSERT_TRUE(screens[0].displayID && screens[1].displayID);
-    EXPECT_NE(*screens[0].displayID, *screens[1].displayID);
+// Sway's active outputs by their rect (not the mode's pixels); Hyprland's
+// monitors scaled and turned.
+TEST(ScreenLayouts, FramesInLogicalUnitsWithRatesAndStableIds) {
+    const auto sway = ld::sway::outputs(kOutputs), hypr = ld::hyprland::monitors(kMonitors);
+    ASSERT_EQ(sway.size(), 2u);
+    ASSERT_EQ(hypr.size(), 2u);
+    const std::tuple<const gm::platform::Screen*, std::array<double, 4>, double> rows[] = {
+        {&sway[0], {0, 0, 1920, 1200}, 59.999}, {&sway[1], {1920, -200, 2560, 1440}, 143.912},
+        {&hypr[0], {0, 0, 1920, 1200}, 120.0},  {&hypr[1], {1920, 0, 1440, 2560}, 59.951},  // turned a quarter: tall
+    };
+    for (const auto& [screen, frame, rate] : rows) {
+        EXPECT_EQ(box(screen->frame), frame);
+        EXPECT_NEAR(screen->refreshRate, rate, 1e-9);
+    }
+    EXPECT_EQ(hypr[0].displayID, 0u);
+    EXPECT_EQ(hypr[1].displayID, 3u);
+    ASSERT_TRUE(sway[0].displayID && sway[1].displayID);
+    EXPECT_NE(*sway[0].displayID, *sway[1].displayID);
 
     // An output keeps its number when the others come and go.
     const auto alone = ld::sway::outputs(
         R"([{"name":"DP-2","active":true,"rect":{"x":0,"y":0,"width":2560,"height":1440},"current_mode":{}}])");
     ASSERT_EQ(alone.size(), 1u);
-    EXPECT_EQ(alone[0].displayID, screens[1].displayID);
+    EXPECT_EQ(alone[0].displayID, sway[1].displayID);
     EXPECT_EQ(alone[0].refreshRate, 60.0);  // no mode rate: the usual one
-    EXPECT_TRUE(ld::sway::outputs("{}").empty());
 }
 
-TEST(HyprlandMonitors, LogicalSizeFromScaleAndRotation) {
-    const auto screens = ld::hyprland::monitors(kMonitors);
-    ASSERT_EQ(screens.size(), 2u);
-    EXPECT_EQ(screens[0].frame.width, 1920);
-    EXPECT_EQ(screens[0].frame.height, 1200);
-    EXPECT_EQ(screens[0].refreshRate, 120.0);
-    EXPECT_EQ(screens[0].displayID, 0u);
-    // Turned a quarter: tall, and placed where the layout says.
-    EXPECT_EQ(screens[1].frame.x, 1920);
-    EXPECT_EQ(screens[1].frame.width, 1440);
-    EXPECT_EQ(screens[1].frame.height, 2560);
-    EXPECT_NEAR(screens[1].refreshRate, 59.951, 1e-9);
-    EXPECT_EQ(screens[1].displayID, 3u);
-    EXPECT_TRUE(ld::hyprland::monitors("ok").empty());
-}
-
-TEST(HyprlandIpc, CursorAndActiveWindow) {
-    const auto p = ld::hyprland::cursorPosition(R"({"x": 1500, "y": 650})");
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->x, 1500);
-    EXPECT_EQ(p->y, 650);
-    EXPECT_FALSE(ld::hyprland::cursorPosition("{}"));
-    EXPECT_FALSE(ld::hyprland::cursorPosition("unknown request"));
-
-    const auto active = ld::hyprland::activeWindow(
-        R"({"at":[1280,0],"size":[1280,1440],"workspace":{"id":1},"class":"kitty","pid":3002,"floating":false})");
-    ASSERT_TRUE(active);
-    EXPECT_EQ(active->pid, 3002);
-    EXPECT_EQ(active->appId, "kitty");
-    EXPECT_FALSE(ld::hyprland::activeWindow("{}"));  // nothing focused
-}
-
-TEST(HyprlandIpc, ClientsSkipUnmappedWindowsAndFallBackToTheInitialClass) {
+TEST(HyprlandIpc, ClientsAndTheWindowUnderTheCursor) {
     const auto list = ld::hyprland::clients(kHyprClients);
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[2].appId, "org.gnome.Calculator");
+    ASSERT_EQ(list.size(), 4u);  // not the unmapped one
+    EXPECT_EQ(list[2].appId, "org.gnome.Calculator");  // the initial class, when the class is empty
     EXPECT_TRUE(list[2].floating);
     EXPECT_EQ(list[3].workspace, 2);
     EXPECT_EQ(ld::hyprland::visibleWorkspaces(kMonitors), (std::vector<int>{1, 4}));
-}
-
-TEST(HyprlandIpc, WindowUnderTheCursor) {
-    const auto list = ld::hyprland::clients(kHyprClients);
     const auto at = [&](double x, double y) {
         const auto w = ld::hyprland::windowAt(list, {1}, Point{x, y});
         return w ? w->pid : 0;
     };
-    EXPECT_EQ(at(100, 100), 3001);
-    EXPECT_EQ(at(2000, 100), 3002);
-    EXPECT_EQ(at(1100, 600), 3003);  // floating above the tiled one beneath
-    EXPECT_EQ(at(1300, 600), 3003);
-    EXPECT_EQ(at(3000, 100), 0);     // off every window
+    // 3003 floats above the tiled window beneath it; nothing is at (3000, 100).
+    EXPECT_EQ((std::vector<int>{at(100, 100), at(2000, 100), at(1100, 600), at(1300, 600), at(3000, 100)}),
+              (std::vector<int>{3001, 3002, 3003, 3003, 0}));
     // Workspace 2's window covers everything, but it is not shown.
     auto withSpecial = list;
     withSpecial[3].workspace = -98;

@@ -1,7 +1,6 @@
 // The X11 side against a private Xvfb: windows made here stand in for
 // applications (there is no window manager, so the test sets WM_STATE and
 // _NET_ACTIVE_WINDOW itself), the pointer is warped and keys are typed with XTEST.
-#include <gtest/gtest.h>
 #include <unistd.h>
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
@@ -11,12 +10,8 @@
 #include <atomic>
 #include <cstring>
 #include <map>
-#include <cstdlib>
-#include <filesystem>
-#include <vector>
 
-#include "TempDir.h"
-#include "TestQueue.h"
+#include "DesktopTestSupport.h"
 #include "XvfbServer.h"
 #include "platform/linux/desktop/RandrScreens.h"
 #include "platform/linux/desktop/X11Connection.h"
@@ -30,6 +25,7 @@ using gm::platform::EventRef;
 using gm::testing::TempDir;
 using gm::testing::TestQueue;
 using gm::testing::XvfbServer;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -41,25 +37,17 @@ xcb_atom_t intern(xcb_connection_t* c, const char* name) {
 
 void sync(xcb_connection_t* c) { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
 
-std::unique_ptr<XvfbServer>& server() {
-    static std::unique_ptr<XvfbServer> s;
+// One server for all the tests; null, with the reason in `whyNoServer`, when it cannot start.
+std::string whyNoServer;
+const std::unique_ptr<XvfbServer>& server() {
+    static const auto s = XvfbServer::start(whyNoServer);
     return s;
 }
 
 class X11Desktop : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        std::string whyNot;
-        if (!server()) server() = XvfbServer::start(whyNot);
-        if (!server()) skipReason() = whyNot;
-    }
-    static std::string& skipReason() {
-        static std::string reason;
-        return reason;
-    }
-
     void SetUp() override {
-        if (!server()) GTEST_SKIP() << skipReason();
+        if (!server()) GTEST_SKIP() << whyNoServer;
         connection_ = ld::X11Connection::open(server()->display().c_str());
         ASSERT_TRUE(connection_);
         app_ = xcb_connect(server()->display().c_str(), nullptr);
@@ -69,52 +57,42 @@ protected:
         data_.write("applications/org.gnome.TextEditor.desktop",
                     "[Desktop Entry]\nType=Application\nName=Text Editor\nIcon=org.gnome.TextEditor\n"
                     "StartupWMClass=gnome-text-editor\nExec=gnome-text-editor\n");
-        data_.write("applications/helper.desktop",
-                    "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\nStartupWMClass=helper\n");
         data_.write("applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=Tool\nExec=/opt/tool/bin/tool\n");
-        std::filesystem::create_directories(proc_.path() / "6002");
+        for (const char* pid : {"5001", "5002", "6002"}) std::filesystem::create_directories(proc_.path() / pid);
         std::filesystem::create_symlink("/opt/tool/bin/tool", proc_.path() / "6002/exe");
-        for (const char* pid : {"5001", "5002", "5003"}) std::filesystem::create_directories(proc_.path() / pid);
-        // The entries come from a private XDG_DATA_HOME, as they would for a user.
-        ::setenv("XDG_DATA_HOME", data_.path().c_str(), 1);
-        ::setenv("XDG_DATA_DIRS", (data_.path() / "none").c_str(), 1);
-        resolver_ = std::make_shared<ld::AppResolver>(ld::DesktopEntryIndex::fromEnvironment(),
-                                                      ld::ProcFs(proc_.path()), "C", "GNOME");
+        resolver_ = std::make_shared<ld::AppResolver>(ld::DesktopEntryIndex({data_.path()}), ld::ProcFs(proc_.path()),
+                                                      "C", "GNOME");
     }
 
     void TearDown() override {
         workspace_.reset();
         if (app_) {
-            // Leave the server as we found it for the next test.
-            for (const auto w : windows_) xcb_destroy_window(app_, w);
+            // Leave the server as we found it for the next test: the test
+            // client's windows go with its connection.
             xcb_delete_property(app_, root_, intern(app_, "_NET_ACTIVE_WINDOW"));
             sync(app_);
             xcb_disconnect(app_);
         }
     }
 
-    ld::X11Workspace& workspace(bool useXRes = false) {
-        ld::X11Workspace::Options options;
-        options.useXRes = useXRes;
+    ld::X11Workspace& workspace(ld::X11Workspace::Options options = {.useXRes = false}) {
         workspace_ = std::make_unique<ld::X11Workspace>(*connection_, queue_, resolver_, options);
         return *workspace_;
     }
 
     // A top-level window as an application would make it, mapped.
-    xcb_window_t window(int x, int y, int w, int h, const std::string& instance, const std::string& cls,
-                        std::optional<std::uint32_t> pid, bool managed = true, xcb_window_t parent = 0) {
+    xcb_window_t window(std::int16_t x, std::int16_t y, std::uint16_t w, std::uint16_t h, const std::string& instance,
+                        const std::string& cls, std::optional<std::uint32_t> pid, bool managed = true,
+                        xcb_window_t parent = 0) {
         const auto id = xcb_generate_id(app_);
-        xcb_create_window(app_, XCB_COPY_FROM_PARENT, id, parent ? parent : root_, static_cast<std::int16_t>(x),
-                          static_cast<std::int16_t>(y), static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h), 0,
+        xcb_create_window(app_, XCB_COPY_FROM_PARENT, id, parent ? parent : root_, x, y, w, h, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
         if (!instance.empty() || !cls.empty()) setString(id, XCB_ATOM_WM_CLASS, instance + '\0' + cls + '\0');
-        if (pid)
-            xcb_change_property(app_, XCB_PROP_MODE_REPLACE, id, intern(app_, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
-                                &*pid);
+        const auto pidAtom = intern(app_, "_NET_WM_PID");
+        if (pid) xcb_change_property(app_, XCB_PROP_MODE_REPLACE, id, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &*pid);
         if (managed) manage(id);
         xcb_map_window(app_, id);
         sync(app_);
-        if (!parent) windows_.push_back(id);
         return id;
     }
 
@@ -152,7 +130,6 @@ protected:
     std::unique_ptr<ld::X11Connection> connection_;
     xcb_connection_t* app_ = nullptr;
     xcb_window_t root_ = 0;
-    std::vector<xcb_window_t> windows_;
     TempDir data_, proc_;
     std::shared_ptr<ld::AppResolver> resolver_;
     TestQueue queue_;
@@ -163,64 +140,52 @@ protected:
 
 TEST_F(X11Desktop, ApplicationUnderThePointer) {
     auto& ws = workspace();
-    window(0, 0, 600, 800, "gnome-text-editor", "Gnome-text-editor", 5001);
+    const auto editor = window(0, 0, 600, 800, "gnome-text-editor", "Gnome-text-editor", 5001);
     window(700, 0, 580, 800, "viewer", "Viewer", 5002);
     // A frame as a window manager makes it: the client sits inside.
     const auto frame = window(300, 600, 600, 200, "", "", std::nullopt, false);
     window(10, 20, 580, 170, "unknown", "Unknown", 6002, true, frame);
 
-    warp(100, 100);
-    auto t = ws.pointerTarget();
-    EXPECT_EQ(t.location.x, 100);
-    EXPECT_EQ(t.location.y, 100);
-    ASSERT_TRUE(t.app);
-    EXPECT_EQ(t.pid, 5001);
-    EXPECT_EQ(t.app->bundleIdentifier, "org.gnome.TextEditor");
-    EXPECT_EQ(t.app->localizedName, "Text Editor");
-    const auto first = t.app;
-
-    warp(800, 100);
-    t = ws.pointerTarget();
-    ASSERT_TRUE(t.app);
-    EXPECT_EQ(t.pid, 5002);
-    EXPECT_FALSE(t.app->bundleIdentifier);
-    EXPECT_EQ(t.app->localizedName, "Viewer");
-
-    warp(500, 700);  // over the frame, which is stacked above the editor
-    t = ws.pointerTarget();
-    ASSERT_TRUE(t.app);
-    EXPECT_EQ(t.topLevel, frame);
-    EXPECT_EQ(t.app->bundleIdentifier, "tool");  // by executable, from the client inside
-
-    warp(650, 100);  // the gap between windows: the root
-    EXPECT_FALSE(ws.pointerTarget().app);
-
+    const auto name = [](const AppRef& app) {
+        return app ? app->bundleIdentifier.value_or("-") + "/" + app->localizedName : std::string();
+    };
+    const std::tuple<int, int, gm::platform::ProcessID, std::string> rows[] = {  // where, process, entry/name
+        {100, 100, 5001, "org.gnome.TextEditor/Text Editor"},
+        {800, 100, 5002, "-/Viewer"},   // no desktop entry
+        {500, 700, 6002, "tool/Tool"},  // the frame above the editor: by executable, from the client inside
+        {650, 100, 0, ""},              // the gap between windows: the root
+    };
+    for (const auto& [x, y, pid, app] : rows) {
+        warp(x, y);
+        const auto t = ws.pointerTarget();
+        EXPECT_EQ(std::tuple(t.location.x, t.location.y, t.pid, name(t.app)), std::tuple(double(x), double(y), pid, app));
+    }
+    EXPECT_EQ(ws.pointerTarget().topLevel, XCB_WINDOW_NONE);
+    warp(500, 700);
+    EXPECT_EQ(ws.pointerTarget().topLevel, frame);
     warp(50, 50);
+    const auto first = ws.pointerTarget().app;
+    warp(60, 60);
     EXPECT_EQ(ws.pointerTarget().app, first);  // the same object from the cache
-}
 
-TEST_F(X11Desktop, ClosingAWindowDropsItFromTheCache) {
-    auto& ws = workspace();
-    const auto w = window(0, 0, 400, 400, "gnome-text-editor", "Gnome-text-editor", 5001);
-    warp(10, 10);
-    ASSERT_TRUE(ws.pointerTarget().app);
-    ASSERT_TRUE(ws.cachedApplication(w));
-    xcb_destroy_window(app_, w);
-    windows_.clear();
+    // Closing a window drops it from the cache.
+    ASSERT_TRUE(ws.cachedApplication(editor));
+    xcb_destroy_window(app_, editor);
     settle();
-    EXPECT_FALSE(ws.cachedApplication(w));
+    EXPECT_FALSE(ws.cachedApplication(editor));
     EXPECT_FALSE(ws.pointerTarget().app);
+
+    // Process ids come from XRes before the window property: XRes names the
+    // connection's real owner, this test process.
+    warp(800, 100);
+    EXPECT_EQ(workspace({.useXRes = true}).pointerTarget().pid, ::getpid());
 }
 
 TEST_F(X11Desktop, AWindowWithoutApplicationIsRetriedAfterItsLifetime) {
     const auto bare = window(0, 0, 400, 400, "", "", std::nullopt, /*managed=*/false);
     warp(10, 10);
-    ld::X11Workspace::Options options;
-    options.useXRes = false;
-    options.negativeLifetime = std::chrono::hours(1);
-    ld::X11Workspace remembering(*connection_, queue_, resolver_, options);
-    options.negativeLifetime = std::chrono::milliseconds(0);
-    ld::X11Workspace retrying(*connection_, queue_, resolver_, options);
+    ld::X11Workspace remembering(*connection_, queue_, resolver_, {.useXRes = false, .negativeLifetime = 1h});
+    ld::X11Workspace retrying(*connection_, queue_, resolver_, {.useXRes = false, .negativeLifetime = 0ms});
     EXPECT_FALSE(remembering.pointerTarget().app);
     EXPECT_FALSE(retrying.pointerTarget().app);
     // It becomes an application window, as when a window manager adopts it.
@@ -230,14 +195,6 @@ TEST_F(X11Desktop, AWindowWithoutApplicationIsRetriedAfterItsLifetime) {
     EXPECT_FALSE(remembering.pointerTarget().app);
     ASSERT_TRUE(retrying.pointerTarget().app);
     EXPECT_EQ(retrying.pointerTarget().app->localizedName, "Viewer");
-}
-
-TEST_F(X11Desktop, ProcessIdFromXResBeforeTheWindowProperty) {
-    window(0, 0, 400, 400, "viewer", "Viewer", 5002);
-    warp(10, 10);
-    EXPECT_EQ(workspace(/*useXRes=*/false).pointerTarget().pid, 5002);
-    // XRes names the connection's real owner: this test process.
-    EXPECT_EQ(workspace(/*useXRes=*/true).pointerTarget().pid, ::getpid());
 }
 
 TEST_F(X11Desktop, FrontmostApplicationAndItsNotifications) {
@@ -251,28 +208,35 @@ TEST_F(X11Desktop, FrontmostApplicationAndItsNotifications) {
 
     int notified = 0;
     auto subscription = ws.observeActivations([&] { ++notified; });
-    setActive(viewer);
-    settle();
-    EXPECT_EQ(notified, 1);
+    const auto activate = [&](xcb_window_t w) {
+        setActive(w);
+        settle();
+        return notified;
+    };
+    EXPECT_EQ(activate(viewer), 1);
     EXPECT_EQ(ws.frontmostApplication()->processIdentifier, 5002);
-
-    setActive(editor);
-    settle();
-    setActive(editor2);  // another window of the same application
-    settle();
-    EXPECT_EQ(notified, 2);
+    EXPECT_EQ(activate(editor), 2);
+    EXPECT_EQ(activate(editor2), 2);  // another window of the same application
 
     subscription.reset();
-    setActive(viewer);
-    settle();
-    EXPECT_EQ(notified, 2);
+    EXPECT_EQ(activate(viewer), 2);
     EXPECT_EQ(ws.frontmostApplication()->processIdentifier, 5002);
+
+    // Read on the connection's own thread, activations still arrive on the queue.
+    std::atomic<int> threaded{0};
+    subscription = ws.observeActivations([&] { ++threaded; });
+    connection_->startThread();
+    setActive(editor);
+    EXPECT_TRUE(queue_.drainUntil([&] { return threaded.load() == 1; }));
+    warp(600, 10);
+    EXPECT_EQ(ws.pointerTarget().pid, 5002);  // queries from this thread while the other one reads events
+    connection_->stopThread();
+    EXPECT_EQ(ws.frontmostApplication()->processIdentifier, 5001);
 }
 
 TEST_F(X11Desktop, RunningApplicationsForThePicker) {
     window(0, 0, 100, 100, "gnome-text-editor", "Gnome-text-editor", 5001);
     window(100, 0, 100, 100, "gnome-text-editor", "Gnome-text-editor", 5001);
-    window(200, 0, 100, 100, "helper", "Helper", 5003);
     const auto named = window(300, 0, 100, 100, "viewer", "Viewer", 5002);
     window(400, 0, 100, 100, "popup", "Popup", 5001, /*managed=*/false);  // no WM_STATE: not an application window
     const std::string title = "Holiday photos";
@@ -281,12 +245,11 @@ TEST_F(X11Desktop, RunningApplicationsForThePicker) {
     auto& ws = workspace();
 
     const auto apps = ws.runningApplications();
-    ASSERT_EQ(apps.size(), 3u);
+    ASSERT_EQ(apps.size(), 2u);
     std::map<std::string, AppRef> byName;
     for (const auto& a : apps) byName[a->localizedName] = a;
     ASSERT_TRUE(byName.count("Text Editor"));
     EXPECT_EQ(byName["Text Editor"]->activationPolicy, ActivationPolicy::Regular);
-    EXPECT_EQ(byName["Helper"]->activationPolicy, ActivationPolicy::Accessory);  // NoDisplay
     EXPECT_EQ(byName["Viewer"]->activationPolicy, ActivationPolicy::Accessory);  // no desktop entry
     const auto row = resolver_->displayForBundleIdentifier(*byName["Text Editor"]->bundleIdentifier);
     EXPECT_EQ(row.icon, "org.gnome.TextEditor");
@@ -300,7 +263,7 @@ TEST_F(X11Desktop, RunningApplicationsForThePicker) {
 
     std::vector<gm::platform::WindowInfo> onScreen;
     ASSERT_TRUE(ws.onScreenWindows(onScreen));
-    EXPECT_EQ(onScreen.size(), 4u);
+    EXPECT_EQ(onScreen.size(), 3u);
     EXPECT_TRUE(std::any_of(onScreen.begin(), onScreen.end(), [&](const auto& w) { return w.name == title; }));
 }
 
@@ -324,106 +287,62 @@ TEST_F(X11Desktop, ModifierKeysBecomeFlagsChangedEvents) {
     };
     const auto shiftL = keycodeOf(0xffe1), superL = keycodeOf(0xffeb), ctrlR = keycodeOf(0xffe4), a = keycodeOf(0x61);
     ASSERT_TRUE(shiftL && superL && ctrlR && a);
-    const auto key = [&](std::uint8_t type, std::uint8_t code) {
+    using Key = std::pair<std::uint8_t, std::uint8_t>;  // press or release, key code
+    for (const auto& [type, code] : {Key{XCB_KEY_PRESS, shiftL}, {XCB_KEY_PRESS, a}, {XCB_KEY_RELEASE, a},
+                                     {XCB_KEY_PRESS, superL}, {XCB_KEY_RELEASE, shiftL}, {XCB_KEY_PRESS, ctrlR},
+                                     {XCB_KEY_RELEASE, ctrlR}, {XCB_KEY_RELEASE, superL}})
         xcb_test_fake_input(app_, type, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    };
-    key(XCB_KEY_PRESS, shiftL);
-    key(XCB_KEY_PRESS, a);
-    key(XCB_KEY_RELEASE, a);
-    key(XCB_KEY_PRESS, superL);
-    key(XCB_KEY_RELEASE, shiftL);
-    key(XCB_KEY_PRESS, ctrlR);
-    key(XCB_KEY_RELEASE, ctrlR);
-    key(XCB_KEY_RELEASE, superL);
     sync(app_);
     for (int i = 0; i < 200 && events.size() < 6; ++i) connection_->waitAndDispatch(10);
 
     namespace flag = gm::platform::flag;
-    const std::vector<std::pair<std::int64_t, std::uint64_t>> expected = {
-        {56, flag::shift}, {55, flag::shift | flag::command}, {56, flag::command},
-        {62, flag::command | flag::control}, {62, flag::command}, {55, 0}};
-    ASSERT_EQ(events.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(events[i]->type(), gm::platform::EventType::FlagsChanged) << i;
-        EXPECT_EQ(events[i]->integerValue(gm::platform::field::keyboardKeycode), expected[i].first) << i;
-        EXPECT_EQ(events[i]->flags(), expected[i].second) << i;
-    }
+    gm::testing::expectFlagsChanged(events, {{56, flag::shift}, {55, flag::shift | flag::command}, {56, flag::command},
+                                             {62, flag::command | flag::control}, {62, flag::command}, {55, 0}});
     EXPECT_EQ(modifiers.flags(), 0u);
 }
 
-TEST_F(X11Desktop, ScreensCoverTheRootWithARefreshRate) {
+TEST_F(X11Desktop, ScreensCoverTheRootAndFollowALayoutChange) {
     ld::RandrScreens randr(*connection_);
-    std::vector<gm::platform::Screen> screens{gm::platform::Screen{}, gm::platform::Screen{}, gm::platform::Screen{}};
+    std::vector<gm::platform::Screen> screens(3);
     randr.screens(screens);
     ASSERT_EQ(screens.size(), 1u);
-    EXPECT_EQ(screens[0].frame.x, 0);
-    EXPECT_EQ(screens[0].frame.y, 0);
-    EXPECT_EQ(screens[0].frame.width, 1280);
-    EXPECT_EQ(screens[0].frame.height, 800);
+    EXPECT_EQ(gm::testing::box(screens[0].frame), (std::array<double, 4>{0, 0, 1280, 800}));
     EXPECT_GT(screens[0].refreshRate, 0);
     EXPECT_TRUE(screens[0].displayID);  // from a CRTC, not the bare root
-}
 
-TEST_F(X11Desktop, ScreensFollowALayoutChange) {
-    ld::RandrScreens randr(*connection_);
     // Switch the one output to a 1024x768 mode with real timings, as a
     // display settings panel would, from another client.
-    auto* c = app_;
     ld::XcbReply<xcb_randr_get_screen_resources_current_reply_t> res{
-        xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, root_), nullptr)};
+        xcb_randr_get_screen_resources_current_reply(app_, xcb_randr_get_screen_resources_current(app_, root_), nullptr)};
     ASSERT_TRUE(res);
-    ASSERT_GT(xcb_randr_get_screen_resources_current_crtcs_length(res.get()), 0);
-    ASSERT_GT(xcb_randr_get_screen_resources_current_outputs_length(res.get()), 0);
+    ASSERT_TRUE(xcb_randr_get_screen_resources_current_crtcs_length(res.get()) > 0 &&
+                xcb_randr_get_screen_resources_current_outputs_length(res.get()) > 0);
     const auto crtc = xcb_randr_get_screen_resources_current_crtcs(res.get())[0];
     auto output = xcb_randr_get_screen_resources_current_outputs(res.get())[0];
     ld::XcbReply<xcb_randr_get_crtc_info_reply_t> before{
-        xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, crtc, res->config_timestamp), nullptr)};
+        xcb_randr_get_crtc_info_reply(app_, xcb_randr_get_crtc_info(app_, crtc, res->config_timestamp), nullptr)};
     ASSERT_TRUE(before);
-    xcb_randr_mode_info_t info{};
-    info.width = 1024;
-    info.height = 768;
-    info.dot_clock = 65000000;
-    info.htotal = 1344;
-    info.vtotal = 806;
-    info.name_len = 8;
+    // id, width, height, dot clock, hsync start and end, htotal, hskew, vsync start and end, vtotal, name length, flags
+    const xcb_randr_mode_info_t info{0, 1024, 768, 65000000, 0, 0, 1344, 0, 0, 0, 806, 8, 0};
     ld::XcbReply<xcb_randr_create_mode_reply_t> mode{
-        xcb_randr_create_mode_reply(c, xcb_randr_create_mode(c, root_, info, 8, "1024x768"), nullptr)};
+        xcb_randr_create_mode_reply(app_, xcb_randr_create_mode(app_, root_, info, 8, "1024x768"), nullptr)};
     ASSERT_TRUE(mode);
-    xcb_randr_add_output_mode(c, output, mode->mode);
+    xcb_randr_add_output_mode(app_, output, mode->mode);
     const auto setMode = [&](xcb_randr_mode_t m) {
         std::free(xcb_randr_set_crtc_config_reply(
-            c, xcb_randr_set_crtc_config(c, crtc, XCB_CURRENT_TIME, XCB_CURRENT_TIME, 0, 0, m,
+            app_, xcb_randr_set_crtc_config(app_, crtc, XCB_CURRENT_TIME, XCB_CURRENT_TIME, 0, 0, m,
                                          XCB_RANDR_ROTATION_ROTATE_0, 1, &output),
             nullptr));
     };
     setMode(mode->mode);
-
-    std::vector<gm::platform::Screen> screens;
     for (int i = 0; i < 200; ++i) {
         connection_->waitAndDispatch(10);
         randr.screens(screens);
         if (screens.size() == 1 && screens[0].frame.width == 1024) break;
     }
     setMode(before->mode);  // back to the server's own mode for the other tests
-    sync(c);
+    sync(app_);
     ASSERT_EQ(screens.size(), 1u);
-    EXPECT_EQ(screens[0].frame.width, 1024);
-    EXPECT_EQ(screens[0].frame.height, 768);
+    EXPECT_EQ(gm::testing::box(screens[0].frame), (std::array<double, 4>{0, 0, 1024, 768}));
     EXPECT_NEAR(screens[0].refreshRate, 60.004, 0.001);  // 65 MHz / (1344 x 806)
-}
-
-TEST_F(X11Desktop, ActivationsReadOnTheConnectionThreadArriveOnTheQueue) {
-    const auto editor = window(0, 0, 400, 400, "gnome-text-editor", "Gnome-text-editor", 5001);
-    const auto viewer = window(500, 0, 400, 400, "viewer", "Viewer", 5002);
-    setActive(editor);
-    auto& ws = workspace();
-    std::atomic<int> notified{0};
-    auto subscription = ws.observeActivations([&] { ++notified; });
-    connection_->startThread();
-    setActive(viewer);
-    EXPECT_TRUE(queue_.drainUntil([&] { return notified.load() == 1; }));
-    warp(600, 10);
-    EXPECT_EQ(ws.pointerTarget().pid, 5002);  // queries from this thread while the other one reads events
-    connection_->stopThread();
-    EXPECT_EQ(ws.frontmostApplication()->processIdentifier, 5002);
 }
