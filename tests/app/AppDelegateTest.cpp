@@ -22,14 +22,10 @@ protected:
     ~AppDelegateTest() override { Utils::setAlertPresenter(nullptr); }
 
     std::unique_ptr<AppDelegate> launch(bool trayAvailable = true) {
-        AppDelegate::Options options;
-        options.permissionCheckDelay = 0.01;
-        options.permissionPollInterval = 0.02;
-        options.hudDuration = 5.0;
-        options.trayAvailable = trayAvailable;
+        const AppDelegate::Options options{.permissionCheckDelay = 0.01, .permissionPollInterval = 0.02, .hudDuration = 5.0,
+                                           .hudSize = 300, .hudTimings = {}, .trayAvailable = trayAvailable};
         auto delegate = std::make_unique<AppDelegate>(
-            AppDelegate::Services{workspace, access, settings.manager, engine, session, nullptr,
-                                  WindowContent::interim(), [] {}},
+            AppDelegate::Services{workspace, access, settings.manager, engine, session, nullptr, WindowContent::interim(), [] {}},
             options);
         EXPECT_TRUE(delegate->applicationWillFinishLaunching());
         delegate->applicationDidFinishLaunching();
@@ -56,12 +52,9 @@ TEST_F(AppDelegateTest, WithAccessTheEngineRunsWhileTheSessionIsActive) {
     auto delegate = launch();
     EXPECT_EQ(engine.starts, 0) << "the check waits for its delay";
     waitForFirstCheck();
-    EXPECT_TRUE(engine.isActive());
-    EXPECT_TRUE(alerts.shown.empty());
-    EXPECT_EQ(delegate->permissionPollTimer(), nullptr);
-    QWidget* hud = delegate->hudManager()->window();
-    ASSERT_NE(hud, nullptr);
-    EXPECT_EQ(hud->size(), QSize(300, 300));
+    EXPECT_TRUE(engine.isActive() && alerts.shown.empty() && !delegate->permissionPollTimer());
+    ASSERT_NE(delegate->hudManager()->window(), nullptr);
+    EXPECT_EQ(delegate->hudManager()->window()->size(), QSize(300, 300));
     EXPECT_FALSE(delegate->windowManager()->hasVisibleWindows());
     EXPECT_EQ(StatusBarManager::shared(), delegate->statusBarManager());
 
@@ -80,8 +73,7 @@ TEST_F(AppDelegateTest, WithAccessTheEngineRunsWhileTheSessionIsActive) {
     const int ends = engine.ends;
     delegate->applicationWillTerminate();
     delegate->applicationWillTerminate();
-    EXPECT_FALSE(engine.isActive());
-    EXPECT_EQ(engine.ends, ends + 1);
+    EXPECT_EQ(std::tuple(engine.isActive(), engine.ends), std::tuple(false, ends + 1));
     EXPECT_TRUE(logLines().contains("App terminated"));
 }
 
@@ -114,8 +106,7 @@ TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLate
 
     // Polls without access change nothing, however many there are.
     QTest::qWait(100);
-    EXPECT_EQ(alerts.shown.size(), 1U);
-    EXPECT_EQ(engine.starts, 0);
+    EXPECT_EQ(std::tuple(alerts.shown.size(), engine.starts), std::tuple(1U, 0));
 
     access.trusted = true;
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine.isActive(); }, 2000));
@@ -124,8 +115,7 @@ TEST_F(AppDelegateTest, WithoutAccessTheAlertLeadsToAPollThatStartsTheEngineLate
               QStringList({"Well done!", "Glidemark can now animate your scrolling", "OK"}));
     EXPECT_EQ(delegate->hudManager()->window(), nullptr) << "no HUD on this path";
     QTest::qWait(100);
-    EXPECT_EQ(alerts.shown.size(), 2U) << "the poll ends once access arrives";
-    EXPECT_EQ(engine.starts, 1);
+    EXPECT_EQ(std::tuple(alerts.shown.size(), engine.starts), std::tuple(2U, 1)) << "the poll ends once access arrives";
 }
 
 // With the real message box: only its first button asks for access (the

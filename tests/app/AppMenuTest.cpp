@@ -71,9 +71,8 @@ TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStatesAndDoWhat
     for (const bool on : {false, true}) {
         const int writes = settings.defaults.writeCount();
         menu.enableSmoothItem()->trigger();
-        EXPECT_EQ(settings.manager.scrollBase().smooth, on);
-        EXPECT_EQ(engine.isActive(), on);
-        EXPECT_EQ(menu.enableSmoothItem()->isChecked(), on);
+        EXPECT_EQ(std::tuple(settings.manager.scrollBase().smooth, engine.isActive(), menu.enableSmoothItem()->isChecked()),
+                  std::tuple(on, on, on));
         EXPECT_GT(settings.defaults.writeCount(), writes);
     }
 
@@ -82,39 +81,15 @@ TEST_F(AppMenuTest, ItemsComeInOrderWithTheirTitlesIdentifiersAndStatesAndDoWhat
     menu.preferencesItem()->trigger();
     menu.aboutItem()->trigger();
     ASSERT_EQ(windows.count(), 2);
-    EXPECT_EQ(windows.window("preferences")->windowTitle(), "Glidemark Preferences");
-    EXPECT_EQ(windows.window("about")->windowTitle(), "");
+    EXPECT_EQ(std::tuple(windows.window("preferences")->windowTitle(), windows.window("about")->windowTitle()),
+              std::tuple("Glidemark Preferences", ""));
     menu.quitItem()->trigger();
-    EXPECT_EQ(terminations, 1);
-    EXPECT_EQ(windowsOpenAtTermination, 0);
+    EXPECT_EQ(std::tuple(terminations, windowsOpenAtTermination), std::tuple(1, 0));
 }
 
-TEST_F(AppMenuTest, DisablingForTheFrontApplicationCreatesThenFlipsItsException) {
-    auto older = std::make_shared<settings::ExceptionalApplication>("org.gnome.gedit");
-    addExceptions({older});
-    AppMenu menu(dependencies());
-    workspace.activate(makeApp(100, "org.mozilla.firefox", "Firefox"));
-    settings::ExceptionRef created;
-    for (const bool disabled : {true, false}) {
-        emit menu.menu()->aboutToShow();
-        EXPECT_EQ(menu.disableForAppItem()->isChecked(), !disabled);
-        const int writes = settings.defaults.writeCount();
-        menu.disableForAppItem()->trigger();
-        EXPECT_GT(settings.defaults.writeCount(), writes);
-        // The new entry comes first, and stays in the list when switched back on.
-        const auto list = exceptions();
-        ASSERT_EQ(list.size(), 2U);
-        EXPECT_EQ(list.front(), created ? created : (created = list.front()));
-        EXPECT_EQ(list.front()->bundleId(), "org.mozilla.firefox");
-        EXPECT_EQ(list.front()->scrollBase(), (settings::ScrollBase{!disabled, true, false, true}));
-        EXPECT_EQ(list.front()->scrollAdvanced(), settings::ScrollAdvanced{});
-        EXPECT_TRUE(list.front()->inherit());
-        EXPECT_EQ(list.back(), older);
-    }
-}
-
-// The per-application item is titled for the application in front; for one with an exception
-// it flips that entry and keeps its own values; without an identifiable one it changes nothing.
+// The per-application item is titled for the application in front and flips its exception: a new one
+// (first in the list, kept when switched back on), or an existing entry with its own values kept; without
+// an identifiable application it changes nothing.
 TEST_F(AppMenuTest, PerApplicationItemFollowsTheApplicationInFront) {
     settings::ScrollAdvanced custom;
     custom.step = 40.0;
@@ -128,12 +103,27 @@ TEST_F(AppMenuTest, PerApplicationItemFollowsTheApplicationInFront) {
         return menu.disableForAppItem()->text();
     };
     EXPECT_EQ(titleWith(makeApp(100, "org.mozilla.firefox", "Firefox")), "Disable for Firefox");
+    settings::ExceptionRef created;
+    for (const bool disabled : {true, false}) {
+        emit menu.menu()->aboutToShow();
+        EXPECT_EQ(menu.disableForAppItem()->isChecked(), !disabled);
+        const int writes = settings.defaults.writeCount();
+        menu.disableForAppItem()->trigger();
+        EXPECT_GT(settings.defaults.writeCount(), writes);
+        const auto list = exceptions();
+        ASSERT_EQ(list.size(), 3U);
+        EXPECT_EQ(list.front(), created ? created : (created = list.front()));
+        const auto f = list.front()->fields();
+        EXPECT_EQ(std::tie(f.bundleId, f.scrollBase, f.scrollAdvanced, f.inherit),
+                  std::tuple("org.mozilla.firefox", settings::ScrollBase{!disabled, true, false, true}, settings::ScrollAdvanced{}, true));
+        EXPECT_EQ(list.back(), entry);
+    }
     EXPECT_EQ(titleWith(makeApp(101, "org.gnome.Terminal", "")), "Disable for org.gnome.Terminal");
     EXPECT_EQ(titleWith(makeApp(103, "org.kde.kate", "Kate")), "Disable for Kate");
     // Opening our own menu may put us in front; the item stays with the user's application.
     EXPECT_EQ(titleWith(makeApp(kOwnPid, "com.Pellmar.Glidemark", "Glidemark")), "Disable for Kate");
     menu.disableForAppItem()->trigger();
-    EXPECT_EQ(exceptions().size(), 2U);
+    EXPECT_EQ(exceptions().size(), 3U);
     EXPECT_EQ(entry->scrollBase(), (settings::ScrollBase{false, false, true, false}));
     EXPECT_EQ(entry->scrollAdvanced(), custom);
     EXPECT_FALSE(entry->inherit());
@@ -143,7 +133,7 @@ TEST_F(AppMenuTest, PerApplicationItemFollowsTheApplicationInFront) {
         EXPECT_EQ(titleWith(app), "Disable for Unknown App");
         menu.disableForAppItem()->trigger();
     }
-    EXPECT_EQ(exceptions().size(), 2U);
+    EXPECT_EQ(exceptions().size(), 3U);
     EXPECT_EQ(settings.defaults.writeCount(), writes);
 }
 
@@ -154,9 +144,8 @@ TEST_F(AppMenuTest, TrayIconFollowsShowMenuIconAndThePreferencesEachPagesHeight)
     app.showMenuIcon = false;
     settings.manager.setAppSettings(app);
     StatusBarManager bar(dependencies());
-    EXPECT_FALSE(bar.statusItem()->isVisible());
+    EXPECT_TRUE(!bar.statusItem()->isVisible() && !bar.statusItem()->icon().isNull());
     EXPECT_EQ(bar.statusItem()->contextMenu(), bar.menu().menu());
-    EXPECT_FALSE(bar.statusItem()->icon().isNull());
 
     platform::standin::StandInPlatform platform;
     openPreferencesWindow(windows, makeWindowContent(platform, settings.manager));

@@ -16,8 +16,7 @@
 #include "app/Alerts.h"
 #include "app/EngineControl.h"
 #include "platform/Log.h"
-#include "platform/Services.h"
-#include "platform/UserDefaults.h"
+#include "settings/ManagerTestSupport.h"
 #include "settings/SettingsManager.h"
 
 namespace gm::app::test {
@@ -91,16 +90,8 @@ public:
     }
 };
 
-class FixedClock final : public platform::Clock {
-public:
-    double mediaTime() const override { return 100.0; }
-    double wallTime() const override { return 1.7e9; }
-};
-
-// A settings manager on memory storage.
-struct SettingsFixture {
-    platform::MemoryUserDefaults defaults;
-    FixedClock clock;
+// A settings manager on memory storage, logging where the program does.
+struct SettingsFixture : settings::test::ManagerEnvironment {
     settings::SettingsManager manager{defaults, platform::log(), clock};
 };
 

@@ -94,10 +94,15 @@ protected:
         tool.waitForFinished(5000);
         return tool.readAllStandardOutput().trimmed();
     }
-    // Up: a window of the program (the access alert) is shown, which takes the window manager.
+    // Up: a window of the program (the access alert) is shown and active, which takes the window manager,
+    // and the program's watch of the active window has something to report.
     void expectUp(QProcess& program) {
         const QStringList search{"search", "--onlyvisible", "--pid", QString::number(program.processId())};
-        ASSERT_TRUE(waitUntil([&] { return !xdotool(search).isEmpty() || program.state() == QProcess::NotRunning; }) &&
+        const auto active = [&] {
+            const QByteArray window = xdotool({"getactivewindow"});
+            return !window.isEmpty() && xdotool(search).split('\n').contains(window);
+        };
+        ASSERT_TRUE(waitUntil([&] { return active() || program.state() == QProcess::NotRunning; }) &&
                     program.state() == QProcess::Running)
             << program.readAll().constData();
     }
@@ -105,8 +110,7 @@ protected:
     static QByteArray expectCleanExit(QProcess& program, QByteArray expectedLine) {
         EXPECT_TRUE(program.state() == QProcess::NotRunning || program.waitForFinished(60000));
         const QByteArray output = program.readAll();
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << output.constData();
-        EXPECT_EQ(program.exitCode(), 0) << output.constData();
+        EXPECT_EQ(std::tuple(program.exitStatus(), program.exitCode()), std::tuple(QProcess::NormalExit, 0)) << output.constData();
         EXPECT_FALSE(output.contains("Sanitizer") || output.contains("runtime error")) << output.constData();
         EXPECT_TRUE(output.contains(expectedLine)) << output.constData();
         EXPECT_FALSE(output.contains("No system tray available")) << "the icon belongs in trayer";

@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstdio>
 
 #include "AppTestSupport.h"
@@ -28,12 +27,6 @@ namespace {
 using namespace gm;
 QString folder;
 
-void settle(int ms = 150) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 bool save(const QPixmap& pixmap, const char* name) {
     const QString path = folder + '/' + name + ".png";
     const bool ok = pixmap.save(path);
@@ -43,7 +36,7 @@ bool save(const QPixmap& pixmap, const char* name) {
 
 bool save(QWidget& widget, const char* name) {
     widget.show();
-    settle();
+    QTest::qWait(150);
     return save(widget.grab(), name);
 }
 
@@ -66,7 +59,7 @@ int main(int argc, char** argv) {
     app::AppMenu menu({settings.manager, engine, tracker, windows, nullptr, app::WindowContent::interim(), [] {}});
     for (const char* name : {"menu", "menu-disabled-for-app"}) {
         menu.menu()->popup(QPoint(200, 120));
-        settle();
+        QTest::qWait(150);
         ok &= save(menu.menu()->grab(), name);
         menu.menu()->hide();
         menu.toggleDisableForCurrentApp();
@@ -74,17 +67,13 @@ int main(int argc, char** argv) {
 
     app::HUDManager hud;
     hud.show(QStringLiteral("Glidemark enabled"), std::nullopt, 30.0, 300.0);
-    settle(500);
+    QTest::qWait(500);
     ok &= hud.window() && save(hud.window()->grab(), "hud");
 
     for (const auto& [name, alert] : {std::pair{"alert-permission-required", app::Utils::accessibilityAlert()},
                                       std::pair{"alert-well-done", app::Utils::permissionGrantedAlert()}})
         ok &= save(*app::makeMessageBox(alert), name);
     ok &= save(app::artwork::pixmap(app::artwork::kMenuMouse, QSize(22, 22)), "tray-icon");
-    app::openPreferencesWindow(windows, app::WindowContent::interim());
-    QWidget* preferences = windows.window(app::kPreferencesWindowId);
-    ok &= preferences && save(*preferences, "preferences");
-    windows.closeAll();
 
     using namespace gm::update;
     UpdateItem item;

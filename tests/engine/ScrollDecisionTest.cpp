@@ -183,17 +183,14 @@ TEST(ModifierChange, KeyGroupsAndHotkeys) {
 }
 
 TEST(ModifierChange, SettingsCodesOutsideSixteenBitsNeverMatch) {
-    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-    for (std::int64_t bad : {std::int64_t{65536 + 55}, std::int64_t{65536 + 59}, std::int64_t{-1},
-                             std::int64_t{-65536 + 58}, kMin, kMax}) {
-        SCOPED_TRACE(bad);
+    using L = std::numeric_limits<std::int64_t>;
+    for (const std::int64_t bad : {65536 + 55L, 65536 + 59L, -1L, -65536 + 58L, L::min(), L::max()}) {
         GlidemarkSettings s;
         s.scrollAdvanced.block = {bad};
         s.scrollAdvanced.dash = bad;
         for (std::int64_t key : {54, 55, 58, 59, 61, 62}) {
             ModifierState state;
-            EXPECT_FALSE(modifierChange(key, ~std::uint64_t{0}, s, state)) << key;
+            EXPECT_FALSE(modifierChange(key, ~std::uint64_t{0}, s, state)) << key << " against " << bad;
             EXPECT_EQ(std::tie(state.blockSmooth, state.dashScroll, state.dashAmplification), std::tuple(false, false, 1.0));
         }
     }

@@ -77,8 +77,7 @@ TEST(ReverseAxis, WritesTheNegatedReadingIntoTheNamedAxisOnly) {
         e->setFlags(r.flags);
         e->setDoubleValue(field::scrollPhase, 2);
         reverseAxis(*e, readAxis(*e, r.axis), r.axis);
-        EXPECT_EQ(yFields(*e), r.y) << r.flags << " axis " << r.axis;
-        EXPECT_EQ(xFields(*e), r.x) << r.flags << " axis " << r.axis;
+        EXPECT_EQ(std::tuple(yFields(*e), xFields(*e)), std::tuple(r.y, r.x)) << r.flags << " axis " << r.axis;
         EXPECT_EQ(e->doubleValue(field::scrollPhase), 2);
     }
 }

@@ -38,8 +38,7 @@ TEST(BlockKeys, DefaultsShowAllThreeInOrderAndUncheckingEveryKeyLeavesNone) {
 #endif
 
     for (ModifierKey key : settings::allModifierKeys) list.checkBox(key)->click();
-    EXPECT_TRUE(f.stored().scrollAdvanced.block.empty());
-    EXPECT_TRUE(field.shownKeys().empty());
+    EXPECT_TRUE(f.stored().scrollAdvanced.block.empty() && field.shownKeys().empty());
     EXPECT_EQ(checked(list), (std::vector<bool>{false, false, false}));
 }
 
@@ -52,13 +51,11 @@ TEST(BlockKeys, UncheckingAndCheckingStoreTwiceAndKeepTheListSorted) {
         f.manager->addObserver([&](const settings::GlidemarkSettings& s) { announced.push_back(s.scrollAdvanced.block); });
 
     list.checkBox(ModifierKey::control)->click();
-    EXPECT_EQ(f.stored().scrollAdvanced.block, (Codes{55, 58}));
-    EXPECT_EQ(f.writes(), 2);
+    EXPECT_EQ(std::tuple(f.stored().scrollAdvanced.block, f.writes()), std::tuple(Codes{55, 58}, 2));
     EXPECT_EQ(field.shownKeys(), (std::vector<ModifierKey>{ModifierKey::command, ModifierKey::option}));
 
     list.checkBox(ModifierKey::control)->click();
-    EXPECT_EQ(f.stored().scrollAdvanced.block, (Codes{55, 58, 59}));
-    EXPECT_EQ(f.writes(), 4);
+    EXPECT_EQ(std::tuple(f.stored().scrollAdvanced.block, f.writes()), std::tuple(Codes{55, 58, 59}, 4));
     // Checking appends first and sorts in a second assignment.
     EXPECT_EQ(announced, (std::vector<Codes>{{55, 58}, {55, 58}, {55, 58, 59}, {55, 58, 59}}));
 
@@ -91,8 +88,7 @@ TEST(BlockKeys, ClickingTheFieldOpensAndClosesThePopover) {
     field.show();
     EXPECT_FALSE(field.showPopover());
     QTest::mouseClick(&field, Qt::LeftButton);
-    ASSERT_TRUE(field.showPopover());
-    ASSERT_NE(field.listView(), nullptr);
+    ASSERT_TRUE(field.showPopover() && field.listView());
     EXPECT_TRUE(field.popover()->isVisible());
     // The popup follows a change made while it is open.
     setBlockKeyChosen(*f.manager, ModifierKey::option, false);

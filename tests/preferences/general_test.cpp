@@ -61,11 +61,9 @@ TEST_F(GeneralViewTest, HeadingClicksFlipOnlyTheirSectionsHelpTextsAndStoreEachT
     const int writes = f.writes();
     QTest::mouseClick(scroll, Qt::LeftButton);
     EXPECT_EQ(f.writes(), writes + 1);
-    EXPECT_TRUE(f.stored().appSettings.showScrollHelperText);
-    EXPECT_TRUE(view.helpText(S::reverse)->isVisible());
+    EXPECT_TRUE(f.stored().appSettings.showScrollHelperText && view.helpText(S::reverse)->isVisible());
     QTest::mouseClick(view.heading(GeneralView::systemSection), Qt::LeftButton);
-    EXPECT_FALSE(f.stored().appSettings.showSystemHelperText);
-    EXPECT_FALSE(view.helpText(S::showMenuIcon)->isVisible());
+    EXPECT_FALSE(f.stored().appSettings.showSystemHelperText || view.helpText(S::showMenuIcon)->isVisible());
     EXPECT_TRUE(view.helpText(S::reverse)->isVisible());
 }
 
@@ -73,8 +71,7 @@ TEST_F(GeneralViewTest, ShellIsToldOfLaunchAtLoginAndIconChangesFromAnywhere) {
     auto view = std::make_unique<GeneralView>(*f.manager, actions);
     view->switchButton(GeneralView::launchAtLogin)->click();
     view->switchButton(GeneralView::showMenuIcon)->click();
-    EXPECT_EQ(launchCalls, std::vector<bool>{true});
-    EXPECT_EQ(iconCalls, std::vector<bool>{false});
+    EXPECT_EQ(std::tie(launchCalls, iconCalls), std::tuple(std::vector<bool>{true}, std::vector<bool>{false}));
     EXPECT_FALSE(f.stored().appSettings.showMenuIcon);
 
     // A change made elsewhere (the tray menu, another window) reaches the shell and the switch at once.
@@ -85,8 +82,7 @@ TEST_F(GeneralViewTest, ShellIsToldOfLaunchAtLoginAndIconChangesFromAnywhere) {
     EXPECT_TRUE(view->switchButton(GeneralView::showMenuIcon)->isChecked());
     // Changes to other fields do not repeat the calls.
     view->switchButton(GeneralView::reverse)->click();
-    EXPECT_EQ(launchCalls.size(), 1U);
-    EXPECT_EQ(iconCalls.size(), 2U);
+    EXPECT_EQ(std::tuple(launchCalls.size(), iconCalls.size()), std::tuple(1U, 2U));
 
     // A closed page no longer listens: this would reach a destroyed page if it still observed.
     view.reset();

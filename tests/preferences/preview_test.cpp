@@ -42,7 +42,6 @@ TEST(ScrollPreview, BurstAcceleratesOnlyWithinTheThresholdAndHugeDurationsStayBo
 
 // Steps the engine cannot run give no curve; odd ones are drawn by their distance.
 TEST(ScrollPreview, OddStepsAreDrawnByTheirDistance) {
-    testing::qtApp();
     const double usual = computePreviewCurves(settings::ScrollAdvanced{}, true).single.back().px;
     // Scrolling the other way: the same distance.
     EXPECT_DOUBLE_EQ(computePreviewCurves(settings::ScrollAdvanced{.step = -90}, true).single.back().px, usual);

@@ -29,8 +29,7 @@ TEST_F(TabViewTest, StartsOnGeneralAndBuildsAFreshPageOnEachSwitch) {
     using enum PreferencesTab;
     std::unique_ptr<PreferencesTabView> view(createPreferencesTabView(context));
     view->show();
-    EXPECT_EQ(view->selectionTab(), general);
-    EXPECT_NE(qobject_cast<GeneralView*>(view->page()), nullptr);
+    EXPECT_TRUE(view->selectionTab() == general && qobject_cast<GeneralView*>(view->page()));
     EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
     auto click = [&](PreferencesTab tab) { view->tabButton(tab)->click(), testing::processEvents(); };
     // Pressing the selected tab changes nothing, not even the page object.
@@ -40,14 +39,12 @@ TEST_F(TabViewTest, StartsOnGeneralAndBuildsAFreshPageOnEachSwitch) {
     EXPECT_TRUE(view->tabButton(general)->isSelected());
 
     click(advanced);
-    EXPECT_NE(qobject_cast<AdvancedView*>(view->page()), nullptr);
-    EXPECT_TRUE(generalPage.isNull());
+    EXPECT_TRUE(qobject_cast<AdvancedView*>(view->page()) && generalPage.isNull());
     EXPECT_TRUE(!view->tabButton(general)->isSelected() && view->tabButton(advanced)->isSelected());
     click(exceptions);
     EXPECT_NE(qobject_cast<ExceptionsView*>(view->page()), nullptr);
     click(updates);
-    EXPECT_NE(view->page(), nullptr);
-    EXPECT_EQ(view->width(), PreferencesTabView::kWidth);
+    EXPECT_TRUE(view->page() && view->width() == PreferencesTabView::kWidth);
 }
 
 TEST_F(TabViewTest, UpdatesPageComesFromTheShellWhenGiven) {

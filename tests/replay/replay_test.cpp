@@ -32,14 +32,6 @@ TEST(Replay, BadLinesAreReportedAndTheRunGoesOn) {
     ASSERT_EQ(r.ofKind("drop").size(), 1u) << "line 8 is a valid tick";
 }
 
-TEST(Replay, TargetAndSourcePidAlwaysWinOverTheirFields) {
-    auto r = replayTrace({kScreen60,
-                          R"({"t":0,"kind":"app","pid":42,"bundleId":"com.apple.dock","name":"Dock","executable":"/System/Library/CoreServices/Dock.app/Contents/MacOS/Dock"})",
-                          R"({"t":1,"kind":"scroll","fields":{"40":42,"96":-10}})"});
-    // targetPid defaults to 1 over the "40" in fields, so the Dock is not the target and the tick is smoothed.
-    EXPECT_EQ(r.lines.front()["kind"], "drop");
-}
-
 TEST(Replay, LinesRunBeforeEngineWorkDueAtTheSameTime) {
     // A frame is due at 1/60; a tick at exactly that time is handled before the frame posts,
     // and the frame already queued still runs before the reversal's reset.
@@ -55,8 +47,7 @@ TEST(Replay, UntilIsInclusiveAndDefaultsToTenSecondsAfterTheLastLine) {
     // Undecodable starting settings give the defaults, without an error line: 350 ms is 21 frames at 60 Hz,
     // the last posts nothing.
     auto withDefaults = replayTrace({kScreen60, tick(0, -1)}, std::string("{\"scrollBase\":"));
-    EXPECT_EQ(withDefaults.ofKind("post").size(), 20u);
-    EXPECT_TRUE(withDefaults.ofKind("error").empty());
+    EXPECT_EQ(std::tuple(withDefaults.ofKind("post").size(), withDefaults.ofKind("error").size()), std::tuple(20u, 0u));
 }
 
 TEST(Replay, AnIdleStretchOfThousandsOfYearsIsSkippedAndTheKeepersStillWork) {
@@ -76,8 +67,7 @@ TEST(Replay, ADeliveryIsKeptOnlyByWhoeverReadsIt) {
     int deliveries = 0;
     desktop.simTaps().onDelivery = [&](const platform::sim::Delivery& d) { seen = d.event, ++deliveries; };
     desktop.simTaps().deliver(platform::sim::SimDesktop::makeScroll(-10));
-    EXPECT_EQ(deliveries, 1);
-    EXPECT_TRUE(seen.expired()) << "a replay streams millions of them";
+    EXPECT_TRUE(deliveries == 1 && seen.expired()) << "a replay streams millions of them";
 }
 
 }  // namespace

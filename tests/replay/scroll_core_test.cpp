@@ -35,6 +35,9 @@ TEST(ScrollCore, WhichTicksAreSmoothedPassedOrLeftUntapped) {
                                  settingsDocument([](settings::GlidemarkSettings& s) { s.scrollBase.smooth = false; }) + "}";
     const Case cases[] = {
         {"over the Dock", {kScreen60, kDock, tick(0.1, -1, R"(,"targetPid":50)")}, kLinear, {"pass"}, 0},
+        // targetPid (1 when not given) wins over the event's own field.
+        {"a field naming the Dock", {kScreen60, kDock, R"({"t":1,"kind":"scroll","fields":{"40":50,"96":-10}})"}, kLinear,
+         {"drop"}, 12},
         {"over Launchpad, then smoothed again once it is gone",
          {kScreen60, R"({"t":0,"kind":"window","name":"LPSpringboard","onScreen":true})",
           R"({"t":0,"kind":"app","pid":60,"bundleId":"org.example.editor","name":"Editor","executable":"/usr/bin/editor"})",

@@ -4,6 +4,8 @@
 #include "platform/Log.h"
 #include "platform/Services.h"
 #include "platform/UserDefaults.h"
+#include "settings/SettingsCodec.h"
+#include "settings/SettingsManager.h"
 
 namespace gm::settings::test {
 
@@ -18,6 +20,11 @@ struct ManagerEnvironment {
     platform::MemoryLogSink sink;
     platform::Logger logger{"com.example.test", "general", &sink};
     FixedClock clock;
+
+    // The record as stored right now (the defaults when there is none).
+    GlidemarkSettings stored() const {
+        return decode(defaults.data(SettingsManager::kKey).value_or("")).settings.value_or(GlidemarkSettings{});
+    }
 };
 
 }  // namespace gm::settings::test

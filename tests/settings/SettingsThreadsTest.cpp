@@ -6,8 +6,6 @@
 #include <thread>
 
 #include "settings/ManagerTestSupport.h"
-#include "settings/SettingsCodec.h"
-#include "settings/SettingsManager.h"
 
 namespace gm::settings {
 namespace {
@@ -55,7 +53,7 @@ TEST(SettingsThreads, SnapshotAndExceptionReadsDuringWrites) {
 
     EXPECT_EQ(tornReads, 0);
     // Saves are serialised, so the last one stored both writers' last values.
-    auto stored = decode(env.defaults.data(SettingsManager::kKey).value()).settings.value();
+    const auto stored = env.stored();
     EXPECT_EQ(stored.scrollAdvanced.step, kRounds);
     EXPECT_EQ(stored.appSettings.exceptionalApplication.at(0)->scrollAdvanced().step, kRounds);
 }

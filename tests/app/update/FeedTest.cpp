@@ -38,12 +38,8 @@ TEST(FeedTest, ReadsEveryFieldOfUsableItemsAndSaysWhyTheOthersAreSkipped) {
     ASSERT_TRUE(result.feed);
     ASSERT_EQ(result.feed->items.size(), 2U);
     const UpdateItem& read = result.feed->items[0];
-    EXPECT_EQ(read.version, "1.3.0");
-    EXPECT_EQ(read.displayVersion, "1.3");
-    EXPECT_EQ(read.downloadUrl, QUrl(full.url));
-    EXPECT_EQ(read.length, 1234);
-    EXPECT_EQ(read.signature, QByteArray(64, 'x'));
-    EXPECT_EQ(read.releaseNotes, full.notes);
+    EXPECT_EQ(std::tie(read.version, read.displayVersion, read.downloadUrl, read.length, read.signature, read.releaseNotes),
+              std::tuple(QString("1.3.0"), QString("1.3"), QUrl(full.url), qint64{1234}, QByteArray(64, 'x'), full.notes));
     // Without a display version people see the version itself.
     EXPECT_EQ(result.feed->items[1].displayVersion, "1.4");
     // The newest update is the highest version above the running one.
@@ -62,8 +58,7 @@ TEST(FeedTest, ReadsEveryFieldOfUsableItemsAndSaysWhyTheOthersAreSkipped) {
 }
 
 TEST(FeedTest, RejectsDocumentsThatAreNotFeeds) {
-    EXPECT_EQ(parse("").error, QStringLiteral("The update feed is empty."));
-    EXPECT_EQ(parse(" \n").error, QStringLiteral("The update feed is empty."));
+    for (const char* blank : {"", " \n"}) EXPECT_EQ(parse(blank).error, QStringLiteral("The update feed is empty."));
     EXPECT_TRUE(parse("<rss><channel><item>").error.startsWith(QStringLiteral("The update feed is not valid XML")));
     EXPECT_TRUE(parse("<html><body>Gateway timeout</body></html>").error.contains(QStringLiteral("not an RSS document")));
     EXPECT_TRUE(parse("<rss version=\"2.0\"/>").error.contains(QStringLiteral("no channel")));
@@ -81,15 +76,12 @@ TEST(FeedTest, RejectsDocumentsThatAreNotFeeds) {
 TEST(FeedTest, OnlyHttpsLeavesTheMachine) {
     using P = TransportPolicy;
     const std::tuple<const char*, P, bool> rows[] = {
-        {"https://example.org/feed.xml", P::HttpsOnly, true},
-        {"http://example.org/feed.xml", P::HttpsOnly, false},
-        {"http://127.0.0.1:8080/feed.xml", P::HttpsOnly, false},
+        {"https://example.org/feed.xml", P::HttpsOnly, true},        {"http://example.org/feed.xml", P::HttpsOnly, false},
+        {"http://127.0.0.1:8080/feed.xml", P::HttpsOnly, false},     {"http://[::1]/feed.xml", P::HttpsOrLoopbackHttp, true},
         {"http://127.0.0.1:8080/feed.xml", P::HttpsOrLoopbackHttp, true},
-        {"http://[::1]/feed.xml", P::HttpsOrLoopbackHttp, true},
-        {"http://example.org/feed.xml", P::HttpsOrLoopbackHttp, false},
+        {"http://example.org/feed.xml", P::HttpsOrLoopbackHttp, false}, {"ftp://example.org/x", P::HttpsOrLoopbackHttp, false},
         {"http://127.0.0.1.example.org/feed.xml", P::HttpsOrLoopbackHttp, false},
-        {"file:///etc/passwd", P::HttpsOrLoopbackHttp, false},
-        {"ftp://example.org/x", P::HttpsOrLoopbackHttp, false}};
+        {"file:///etc/passwd", P::HttpsOrLoopbackHttp, false}};
     for (const auto& [url, policy, allowed] : rows) EXPECT_EQ(isAllowedUrl(QUrl(url), policy), allowed) << url;
 }
 

@@ -20,11 +20,10 @@ TEST(AboutViewTest, ShowsNameVersionBuildOwnershipAndSupportAndCopesWithMissingP
     view.faqButton()->click();
     EXPECT_EQ(opened, std::vector<QUrl>{QUrl("https://example.org/faq")});
 
-    EXPECT_EQ(AboutView::versionLine("0.1.0", "abc1234"), "Version 0.1.0 (abc1234)");
     // Without git the build is the version itself; saying it twice helps nobody.
-    EXPECT_EQ(AboutView::versionLine("0.1.0", "0.1.0"), "Version 0.1.0");
-    EXPECT_EQ(AboutView::versionLine("0.1.0", QString()), "Version 0.1.0");
-    EXPECT_EQ(AboutView::versionLine(QString(), QString()), "Version unknown");
+    for (const auto& [version, build, line] : {std::tuple{"0.1.0", "abc1234", "Version 0.1.0 (abc1234)"},
+                                               {"0.1.0", "0.1.0", "Version 0.1.0"}, {"0.1.0", "", "Version 0.1.0"}, {"", "", "Version unknown"}})
+        EXPECT_EQ(AboutView::versionLine(version, build), line) << build;
     AboutView noFaq({"1", {}, {}, {}, QUrl()}, [](const QUrl&) { return true; });
     EXPECT_FALSE(noFaq.faqButton()->isEnabled());
 }
