@@ -75,7 +75,13 @@ platform::EventRef ScrollCore::onScroll(platform::TapProxy proxy, const platform
     const std::shared_ptr<const settings::GlidemarkSettings> settings = settings_.snapshot();
     const std::string* bundleId =
         currentApplication_ && currentApplication_->bundleIdentifier ? &*currentApplication_->bundleIdentifier : nullptr;
-    exceptionalApplication_ = matchException(*settings, bundleId);
+    // Which exception applies changes only with the settings or the application, so a
+    // run of ticks over one window hashes its identifier and walks the list once.
+    if (settings != matchedSettings_ || currentApplication_ != matchedApplication_) {
+        exceptionalApplication_ = matchException(*settings, bundleId);
+        matchedSettings_ = settings;
+        matchedApplication_ = currentApplication_;
+    }
     const EffectiveValues values = effectiveValues(*settings, exceptionalApplication_, modifiers_.blockSmooth, [&] {
         return scrollUtils_.isLaunchpadActive(currentApplication_);
     });

@@ -70,6 +70,8 @@ private:
     ModifierState modifiers_;
     platform::AppRef currentApplication_;
     settings::ExceptionRef exceptionalApplication_;
+    std::shared_ptr<const settings::GlidemarkSettings> matchedSettings_;  // what exceptionalApplication_ was found for
+    platform::AppRef matchedApplication_;
     std::shared_ptr<Interceptor> scrollEventInterceptor_;
     std::shared_ptr<Interceptor> hotkeyEventInterceptor_;
     std::shared_ptr<Interceptor> mouseEventInterceptor_;

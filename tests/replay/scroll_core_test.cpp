@@ -33,6 +33,16 @@ TEST(ScrollCore, WhichTicksAreSmoothedPassedOrLeftUntapped) {
         settingsDocument([](settings::GlidemarkSettings& s) { s.scrollBase = {.smooth = false, .reverse = true}; });
     const std::string offLater = R"({"t":1,"kind":"settings","document":)" +
                                  settingsDocument([](settings::GlidemarkSettings& s) { s.scrollBase.smooth = false; }) + "}";
+    const std::string editor =
+        R"({"t":0,"kind":"app","pid":60,"bundleId":"org.example.editor","name":"Editor","executable":"/usr/bin/editor"})";
+    const std::string editorOffLater = R"({"t":1,"kind":"settings","document":)" +
+                                       settingsDocument([](settings::GlidemarkSettings& s) {
+                                           s.appSettings.exceptionalApplication = {
+                                               std::make_shared<settings::ExceptionalApplication>(
+                                                   "org.example.editor", settings::ScrollBase{.smooth = false},
+                                                   settings::ScrollAdvanced{}, true)};
+                                       }) +
+                                       "}";
     const Case cases[] = {
         {"over the Dock", {kScreen60, kDock, tick(0.1, -1, R"(,"targetPid":50)")}, kLinear, {"pass"}, 0},
         // targetPid (1 when not given) wins over the event's own field.
@@ -74,6 +84,9 @@ TEST(ScrollCore, WhichTicksAreSmoothedPassedOrLeftUntapped) {
          kLinear, {"untapped", "drop"}, 12, {}, "[ScrollCore] Create Interceptor failure: eventTapCreationFailed"},
         {"settings changes apply to the next tick", {kScreen60, tick(0, -1), offLater, tick(2, -1)}, kLinear,
          {"drop", "pass"}, 11},
+        {"an exception made for the application under the pointer applies to its next tick",
+         {kScreen60, editor, tick(0, -1, R"(,"targetPid":60)"), editorOffLater, tick(2, -1, R"(,"targetPid":60)")},
+         kLinear, {"drop", "pass"}, 11},
         {"zero duration posts nothing", {kScreen60, tick(0, +1), tick(1, +1)},
          settingsDocument([](settings::GlidemarkSettings& s) { s.scrollAdvanced.duration = 0; }), {"drop", "drop"}, 0},
     };
