@@ -5,17 +5,10 @@
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <cstdlib>
-#include <cstring>
 
-#include "app/LaunchAtLogin.h"
+#include "app/EngineThreadControl.h"
 #include "app/SessionMonitor.h"
 #include "app/StandInEngine.h"
-#include "app/StatusBarManager.h"
-#include "app/update/AboutView.h"
-#include "app/update/UpdaterManager.h"
-#include "app/update/UpdatesView.h"
-#include "engine/Engine.h"
 #include "platform/linux/desktop/LinuxDesktopPlatform.h"
 #include "platform/linux/desktop/LogindSession.h"
 #include "platform/standin/StandInPlatform.h"
@@ -42,30 +35,6 @@ QtMainQueue& uiQueue() {
     return queue;
 }
 
-// The engine runs on the Linux backend's engine thread (its taps, timers and
-// main-queue work live there), so the shell's calls are handed over to it.
-class LinuxEngineControl final : public EngineControl {
-public:
-    explicit LinuxEngineControl(platform::linux_input::LinuxPlatform& platform)
-        : platform_(platform), engine_(engine::Engine::shared()) {}
-    ~LinuxEngineControl() override {
-        // The shell ends the engine on the way out; make sure that has happened before the threads stop.
-        platform_.engineLoop().runSync([this] { engine_.core.end(); });
-        platform_.shutdown();
-    }
-    void start() override {
-        platform_.runOnEngineThread([this] { engine_.core.start(); });
-    }
-    void end() override {
-        platform_.runOnEngineThread([this] { engine_.core.end(); });
-    }
-    bool isActive() const override { return engine_.core.isActive(); }
-
-private:
-    platform::linux_input::LinuxPlatform& platform_;
-    engine::Engine& engine_;
-};
-
 // Application names and icons from the desktop entries.
 class DesktopAppInfo final : public preferences::AppInfoProvider {
 public:
@@ -86,14 +55,6 @@ public:
 private:
     std::shared_ptr<const platform::linux_desktop::AppResolver> resolver_;
 };
-
-// GLIDEMARK_BACKEND=standin runs the shell on stand-ins that touch no device:
-// for tests of the program itself, and for looking at the UI on a machine
-// without mice or access.
-bool standInRequested() {
-    const char* backend = std::getenv("GLIDEMARK_BACKEND");
-    return backend && std::strcmp(backend, "standin") == 0;
-}
 
 class SessionWatch final : public QObject {
 public:
@@ -116,42 +77,20 @@ std::unique_ptr<platform::Platform> makePlatform() {
 
 std::unique_ptr<EngineControl> makeEngine(platform::Platform& platform) {
     if (auto* linuxPlatform = dynamic_cast<platform::linux_input::LinuxPlatform*>(&platform))
-        return std::make_unique<LinuxEngineControl>(*linuxPlatform);
+        return std::make_unique<EngineThreadControl<platform::linux_input::LinuxPlatform>>(*linuxPlatform);
     return std::make_unique<StandInEngine>(platform.inputAccess());
 }
 
 WindowContent makeWindowContent(platform::Platform& platform, settings::SettingsManager& settings) {
-    WindowContent content = WindowContent::interim();
-    std::shared_ptr<const preferences::AppInfoProvider> appInfo;
+    auto* desktop = dynamic_cast<platform::linux_desktop::LinuxDesktopPlatform*>(&platform);
+    if (!desktop) return windowContent(settings, platform.workspace(), std::make_shared<preferences::AppInfoProvider>());
     QString exceptionsNotice;
-    if (auto* desktop = dynamic_cast<platform::linux_desktop::LinuxDesktopPlatform*>(&platform)) {
-        appInfo = std::make_shared<DesktopAppInfo>(desktop->resolver());
-        if (!desktop->knowsApplicationUnderPointer())
-            exceptionsNotice = QObject::tr("Exceptions apply only on X11, sway, Hyprland, and on GNOME and KDE Plasma "
-                                           "with Glidemark's extension or KWin script switched on: this desktop does "
-                                           "not say which application is under the pointer.");
-    } else {
-        appInfo = std::make_shared<preferences::AppInfoProvider>();
-    }
-    platform::Workspace* workspace = &platform.workspace();
-    content.about = [] { return static_cast<QWidget*>(new update::AboutView); };
-    content.preferences = [&settings, workspace, appInfo, exceptionsNotice] {
-        preferences::PreferencesContext context;
-        context.settingsManager = &settings;
-        context.workspace = workspace;
-        context.appInfo = appInfo.get();
-        context.exceptionsNotice = exceptionsNotice;
-        context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
-        context.generalActions.setMenuIconVisible = [](bool visible) {
-            if (StatusBarManager* bar = StatusBarManager::shared()) bar->setVisible(visible);
-        };
-        // Without an update feed the page says where updates come from instead.
-        if (update::UpdaterManager::isAvailable())
-            context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
-        // This factory, and with it the provider, lives as long as the window registry's content.
-        return static_cast<QWidget*>(preferences::createPreferencesTabView(context));
-    };
-    return content;
+    if (!desktop->knowsApplicationUnderPointer())
+        exceptionsNotice = QObject::tr("Exceptions apply only on X11, sway, Hyprland, and on GNOME and KDE Plasma "
+                                       "with Glidemark's extension or KWin script switched on: this desktop does "
+                                       "not say which application is under the pointer.");
+    return windowContent(settings, platform.workspace(), std::make_shared<DesktopAppInfo>(desktop->resolver()),
+                         exceptionsNotice);
 }
 
 std::unique_ptr<QObject> watchSession(SessionMonitor& monitor) {

@@ -3,18 +3,11 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QIcon>
-#include <cstdlib>
-#include <cstring>
 
-#include "app/LaunchAtLogin.h"
+#include "app/EngineThreadControl.h"
 #include "app/SessionMonitor.h"
 #include "app/StandInEngine.h"
-#include "app/StatusBarManager.h"
 #include "app/macos/AppLookup.h"
-#include "app/update/AboutView.h"
-#include "app/update/UpdaterManager.h"
-#include "app/update/UpdatesView.h"
-#include "engine/Engine.h"
 #include "platform/macos/MacPlatform.h"
 #include "platform/macos/MacWorkspace.h"
 #include "platform/standin/StandInPlatform.h"
@@ -23,29 +16,6 @@
 namespace gm::app {
 
 namespace {
-
-// The engine has a thread and run loop of its own (its taps, keeper timers and
-// main-queue work live there), so the shell's calls are handed over to it.
-class MacEngineControl final : public EngineControl {
-public:
-    explicit MacEngineControl(platform::macos::MacPlatform& platform)
-        : platform_(platform), engine_(engine::Engine::shared()) {}
-    ~MacEngineControl() override {
-        platform_.runOnEngineThreadAndWait([this] { engine_.core.end(); });
-        platform_.shutdown();
-    }
-    void start() override {
-        platform_.runOnEngineThread([this] { engine_.core.start(); });
-    }
-    void end() override {
-        platform_.runOnEngineThread([this] { engine_.core.end(); });
-    }
-    bool isActive() const override { return engine_.core.isActive(); }
-
-private:
-    platform::macos::MacPlatform& platform_;
-    engine::Engine& engine_;
-};
 
 // Names from the installed bundle, icons from the file system.
 class BundleAppInfo final : public preferences::AppInfoProvider {
@@ -60,12 +30,6 @@ public:
         return found;
     }
 };
-
-// GLIDEMARK_BACKEND=standin runs the shell on stand-ins that touch no input.
-bool standInRequested() {
-    const char* backend = std::getenv("GLIDEMARK_BACKEND");
-    return backend && std::strcmp(backend, "standin") == 0;
-}
 
 class SessionWatch final : public QObject {
 public:
@@ -86,30 +50,12 @@ std::unique_ptr<platform::Platform> makePlatform() {
 
 std::unique_ptr<EngineControl> makeEngine(platform::Platform& platform) {
     if (auto* mac = dynamic_cast<platform::macos::MacPlatform*>(&platform))
-        return std::make_unique<MacEngineControl>(*mac);
+        return std::make_unique<EngineThreadControl<platform::macos::MacPlatform>>(*mac);
     return std::make_unique<StandInEngine>(platform.inputAccess());
 }
 
 WindowContent makeWindowContent(platform::Platform& platform, settings::SettingsManager& settings) {
-    WindowContent content = WindowContent::interim();
-    auto appInfo = std::make_shared<const BundleAppInfo>();
-    platform::Workspace* workspace = &platform.workspace();
-    content.about = [] { return static_cast<QWidget*>(new update::AboutView); };
-    content.preferences = [&settings, workspace, appInfo] {
-        preferences::PreferencesContext context;
-        context.settingsManager = &settings;
-        context.workspace = workspace;
-        context.appInfo = appInfo.get();
-        context.generalActions.setLaunchAtLogin = [](bool enabled) { LaunchAtLogin::setEnabled(enabled); };
-        context.generalActions.setMenuIconVisible = [](bool visible) {
-            if (StatusBarManager* bar = StatusBarManager::shared()) bar->setVisible(visible);
-        };
-        // Without an update feed the page says where updates come from instead.
-        if (update::UpdaterManager::isAvailable())
-            context.updatesPage = [] { return static_cast<QWidget*>(new update::UpdatesView); };
-        return static_cast<QWidget*>(preferences::createPreferencesTabView(context));
-    };
-    return content;
+    return windowContent(settings, platform.workspace(), std::make_shared<const BundleAppInfo>());
 }
 
 std::unique_ptr<QObject> watchSession(SessionMonitor& monitor) {

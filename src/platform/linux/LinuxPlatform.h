@@ -90,6 +90,7 @@ public:
 
     // Runs `block` on the engine thread (the shell starts and stops the engine this way).
     void runOnEngineThread(std::function<void()> block) { engine_.post(std::move(block)); }
+    void runOnEngineThreadAndWait(const std::function<void()>& block) { engine_.runSync(block); }
     // Starts reading the mice (also done when the first tap is made).
     void startInput();
     // Gives every mouse back and stops the engine thread; idempotent.
