@@ -27,17 +27,9 @@ if [ ! -d "$sdk/Frameworks" ] || [ ! -d "$sdk/include/c++/v1" ]; then
 fi
 sdk=$(realpath "$sdk")
 
-# clang 19 (Debian's clang 14 headers are too old for this libc++) and its nm/objdump.
-missing=()
-command -v clang++-19 >/dev/null || missing+=(clang-19)
-command -v llvm-nm-19 >/dev/null || missing+=(llvm-19)
-if ((${#missing[@]})); then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "Installing: ${missing[*]}" >&2
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+# clang 19 (Debian's clang 14 headers are too old for this libc++), its nm/objdump,
+# and Debian's Qt for the type-check of the Qt glue.
+"$root/scripts/deps.sh" macos
 
 out=$root/build/macos-check
 mkdir -p "$out"

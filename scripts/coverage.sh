@@ -5,12 +5,7 @@
 # Extra arguments go to gcovr, e.g.  scripts/coverage.sh --html-details build/coverage/index.html
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh compositors
-DEBIAN_FRONTEND=noninteractive
-dpkg-query -W -f='${Status}' gcovr 2>/dev/null | grep -q 'install ok installed' || {
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get install -y -qq --no-install-recommends gcovr >&2
-}
+scripts/deps.sh compositors coverage
 export GLIDEMARK_REQUIRE_COMPOSITORS=1
 cmake --preset coverage >/dev/null
 cmake --build --preset coverage -j "$(nproc)"

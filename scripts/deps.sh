@@ -15,12 +15,15 @@ packages=(
 # Optional groups, named on the command line: "vm" for scripts/vm-run.sh;
 # "compositors" for the headless GNOME Shell and KWin the compositor tests run
 # against (about 570 MB; without them those tests skip, saying what is missing);
-# "fuzz" for clang and libFuzzer (scripts/fuzz.sh).
+# "fuzz" for clang and libFuzzer (scripts/fuzz.sh); "macos" for clang and its
+# object tools (scripts/check-macos.sh); "coverage" for gcovr (scripts/coverage.sh).
 for group in "$@"; do
   case "$group" in
     vm) packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio xz-utils udev libinput-tools libinput-dev) ;;
     compositors) packages+=(gnome-shell gjs kwin-wayland) ;;
     fuzz) packages+=(clang-19 libclang-rt-19-dev) ;;
+    macos) packages+=(clang-19 llvm-19) ;;
+    coverage) packages+=(gcovr) ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done
