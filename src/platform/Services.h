@@ -157,8 +157,13 @@ class Workspace {
 public:
     virtual ~Workspace() = default;
     virtual AppRef applicationWithProcessIdentifier(ProcessID pid) const = 0;
-    // The first of the running applications with that bundle identifier.
-    virtual AppRef applicationWithBundleIdentifier(std::string_view bundleIdentifier) const = 0;
+    // The first of the running applications with that bundle identifier; a backend
+    // with a faster way to ask overrides this search of the list.
+    virtual AppRef applicationWithBundleIdentifier(std::string_view bundleIdentifier) const {
+        for (const auto& app : runningApplications())
+            if (app->bundleIdentifier && *app->bundleIdentifier == bundleIdentifier) return app;
+        return nullptr;
+    }
     virtual std::vector<AppRef> runningApplications() const = 0;
     virtual AppRef frontmostApplication() const = 0;
     // The block runs on the main queue after the frontmost application changed.

@@ -60,12 +60,6 @@ AppRef ShellWorkspace::applicationWithProcessIdentifier(ProcessID pid) const {
     return nullptr;
 }
 
-AppRef ShellWorkspace::applicationWithBundleIdentifier(std::string_view bundleIdentifier) const {
-    for (const auto& app : runningApplications())
-        if (app->bundleIdentifier && *app->bundleIdentifier == bundleIdentifier) return app;
-    return nullptr;
-}
-
 std::unique_ptr<Subscription> ShellWorkspace::observeActivations(std::function<void()> block) {
     return ActivationObservers::subscribe(observers_, std::move(block));
 }

@@ -25,7 +25,6 @@ public:
     ShellWorkspace& operator=(const ShellWorkspace&) = delete;
 
     AppRef applicationWithProcessIdentifier(ProcessID pid) const override;
-    AppRef applicationWithBundleIdentifier(std::string_view bundleIdentifier) const override;
     std::vector<AppRef> runningApplications() const override;
     AppRef frontmostApplication() const override;
     std::unique_ptr<Subscription> observeActivations(std::function<void()> block) override;

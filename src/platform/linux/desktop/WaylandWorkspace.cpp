@@ -96,12 +96,6 @@ AppRef WaylandWorkspace::applicationWithProcessIdentifier(ProcessID pid) const {
     return nullptr;
 }
 
-AppRef WaylandWorkspace::applicationWithBundleIdentifier(std::string_view bundleIdentifier) const {
-    for (const auto& app : runningApplications())
-        if (app->bundleIdentifier && *app->bundleIdentifier == bundleIdentifier) return app;
-    return nullptr;
-}
-
 void WaylandWorkspace::refreshFrontmost() const {
     bool changed = false;
     {

@@ -45,7 +45,6 @@ public:
     WaylandWorkspace& operator=(const WaylandWorkspace&) = delete;
 
     AppRef applicationWithProcessIdentifier(ProcessID pid) const override;
-    AppRef applicationWithBundleIdentifier(std::string_view bundleIdentifier) const override;
     std::vector<AppRef> runningApplications() const override;
     AppRef frontmostApplication() const override;
     // The first subscription starts the poll thread.

@@ -275,12 +275,6 @@ AppRef X11Workspace::applicationWithProcessIdentifier(ProcessID pid) const {
     return byPid_.emplace(pid, std::move(app)).first->second;
 }
 
-AppRef X11Workspace::applicationWithBundleIdentifier(std::string_view bundleIdentifier) const {
-    for (const auto& app : runningApplications())
-        if (app->bundleIdentifier && *app->bundleIdentifier == bundleIdentifier) return app;
-    return nullptr;
-}
-
 bool X11Workspace::onScreenWindows(std::vector<WindowInfo>& out) const {
     out.clear();
     auto* c = connection_.raw();

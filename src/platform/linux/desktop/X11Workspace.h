@@ -49,7 +49,6 @@ public:
     ~X11Workspace() override;
 
     AppRef applicationWithProcessIdentifier(ProcessID pid) const override;
-    AppRef applicationWithBundleIdentifier(std::string_view bundleIdentifier) const override;
     std::vector<AppRef> runningApplications() const override;
     AppRef frontmostApplication() const override;
     std::unique_ptr<Subscription> observeActivations(std::function<void()> block) override;
