@@ -2,6 +2,7 @@
 
 #include <QNetworkReply>
 #include <QStandardPaths>
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -130,7 +131,10 @@ void Updater::schedule() {
 
 QDateTime Updater::nextCheckDue() const {
     // The first check comes one interval after the first launch, then one after each check.
-    const QDateTime from = settings_.lastCheck().value_or(settings_.firstLaunch().value_or(now()));
+    QDateTime from = settings_.lastCheck().value_or(settings_.firstLaunch().value_or(now()));
+    // A date still to come was stored by a clock set wrong (or written by
+    // hand); taken as it stands it would hold off every check until then.
+    from = std::min(from, now());
     const QDateTime due = from.addSecs(settings_.checkInterval().count());
     // A stored date at the edge of the calendar gives no due date: count from now.
     return due.isValid() ? due : now().addSecs(kDefaultCheckInterval.count());

@@ -315,6 +315,16 @@ TEST_F(UpdaterTest, AStoredIntervalIsKeptBetweenAnHourAndThirtyDays) {
     }
 }
 
+TEST_F(UpdaterTest, ALastCheckStoredInTheFutureCountsFromNow) {
+    const std::pair<qint64, hours> rows[] = {{-3600, hours(23)}, {3600, hours(24)}, {1000LL * 365 * 86400, hours(24)}};
+    for (const auto& [offset, expected] : rows) {
+        QSettings(h.settingsPath, QSettings::IniFormat)
+            .setValue("lastUpdateCheck", h.clock->now().addSecs(offset).toUTC().toString(Qt::ISODate));
+        h.start();
+        EXPECT_EQ(h.timer->delay_, expected) << offset;
+    }
+}
+
 TEST_F(UpdaterTest, BothPreferencesSurviveARestartInTheUpdatersOwnFile) {
     QTemporaryDir xdg;
     qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
