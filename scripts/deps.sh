@@ -20,7 +20,7 @@ packages=(
 for group in "$@"; do
   case "$group" in
     vm) packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio xz-utils udev libinput-tools libinput-dev) ;;
-    compositors) packages+=(gnome-shell gjs kwin-wayland) ;;
+    compositors) packages+=(gnome-shell gjs kwin-wayland xwayland) ;;
     fuzz) packages+=(clang-19 libclang-rt-19-dev) ;;
     macos) packages+=(clang-19 llvm-19) ;;
     coverage) packages+=(gcovr) ;;

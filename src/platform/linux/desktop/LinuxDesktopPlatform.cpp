@@ -1,6 +1,7 @@
 #include "platform/linux/desktop/LinuxDesktopPlatform.h"
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include "platform/Log.h"
@@ -30,15 +31,20 @@ LinuxDesktopPlatform::LinuxDesktopPlatform(DispatchQueue& uiQueue)
             setScreens([this](std::vector<Screen>& out) { waylandScreens_->screens(out); });
         } else {
             startShellWindows(uiQueue);
+            startXwaylandScreens();
         }
         startKeyboardModifiers();
     }
     if (targets_) {
-        setPointerTarget([this](FieldTableEvent& event) {
+        // GNOME, KDE Plasma and the like do not say where the pointer is: a
+        // wheel event there is taken to be on the main screen, whose refresh
+        // then paces its frames.
+        const bool locatesPointer = kind_ != DesktopKind::OtherWayland;
+        setPointerTarget([this, locatesPointer](FieldTableEvent& event) {
             const PointerTarget target = targets_->current();
             // Process 1 means "no application" to the engine.
             event.setIntegerValue(field::targetProcessID, target.pid > 0 ? target.pid : 1);
-            event.setLocation(target.location);
+            event.setLocation(locatesPointer || !screens_ ? target.location : screens_->mainScreenCentre());
         });
     }
 }
@@ -75,6 +81,30 @@ void LinuxDesktopPlatform::startShellWindows(DispatchQueue& uiQueue) {
     shellWorkspace_ = std::make_unique<ShellWorkspace>(*shell_, uiQueue, resolver_);
     targets_ = PointerTargets::forShell(*shell_, resolver_);
     setWorkspace(shellWorkspace_.get());
+}
+
+void LinuxDesktopPlatform::startXwaylandScreens() {
+    // GNOME and KDE Plasma tell other programs nothing of their screens, but
+    // their Xwayland shows each one through RandR, refresh rate included
+    // (which our own windows' toolkit has started already). Without it every
+    // screen is taken for a 60 Hz one and frames on a faster screen stutter.
+    const char* display = std::getenv("DISPLAY");
+    if (display && *display) connection_ = X11Connection::open();
+    if (!connection_) {
+        log().info("Screens: no Xwayland to read them from; each is taken for a 60 Hz screen");
+        return;
+    }
+    screens_ = std::make_unique<RandrScreens>(*connection_);
+    setScreens([this](std::vector<Screen>& out) { screens_->screens(out); });
+    connection_->startThread();
+    std::vector<Screen> found;
+    screens_->screens(found);
+    std::ostringstream line;
+    line << "Screens: " << found.size() << " read through Xwayland, refreshing at";
+    line.precision(5);
+    for (const Screen& screen : found) line << (&screen == found.data() ? " " : ", ") << screen.refreshRate;
+    line << " Hz";
+    log().info(line.str());
 }
 
 void LinuxDesktopPlatform::startKeyboardModifiers() {

@@ -4,7 +4,7 @@
 // server; on sway and Hyprland the applications, the one under the pointer
 // and the screens come from the compositor; on GNOME and KDE Plasma the
 // applications and the one under the pointer come from Glidemark's Shell
-// extension or KWin script. On Wayland, modifier keys come
+// extension or KWin script, and the screens from Xwayland. On Wayland, modifier keys come
 // from the keyboards' event nodes when the user has granted read access to
 // them. Without either, the plain backend's stand-ins remain.
 #include <memory>
@@ -38,6 +38,7 @@ public:
 private:
     void startKeyboardModifiers();
     void startShellWindows(DispatchQueue& uiQueue);
+    void startXwaylandScreens();
 
     DesktopKind kind_;
     std::shared_ptr<const AppResolver> resolver_;

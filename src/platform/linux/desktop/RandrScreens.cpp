@@ -48,6 +48,13 @@ void RandrScreens::screens(std::vector<Screen>& out) const {
     out.assign(screens_.begin(), screens_.end());
 }
 
+Point RandrScreens::mainScreenCentre() const {
+    std::lock_guard lock(mutex_);
+    if (screens_.empty()) return {};
+    const Rect& main = screens_.front().frame;
+    return {main.x + main.width / 2, main.y + main.height / 2};
+}
+
 void RandrScreens::reload() {
     auto* c = connection_.raw();
     std::vector<Screen> found;

@@ -29,6 +29,8 @@ public:
 
     // As Displays::screens: fills `out`, reusing its storage.
     void screens(std::vector<Screen>& out) const;
+    // The middle of the first (main) screen; the origin when there is none.
+    Point mainScreenCentre() const;
     // Reads the layout from the server now.
     void reload();
 

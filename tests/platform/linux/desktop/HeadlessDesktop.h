@@ -5,6 +5,7 @@
 // RemoteDesktop interface on GNOME, through org_kde_kwin_fake_input on KWin.
 // Everything it starts shares one process group, stopped together at the end.
 #include <fcntl.h>
+#include <poll.h>
 #include <linux/input-event-codes.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -27,9 +28,10 @@ public:
     enum class Kind { Gnome, KWin };
 
     // Null with `whyNot` set when the compositor cannot run here. Desktop
-    // entries for `appIds` are written first, so the shell knows them.
+    // entries for `appIds` are written first, so the shell knows them. GNOME's
+    // screen refreshes `gnomeHz` times a second (KWin's always 60).
     static std::unique_ptr<HeadlessDesktop> start(Kind kind, const std::vector<std::string>& appIds,
-                                                  std::string& whyNot) {
+                                                  std::string& whyNot, int gnomeHz = 60) {
         const char* program = kind == Kind::Gnome ? "/usr/bin/gnome-shell" : "/usr/bin/kwin_wayland";
         for (const char* needed : {program, "/usr/bin/gjs", "/usr/bin/dbus-daemon"})
             if (::access(needed, X_OK) != 0) {
@@ -37,7 +39,7 @@ public:
                 return nullptr;
             }
         std::unique_ptr<HeadlessDesktop> d(new HeadlessDesktop(kind));
-        whyNot = d->launch(program, appIds);
+        whyNot = d->launch(program, appIds, gnomeHz);
         return whyNot.empty() ? std::move(d) : nullptr;
     }
 
@@ -86,6 +88,25 @@ public:
     }
 
     // The end of what the programs wrote, for failure messages.
+    // Xwayland on this compositor, as a session starts it: its display
+    // (":N"), or empty when it did not come up.
+    std::string startXwayland() {
+        int number[2];
+        if (::pipe(number) != 0) return {};
+        ::fcntl(number[0], F_SETFD, FD_CLOEXEC);  // the write end alone goes to Xwayland
+        spawn({"/usr/bin/Xwayland", "-displayfd", std::to_string(number[1]), "-noreset", "-nolisten", "tcp"});
+        ::close(number[1]);
+        // The number and its newline come in two writes; closing the pipe
+        // between them would end Xwayland.
+        std::string text;
+        pollfd ready{number[0], POLLIN, 0};
+        for (char c = 0; text.find('\n') == std::string::npos && ::poll(&ready, 1, 20000) == 1 &&
+                         ::read(number[0], &c, 1) == 1;)
+            text += c;
+        ::close(number[0]);
+        return text.find('\n') != std::string::npos ? ":" + std::to_string(std::atoi(text.c_str())) : std::string();
+    }
+
     std::string logs() const {
         std::ostringstream text;
         text << std::ifstream(root_.path() / "output.log").rdbuf();
@@ -97,7 +118,7 @@ private:
     explicit HeadlessDesktop(Kind kind) : kind_(kind) {}
 
     // Empty when the compositor is ready, else why not.
-    std::string launch(const std::string& program, const std::vector<std::string>& appIds) {
+    std::string launch(const std::string& program, const std::vector<std::string>& appIds, int gnomeHz) {
         const auto home = root_.path() / "home";
         const auto runtime = root_.path() / "run";
         std::filesystem::create_directories(runtime);
@@ -125,7 +146,7 @@ private:
             const auto extension = home / ".local/share/gnome-shell/extensions/glidemark@glidemark.org";
             std::filesystem::create_directories(extension.parent_path());
             std::filesystem::copy(GM_TEST_GNOME_EXTENSION, extension, std::filesystem::copy_options::recursive);
-            command = {program, "--headless", "--wayland", "--no-x11", "--virtual-monitor", "1280x800"};
+            command = {program, "--headless", "--wayland", "--no-x11", "--virtual-monitor", "1280x800@" + std::to_string(gnomeHz)};
         } else {
             // The installed program carries a file capability this machine may not grant.
             std::filesystem::copy_file(program, root_.path() / "kwin_wayland");
