@@ -225,8 +225,15 @@ void SerialQueue::async(std::function<void()> block) {
     std::unique_lock lock(mutex_);
     if (!busy_ && (!std::isnan(frameTime) || loop_.isCurrent())) {
         busy_ = true;
-        lock.unlock();
-        block();
+        if (count_ == 0) {
+            lock.unlock();
+            block();
+        } else {
+            // Blocks queued earlier still wait for the queue's thread: this
+            // one goes after them, and this thread runs them all in order.
+            push(std::move(block), frameTime);
+            lock.unlock();
+        }
         drain();
         return;
     }

@@ -287,6 +287,20 @@ TEST(EngineLoop, TimersRepeatUntilInvalidatedOneShotsFireOnceAndBlocksRunInOrder
     EXPECT_EQ(order.size(), 100u);
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
     EXPECT_TRUE(elsewhere.load());
+
+    // A frame's block never overtakes one queued before it while the queue's
+    // thread is held up (the first tick's push, then its first frame).
+    std::promise<void> release;
+    loop.post([held = release.get_future().share()] { held.wait(); });
+    order.clear();
+    queue.async([&] { order.push_back(1); });
+    {
+        platform::linux_input::FrameTimeScope frame(1.0);
+        queue.async([&] { order.push_back(2); });
+    }
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    release.set_value();
+    loop.runSync([] {});
 }
 
 struct LinkProbe {
