@@ -13,8 +13,8 @@
 // of each thread while animating and at rest; units written per notch; the
 // share of display refreshes that got no write or two and more while
 // animating; the largest write relative to the ideal eased step over the time
-// since the previous write; and the time from a refresh to its write (p50,
-// p99). Run: build/default/bench/linux_frame_path_bench
+// since the previous write; the time from a refresh to its write and the
+// processor time a write cost (p50, p99). Run: build/default/bench/linux_frame_path_bench
 #include <dirent.h>
 #include <pthread.h>
 #include <time.h>
@@ -46,17 +46,25 @@ double now() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+double threadCpu() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
 struct Write {
     double t;
     int units;
+    double cpu;  // the writing thread's processor time so far
 };
 
 // Every write to a twin, with its time.
 class Recorder {
 public:
     void add(int units) {
+        const double cpu = threadCpu();
         std::lock_guard lock(mutex_);
-        writes_.push_back({now(), units});
+        writes_.push_back({now(), units, cpu});
     }
     std::vector<Write> take() {
         std::lock_guard lock(mutex_);
@@ -164,6 +172,7 @@ private:
 
 struct Figures {
     double unitsPerNotch = 0, zeroShare = 0, multiShare = 0, worstJump = 0, latencyP50 = 0, latencyP99 = 0;
+    double costP50 = 0, costP99 = 0;  // processor time from one write to the next, µs
 };
 
 // What the writes of one scroll look like against the display's refreshes.
@@ -209,6 +218,15 @@ Figures judge(const std::vector<Write>& writes, int notches, double displayPhase
     std::sort(latency.begin(), latency.end());
     f.latencyP50 = latency[latency.size() / 2];
     f.latencyP99 = latency[latency.size() * 99 / 100];
+    // Each smoother writes from one thread, which does nothing else: what it
+    // spent between two writes is what one write cost.
+    std::vector<double> cost;
+    for (std::size_t i = 1; i < writes.size(); ++i) cost.push_back((writes[i].cpu - writes[i - 1].cpu) * 1e6);
+    std::sort(cost.begin(), cost.end());
+    if (!cost.empty()) {
+        f.costP50 = cost[cost.size() / 2];
+        f.costP99 = cost[cost.size() * 99 / 100];
+    }
     return f;
 }
 
@@ -272,6 +290,8 @@ void scenario(double hz, int notches, bool stall, std::mt19937& rng) {
     row("largest write / ideal step, after 1st", a.worstJump, b.worstJump);
     row("refresh to write p50, ms", a.latencyP50, b.latencyP50);
     row("refresh to write p99, ms", a.latencyP99, b.latencyP99);
+    row("processor time per write p50, us", a.costP50, b.costP50);
+    row("processor time per write p99, us", a.costP99, b.costP99);
     long oursAnimating = 0, oursRest = 0;
     for (const auto& [name, count] : during) {
         const long d = count - (before.count(name) ? before.at(name) : 0);
