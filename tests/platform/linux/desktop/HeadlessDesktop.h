@@ -88,6 +88,13 @@ public:
     }
 
     // The end of what the programs wrote, for failure messages.
+    // A program of the session, started like the rest (its output joins
+    // logs()); its process id, for the test to signal and reap.
+    pid_t startProgram(const std::vector<std::string>& argv, std::vector<std::string> env) {
+        spawn(argv, std::move(env));
+        return children_.back();
+    }
+
     // Xwayland on this compositor, as a session starts it: its display
     // (":N"), or empty when it did not come up.
     std::string startXwayland() {

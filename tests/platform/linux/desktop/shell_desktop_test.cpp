@@ -2,7 +2,8 @@
 // and the real KWin (with Glidemark's script): a big maximized window and a
 // small one on top of it; the pointer and the focus move between them, and
 // the layer must report both, notice the change of focus, and let the
-// engine's exceptions follow the pointer rather than the focus.
+// engine's exceptions follow the pointer rather than the focus. Then the
+// screens through Xwayland, and the real program on each desktop.
 
 #include "HeadlessDesktop.h"
 #include "DesktopTestSupport.h"
@@ -124,8 +125,8 @@ TEST_P(ShellDesktop, ReportsFollowThePointerAndTheFocus) {
 
 // These desktops say nothing of their screens except through Xwayland: the
 // screen must be the compositor's (1280 x 800; 144 Hz on GNOME, 60 on KWin),
-// not the stand-in's 1920 x 1080 at 60 Hz.
-TEST_P(ShellDesktop, ScreensAndTheirRefreshRatesComeThroughXwayland) {
+// not the stand-in's 1920 x 1080 at 60 Hz. Then the real program runs there.
+TEST_P(ShellDesktop, ScreensComeThroughXwaylandAndTheProgramEndsCleanly) {
     const double hz = GetParam() == HeadlessDesktop::Kind::Gnome ? 144 : 60;
     std::string whyNot;
     auto desktop = HeadlessDesktop::start(GetParam(), {}, whyNot, static_cast<int>(hz));
@@ -151,6 +152,20 @@ TEST_P(ShellDesktop, ScreensAndTheirRefreshRatesComeThroughXwayland) {
         // Xwayland turns the compositor's rate into a standard mode's timings, a little off.
         EXPECT_NEAR(screens[0].refreshRate, hz, 0.5);
     }
+#ifdef GLIDEMARK_EXECUTABLE
+    // As a session starts it: it reads the screens, finds no mice here and
+    // asks for access, and ends cleanly on SIGTERM (built with sanitizers,
+    // that also means none of them reported anything).
+    const pid_t program = desktop->startProgram(
+        {GLIDEMARK_EXECUTABLE}, {"XDG_SESSION_TYPE=wayland", "GLIDEMARK_NO_MOVE=1", GM_TEST_LSAN_OPTIONS});
+    const auto said = [&](const char* line) { return desktop->logs().find(line) != std::string::npos; };
+    EXPECT_TRUE(waitFor([&] { return said("glidemark[general] No permission"); }, std::chrono::seconds(60))) << desktop->logs();
+    EXPECT_TRUE(said("glidemark[general] Screens: 1 read through Xwayland")) << desktop->logs();
+    ::kill(program, SIGTERM);
+    int status = -1;
+    ASSERT_EQ(::waitpid(program, &status, 0), program);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << desktop->logs();
+#endif
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
 }
