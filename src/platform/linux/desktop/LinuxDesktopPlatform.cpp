@@ -85,8 +85,8 @@ void LinuxDesktopPlatform::startShellWindows(DispatchQueue& uiQueue) {
 
 void LinuxDesktopPlatform::startXwaylandScreens() {
     // GNOME and KDE Plasma tell other programs nothing of their screens, but
-    // their Xwayland shows each one through RandR, refresh rate included
-    // (which our own windows' toolkit has started already). Without it every
+    // their Xwayland shows each one through RandR, refresh rate included (our
+    // own windows, drawn through X11, have it running anyway). Without it every
     // screen is taken for a 60 Hz one and frames on a faster screen stutter.
     const char* display = std::getenv("DISPLAY");
     if (display && *display) connection_ = X11Connection::open();

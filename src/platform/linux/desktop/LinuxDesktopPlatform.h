@@ -4,9 +4,10 @@
 // server; on sway and Hyprland the applications, the one under the pointer
 // and the screens come from the compositor; on GNOME and KDE Plasma the
 // applications and the one under the pointer come from Glidemark's Shell
-// extension or KWin script, and the screens from Xwayland. On Wayland, modifier keys come
-// from the keyboards' event nodes when the user has granted read access to
-// them. Without either, the plain backend's stand-ins remain.
+// extension or KWin script, and the screens from Xwayland. On Wayland,
+// modifier keys come from the keyboards' event nodes when the user has
+// granted read access to them. Without either, the plain backend's stand-ins
+// remain.
 #include <memory>
 
 #include "platform/linux/LinuxPlatform.h"
