@@ -70,14 +70,14 @@ void ScrollPosterCV::schedule(const platform::EventRef& event, platform::TapProx
     const TickParameters tick{durationSeconds, easing, acceleration_, startTime_};
     {
         std::lock_guard lock(pendingMutex_);
-        pending_.put({event, proxy, deltaY, deltaX, tick});
+        pending_.push({event, proxy, deltaY, deltaX, tick});
     }
     // One block per tick, run in order on the serial queue, so the n-th block takes the n-th tick.
     stateQ->async([this] {
         PendingPush p;
         {
             std::lock_guard lock(pendingMutex_);
-            p = pending_.take();
+            p = pending_.pop();
         }
         push(p.event, p.proxy, p.deltaY, p.deltaX, p.tick);
     });
@@ -87,25 +87,6 @@ void ScrollPosterCV::schedule(const platform::EventRef& event, platform::TapProx
     } else {
         console_.print("displayLink is nil");
     }
-}
-
-void ScrollPosterCV::PushRing::put(PendingPush push) {
-    if (count_ == slots_.size()) {
-        // A burst larger than the ring so far: grow once, keeping the order.
-        std::vector<PendingPush> larger(slots_.size() * 2);
-        for (std::size_t i = 0; i < count_; ++i) larger[i] = std::move(slots_[(head_ + i) % slots_.size()]);
-        slots_ = std::move(larger);
-        head_ = 0;
-    }
-    slots_[(head_ + count_) % slots_.size()] = std::move(push);
-    ++count_;
-}
-
-ScrollPosterCV::PendingPush ScrollPosterCV::PushRing::take() {
-    PendingPush out = std::move(slots_[head_]);
-    head_ = (head_ + 1) % slots_.size();
-    --count_;
-    return out;
 }
 
 double ScrollPosterCV::computeAcceleration() {

@@ -20,6 +20,7 @@
 #include "engine/ScrollPhase.h"
 #include "engine/ScrollUtils.h"
 #include "platform/Platform.h"
+#include "platform/RingQueue.h"
 #include "settings/SettingsManager.h"
 
 namespace gm::engine {
@@ -91,20 +92,6 @@ private:
         double deltaX = 0;
         TickParameters tick{};
     };
-    // First in, first out, in storage that is reused: the queued block then
-    // carries only `this`, so handing a tick over allocates nothing.
-    class PushRing {
-    public:
-        PushRing() : slots_(64) {}
-        void put(PendingPush push);
-        PendingPush take();
-
-    private:
-        std::vector<PendingPush> slots_;
-        std::size_t head_ = 0;
-        std::size_t count_ = 0;
-    };
-
     double computeAcceleration();
     void push(const platform::EventRef& event, platform::TapProxy proxy, double deltaY, double deltaX,
               const TickParameters& tick);
@@ -134,7 +121,8 @@ private:
     mutable std::mutex posterMutex_;
     std::shared_ptr<platform::DisplayLink> poster_;
     std::mutex pendingMutex_;
-    PushRing pending_;
+    // The queued block then carries only `this`, so handing a tick over allocates nothing.
+    platform::RingQueue<PendingPush> pending_;
 
     // stateQ.
     AxisPair delta_;

@@ -209,35 +209,18 @@ void LoopThread::run() {
 
 // ---- SerialQueue ---------------------------------------------------------------------
 
-void SerialQueue::push(std::function<void()> block, double frameTime) {
-    if (count_ == items_.size()) {
-        std::vector<Item> larger(items_.size() * 2);
-        for (std::size_t i = 0; i < count_; ++i) larger[i] = std::move(items_[(head_ + i) % items_.size()]);
-        items_ = std::move(larger);
-        head_ = 0;
-    }
-    items_[(head_ + count_) % items_.size()] = Item{std::move(block), frameTime};
-    ++count_;
-}
-
 void SerialQueue::async(std::function<void()> block) {
     const double frameTime = currentFrameTime();
     std::unique_lock lock(mutex_);
+    items_.push({std::move(block), frameTime});
     if (!busy_ && (!std::isnan(frameTime) || loop_.isCurrent())) {
+        // This thread takes the turn and runs the block here, after any queued
+        // earlier that still wait for the queue's thread.
         busy_ = true;
-        if (count_ == 0) {
-            lock.unlock();
-            block();
-        } else {
-            // Blocks queued earlier still wait for the queue's thread: this
-            // one goes after them, and this thread runs them all in order.
-            push(std::move(block), frameTime);
-            lock.unlock();
-        }
+        lock.unlock();
         drain();
         return;
     }
-    push(std::move(block), frameTime);
     if (busy_ || workerWoken_) return;  // whoever holds the turn, or is about to, runs it
     workerWoken_ = true;
     lock.unlock();
@@ -263,13 +246,11 @@ void SerialQueue::drain() {
         Item item;
         {
             std::lock_guard lock(mutex_);
-            if (count_ == 0) {
+            if (items_.empty()) {
                 busy_ = false;
                 return;
             }
-            item = std::move(items_[head_]);
-            head_ = (head_ + 1) % items_.size();
-            --count_;
+            item = items_.pop();
         }
         FrameTimeScope frame(item.frameTime);
         item.block();

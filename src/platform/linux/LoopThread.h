@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/RingQueue.h"
 #include "platform/Services.h"
 
 namespace gm::platform::linux_input {
@@ -69,7 +70,7 @@ private:
 // wherever it runs.
 class SerialQueue final : public DispatchQueue {
 public:
-    explicit SerialQueue(std::string label) : loop_(std::move(label)) { items_.resize(64); }
+    explicit SerialQueue(std::string label) : loop_(std::move(label)) {}
     void async(std::function<void()> block) override;
     void asyncAfter(double seconds, std::function<void()> block) override;
     LoopThread& loop() { return loop_; }
@@ -79,7 +80,6 @@ private:
         std::function<void()> block;
         double frameTime;
     };
-    void push(std::function<void()> block, double frameTime);  // under mutex_
     // Runs queued blocks until none is left; the caller holds the turn.
     void drain();
     void workerTurn();
@@ -87,9 +87,7 @@ private:
     std::mutex mutex_;
     bool busy_ = false;         // some thread holds the turn
     bool workerWoken_ = false;  // a turn of the queue's thread is on its way
-    std::vector<Item> items_;   // a ring, reused so queuing allocates nothing
-    std::size_t head_ = 0;
-    std::size_t count_ = 0;
+    RingQueue<Item> items_;     // reused, so queuing allocates nothing
     LoopThread loop_;  // last: its thread is joined before the rest goes
 };
 
