@@ -2,8 +2,7 @@
 
 #include <cmath>
 #include <limits>
-#include <mutex>
-#include <new>
+#include <memory_resource>
 
 namespace gm::platform {
 
@@ -39,57 +38,17 @@ void FieldTableEvent::setDoubleValue(EventField field, double value) {
 namespace {
 
 // Copies are made once per animation frame and live until the frame is
-// written: a few blocks of one size, kept for reuse, spare the frame an
-// allocation. Blocks of any other size (there are none today) go to the heap.
-class BlockPool {
-public:
-    static BlockPool& shared() {
-        static BlockPool* pool = new BlockPool;  // never destroyed: copies may outlive static destruction
-        return *pool;
-    }
-    void* take(std::size_t size) {
-        {
-            std::lock_guard lock(mutex_);
-            if (size == blockSize_ && count_ > 0) return blocks_[--count_];
-            if (blockSize_ == 0) blockSize_ = size;
-        }
-        return ::operator new(size);
-    }
-    void give(void* block, std::size_t size) {
-        {
-            std::lock_guard lock(mutex_);
-            if (size == blockSize_ && count_ < kKept) {
-                blocks_[count_++] = block;
-                return;
-            }
-        }
-        ::operator delete(block);
-    }
-
-private:
-    static constexpr std::size_t kKept = 16;
-    std::mutex mutex_;
-    std::size_t blockSize_ = 0;
-    void* blocks_[kKept] = {};
-    std::size_t count_ = 0;
-};
-
-template <typename T>
-struct PoolAllocator {
-    using value_type = T;
-    PoolAllocator() = default;
-    template <typename U>
-    PoolAllocator(const PoolAllocator<U>&) {}
-    T* allocate(std::size_t n) { return static_cast<T*>(BlockPool::shared().take(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t n) { BlockPool::shared().give(p, n * sizeof(T)); }
-    template <typename U>
-    bool operator==(const PoolAllocator<U>&) const { return true; }
-};
+// written: a pool that keeps freed blocks for reuse spares the frame an
+// allocation. Never destroyed: copies may outlive static destruction.
+std::pmr::memory_resource& copyPool() {
+    static auto* pool = new std::pmr::synchronized_pool_resource;
+    return *pool;
+}
 
 }  // namespace
 
 std::shared_ptr<Event> FieldTableEvent::copy() const {
-    return std::allocate_shared<FieldTableEvent>(PoolAllocator<FieldTableEvent>{}, *this);
+    return std::allocate_shared<FieldTableEvent>(std::pmr::polymorphic_allocator<FieldTableEvent>(&copyPool()), *this);
 }
 
 }  // namespace gm::platform
