@@ -7,9 +7,8 @@ namespace gm::engine {
 
 settings::ExceptionRef matchException(const settings::GlidemarkSettings& settings, const std::string* bundleId) {
     if (!bundleId) return nullptr;
-    const std::size_t hash = settings::ExceptionalApplication::hashOf(*bundleId);
     for (const auto& exception : settings.appSettings.exceptionalApplication)
-        if (exception && exception->hasBundleId(*bundleId, hash)) return exception;
+        if (exception && exception->hasBundleId(*bundleId)) return exception;
     return nullptr;
 }
 

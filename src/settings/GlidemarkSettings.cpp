@@ -4,13 +4,11 @@
 
 namespace gm::settings {
 
-ExceptionalApplication::ExceptionalApplication(std::string bundleId)
-    : bundleId_(std::move(bundleId)), bundleIdHash_(hashOf(bundleId_)) {}
+ExceptionalApplication::ExceptionalApplication(std::string bundleId) : bundleId_(std::move(bundleId)) {}
 
 ExceptionalApplication::ExceptionalApplication(std::string bundleId, ScrollBase scrollBase,
                                                ScrollAdvanced scrollAdvanced, bool inherit)
     : bundleId_(std::move(bundleId)),
-      bundleIdHash_(hashOf(bundleId_)),
       scrollBase_(scrollBase),
       scrollAdvanced_(std::move(scrollAdvanced)),
       inherit_(inherit) {}
@@ -21,10 +19,6 @@ std::string ExceptionalApplication::bundleId() const {
 }
 
 bool ExceptionalApplication::hasBundleId(std::string_view bundleId) const {
-    return hasBundleId(bundleId, hashOf(bundleId));
-}
-
-bool ExceptionalApplication::sameBundleId(std::string_view bundleId) const {
     std::lock_guard lock(mutex_);
     return bundleId_ == bundleId;
 }
@@ -32,7 +26,6 @@ bool ExceptionalApplication::sameBundleId(std::string_view bundleId) const {
 void ExceptionalApplication::setBundleId(std::string bundleId) {
     std::lock_guard lock(mutex_);
     bundleId_ = std::move(bundleId);
-    bundleIdHash_.store(hashOf(bundleId_), std::memory_order_release);
 }
 
 ScrollBase ExceptionalApplication::scrollBase() const {

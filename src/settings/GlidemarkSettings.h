@@ -2,7 +2,6 @@
 // The settings record: application switches with the per-application
 // exceptions, the scroll switches and the numeric scroll parameters.
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,13 +58,6 @@ public:
 
     std::string bundleId() const;
     bool hasBundleId(std::string_view bundleId) const;
-    // The same, for callers that ask many exceptions: `hash` is hashOf(bundleId).
-    // Every scroll event asks every exception: those with another identifier
-    // answer from the hash, without the lock.
-    bool hasBundleId(std::string_view bundleId, std::size_t hash) const {
-        return bundleIdHash_.load(std::memory_order_acquire) == hash && sameBundleId(bundleId);
-    }
-    static std::size_t hashOf(std::string_view bundleId) { return std::hash<std::string_view>{}(bundleId); }
     void setBundleId(std::string bundleId);  // no store hook
 
     ScrollBase scrollBase() const;
@@ -94,11 +86,9 @@ public:
 
 private:
     void runStoreHook() const;
-    bool sameBundleId(std::string_view bundleId) const;
 
     mutable std::mutex mutex_;
     std::string bundleId_;
-    std::atomic<std::size_t> bundleIdHash_;
     ScrollBase scrollBase_;
     ScrollAdvanced scrollAdvanced_;
     bool inherit_ = true;
